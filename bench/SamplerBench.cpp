@@ -1,0 +1,47 @@
+// CPU and wall time of one complete sample() of the real machine, and of the recorded Intel laptop tree
+// (more files to read than this VM has: battery, thermal zones, throttle counters, hwmon, a GPU).
+
+#include "LinuxServices.h"
+#include "LinuxNetworkPathProvider.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+using namespace kestrum;
+
+namespace {
+
+void sampleLoop(benchmark::State& state, const LinuxServices::Roots& roots) {
+    std::shared_ptr<LinuxNetworkPathProvider> path;
+    auto sampler = LinuxServices::makeSampler(roots, &path);
+    path->waitForFirstUpdate(std::chrono::seconds(2));
+    sampler->sampleNow(); // the first sample discovers the layouts and takes the baselines
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sampler->sampleNow());
+}
+
+void BM_SampleThisMachine(benchmark::State& state) { sampleLoop(state, LinuxServices::Roots{}); }
+
+void BM_SampleRecordedIntelLaptop(benchmark::State& state) {
+    const QString root = QStringLiteral(KESTRUM_FIXTURES_DIR "/intel-laptop");
+    LinuxServices::Roots roots;
+    roots.proc = root + QStringLiteral("/proc");
+    roots.sys = root + QStringLiteral("/sys");
+    roots.run = root + QStringLiteral("/run");
+    roots.etc = root + QStringLiteral("/etc");
+    roots.useSystemBus = false;
+    sampleLoop(state, roots);
+}
+
+} // namespace
+
+BENCHMARK(BM_SampleThisMachine)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(BM_SampleRecordedIntelLaptop)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

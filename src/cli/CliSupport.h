@@ -1,0 +1,55 @@
+#pragma once
+
+#include "measurement/SnapshotPresentation.h"
+
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace kestrum::cli {
+
+// Exit codes of every command.
+enum ExitCode { success = 0, failure = 1, usageError = 2, interrupted = 130 };
+
+// A command's arguments after the command word. Options are taken out by name; whatever is left must
+// be positional, else it is a usage error.
+class Arguments {
+public:
+    explicit Arguments(QStringList arguments) : m_arguments(std::move(arguments)) {}
+
+    bool takeFlag(const QString& name);
+    // The value after `name` (or in `name=value` form); absent when the option is not given.
+    // Throws UsageError when the option is given without a value.
+    std::optional<QString> takeOption(const QString& name);
+    std::optional<double> takeNumber(const QString& name, double minimum, double maximum);
+    // The remaining positional arguments; throws UsageError on a leftover option.
+    QStringList positionals() const;
+
+private:
+    QStringList m_arguments;
+};
+
+struct UsageError {
+    QString message;
+};
+
+void printLine(const QString& text = {});
+void printError(const QString& text);
+void printJson(const QJsonValue& value);
+// Localised message for the user, on standard error, with "kestrum-cli: " in front.
+int fail(const QString& turkishMessage, int code = failure);
+
+// Groups as an aligned, indented block.
+void printGroups(const std::vector<PresentationGroup>& groups);
+// Heading line followed by a blank line.
+void printHeading(const QString& text);
+
+// Ctrl-C and SIGTERM call `handler` on the main thread (through the event loop), once per signal.
+void installInterruptHandler(std::function<void()> handler);
+
+// Waits `seconds` while the event loop keeps running; returns false when interrupted by Ctrl-C.
+bool waitWithEvents(double seconds);
+
+} // namespace kestrum::cli

@@ -1,0 +1,61 @@
+// kestrum-cli: Kestrum for terminals and scripts.
+
+#include "CliSupport.h"
+#include "Commands.h"
+#include "foundation/KestrumError.h"
+#include "foundation/Translatable.h"
+#include "localisation/L10n.h"
+
+#include <QCoreApplication>
+#include <functional>
+#include <map>
+
+using namespace kestrum;
+using namespace kestrum::cli;
+
+namespace {
+
+void printUsage() {
+    printLine(L10n::string(trText("Kullanım: kestrum-cli KOMUT [SEÇENEKLER]")));
+    printLine();
+    printLine(L10n::string(trText("Komutlar:")));
+    const std::pair<const char*, QString> commands[] = {
+        {"snapshot [--json] [--interval SN]", L10n::string(trText("Makinenin tek, eksiksiz bir ölçümü"))},
+    };
+    for (const auto& [usage, text] : commands)
+        printLine(QStringLiteral("  %1\n      %2").arg(QLatin1String(usage), text));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrum"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("kestrum.app"));
+
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty() || arguments.first() == u"--help" || arguments.first() == u"-h" ||
+        arguments.first() == u"help") {
+        printUsage();
+        return arguments.isEmpty() ? ExitCode::usageError : ExitCode::success;
+    }
+    const QString command = arguments.takeFirst();
+    const std::map<QString, std::function<int(Arguments&)>> commands = {
+        {QStringLiteral("snapshot"), runSnapshot},
+    };
+    const auto it = commands.find(command);
+    if (it == commands.end()) {
+        printUsage();
+        return fail(trTemplate("Bilinmeyen komut: \\(command)", {command}), ExitCode::usageError);
+    }
+    try {
+        Arguments parsed(arguments);
+        return it->second(parsed);
+    } catch (const UsageError& error) {
+        return fail(error.message, ExitCode::usageError);
+    } catch (const KestrumError& error) {
+        return fail(error.description());
+    } catch (const CancellationError&) {
+        return ExitCode::interrupted;
+    }
+}

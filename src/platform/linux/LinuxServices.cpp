@@ -1,0 +1,54 @@
+#include "LinuxServices.h"
+
+#include "DrmGPUStatsProvider.h"
+#include "LinuxNetworkPathProvider.h"
+#include "LinuxThermalStatsProvider.h"
+#include "NvmlLibrary.h"
+#include "PowerProfilesClient.h"
+#include "ProcMeminfoMemorySnapshotReader.h"
+#include "ProcStatCPUTickReader.h"
+#include "StatvfsDiskCapacityReader.h"
+#include "SysfsNetworkByteCounterReader.h"
+#include "SysfsPowerSupplyBatteryStatsProvider.h"
+#include "measurement/MetricStatsProviders.h"
+
+namespace kestrum::LinuxServices {
+
+std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
+                                                         std::shared_ptr<LinuxNetworkPathProvider>* pathProvider) {
+    SamplerProviders providers;
+    providers.cpu = std::make_unique<CPUStatsProvider>(std::make_unique<ProcStatCPUTickReader>(roots.proc));
+    providers.memory = std::make_unique<MachMemoryStatsProvider>(
+        std::make_unique<ProcMeminfoMemorySnapshotReader>(roots.proc, roots.sys));
+    providers.battery = std::make_unique<SysfsPowerSupplyBatteryStatsProvider>(roots.sys);
+    providers.disk =
+        std::make_unique<URLResourceDiskStatsProvider>(std::make_unique<StatvfsDiskCapacityReader>(roots.rootVolume));
+
+    LinuxThermalStatsProvider::DegradationReader degradation;
+    if (roots.useSystemBus) {
+        auto powerProfiles = std::make_shared<PowerProfilesClient>();
+        degradation = [powerProfiles] { return powerProfiles->performanceDegraded(); };
+    }
+    providers.thermal = std::make_unique<LinuxThermalStatsProvider>(roots.sys, std::move(degradation));
+
+    auto path = std::make_shared<LinuxNetworkPathProvider>(
+        LinuxNetworkPathProvider::Roots{roots.proc, roots.sys, roots.run, roots.etc},
+        roots.useSystemBus ? std::make_unique<NetworkManagerClient>() : nullptr);
+    if (pathProvider)
+        *pathProvider = path;
+    providers.network = std::make_unique<NetworkStatsProvider>(
+        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys), std::make_unique<NoWiFiLinkMetricsProvider>(),
+        std::make_unique<EmptyConnectionDetailsProvider>(), systemMonotonicClock());
+
+    providers.gpu = std::make_unique<DrmGPUStatsProvider>(
+        roots.sys,
+        QStringList{QStringLiteral("/usr/share/hwdata/pci.ids"), QStringLiteral("/usr/share/misc/pci.ids")},
+        NvmlLibrary::load());
+    providers.advancedBatteryTelemetry = std::make_unique<UnofferedBatteryTelemetryProvider>();
+    providers.advancedGPUUtilization = std::make_unique<UnofferedGPUUtilizationProvider>();
+    providers.advancedFanStats = std::make_unique<UnofferedFanStatsProvider>();
+    providers.advancedComponentTemperature = std::make_unique<UnofferedComponentTemperatureProvider>();
+    return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
+}
+
+} // namespace kestrum::LinuxServices

@@ -1,0 +1,45 @@
+#include "TestSupport.h"
+
+#include "localisation/L10n.h"
+#include "localisation/L10nEngine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <stdexcept>
+
+namespace kestrum::test {
+
+QString fixture(const QString& name) { return QStringLiteral(KESTRUM_FIXTURES_DIR "/") + name; }
+
+std::unique_ptr<QTemporaryDir> copyFixture(const QString& name) {
+    auto dir = std::make_unique<QTemporaryDir>();
+    const int rc = QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), fixture(name) + QStringLiteral("/."), dir->path()});
+    if (rc != 0)
+        throw std::runtime_error("cannot copy fixture");
+    return dir;
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write test file");
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+ScopedLanguage::ScopedLanguage(bool english) {
+    L10n::setEngine(std::make_shared<const L10nEngine>(english, english ? bundledEnglishTable() : nullptr));
+}
+
+ScopedLanguage::~ScopedLanguage() { L10n::setEngine(std::make_shared<const L10nEngine>(false, nullptr)); }
+
+} // namespace kestrum::test

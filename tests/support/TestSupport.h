@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace kestrum::test {
+
+// <source>/tests/fixtures/<name>
+QString fixture(const QString& name);
+// A writable copy of a fixture tree, for tests that change files between readings.
+std::unique_ptr<QTemporaryDir> copyFixture(const QString& name);
+void writeFile(const QString& path, const QByteArray& content);
+QByteArray readFile(const QString& path);
+
+// Makes L10n answer in Turkish or English for the lifetime of the object.
+class ScopedLanguage {
+public:
+    explicit ScopedLanguage(bool english);
+    ~ScopedLanguage();
+};
+
+} // namespace kestrum::test

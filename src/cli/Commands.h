@@ -3,11 +3,20 @@
 #include "CliSupport.h"
 #include "measurement/DefaultSystemMetricsSampler.h"
 
+namespace kestrum {
+struct HealthArchive;
+}
+
 namespace kestrum::cli {
 
 int runSnapshot(Arguments& arguments);
+int runHealth(Arguments& arguments);
+int runBaseline(Arguments& arguments);
 
 // Two samples `interval` seconds apart, so that usage and traffic rates are real; the second is returned.
 SystemSnapshot takeSettledSnapshot(DefaultSystemMetricsSampler& sampler, double interval, bool& interrupted);
+
+// The archive at the data directory, for reading only. Throws KestrumError with the store's wording.
+kestrum::HealthArchive loadArchiveForReading();
 
 } // namespace kestrum::cli

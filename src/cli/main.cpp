@@ -3,6 +3,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "foundation/KestrumError.h"
+#include "foundation/KestrumPaths.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
 
@@ -21,9 +22,13 @@ void printUsage() {
     printLine(L10n::string(trText("Komutlar:")));
     const std::pair<const char*, QString> commands[] = {
         {"snapshot [--json] [--interval SN]", L10n::string(trText("Makinenin tek, eksiksiz bir ölçümü"))},
+        {"health [--snapshot DOSYA] [--json]", L10n::string(trText("Sağlık kararı ve etkin bulgular"))},
+        {"baseline [--json]", L10n::string(trText("Geçmişten öğrenilen kişisel normal"))},
     };
     for (const auto& [usage, text] : commands)
         printLine(QStringLiteral("  %1\n      %2").arg(QLatin1String(usage), text));
+    printLine();
+    printLine(L10n::string(trText("Her komut --data-dir KLASÖR ile başka bir geçmiş klasörünü kullanabilir (KESTRUM_DATA_DIR da olur).")));
 }
 
 } // namespace
@@ -42,6 +47,8 @@ int main(int argc, char** argv) {
     const QString command = arguments.takeFirst();
     const std::map<QString, std::function<int(Arguments&)>> commands = {
         {QStringLiteral("snapshot"), runSnapshot},
+        {QStringLiteral("health"), runHealth},
+        {QStringLiteral("baseline"), runBaseline},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {
@@ -50,6 +57,8 @@ int main(int argc, char** argv) {
     }
     try {
         Arguments parsed(arguments);
+        if (const auto dataDirectory = parsed.takeOption(QStringLiteral("--data-dir")))
+            KestrumPaths::setDataDirectoryOverride(*dataDirectory);
         return it->second(parsed);
     } catch (const UsageError& error) {
         return fail(error.message, ExitCode::usageError);

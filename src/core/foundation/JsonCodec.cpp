@@ -2,8 +2,6 @@
 
 #include "Translatable.h"
 
-#include <QJsonDocument>
-#include <QJsonParseError>
 
 namespace kestrum::json {
 
@@ -32,24 +30,16 @@ void throwUnknownValue(const JsonPath& path, const QString& value) {
 }
 
 QByteArray toDocumentBytes(const QJsonValue& value) {
-    QJsonDocument document;
-    if (value.isArray())
-        document.setArray(value.toArray());
-    else
-        document.setObject(value.toObject());
-    return document.toJson(QJsonDocument::Indented);
+    JsonWriter w;
+    w.value(value);
+    return w.take();
 }
 
 QJsonValue parseDocument(const QByteArray& bytes) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError) {
-        throw KestrumError(QStringLiteral("decoding"),
-                           trTemplate("JSON biçimi bozuk (konum \\(offset)).", {QString::number(error.offset)}));
-    }
-    if (document.isArray())
-        return document.array();
-    return document.object();
+    JsonReader reader(bytes);
+    QJsonValue value = reader.readValue();
+    reader.finish();
+    return value;
 }
 
 } // namespace kestrum::json

@@ -11,6 +11,7 @@
 // files that define or use field lists; it is template-heavy.
 
 #include "Date.h"
+#include "JsonStream.h"
 #include "EnumTraits.h"
 #include "KestrumError.h"
 #include "Uuid.h"
@@ -19,7 +20,10 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <set>
@@ -261,6 +265,236 @@ template <class T> T decode(const QJsonValue& value, JsonPath& path) {
 template <class T> T decode(const QJsonValue& value) {
     JsonPath path;
     return decode<T>(value, path);
+}
+
+// ---- streaming form: the same field lists, written and read without an intermediate document ----
+
+template <class T> void write(const T& value, JsonWriter& w);
+template <class T> void read(T& out, JsonReader& r, JsonPath& path);
+
+template <class T> struct RecordLayout {
+    static constexpr size_t count = std::tuple_size_v<std::remove_cvref_t<decltype(JsonRecord<T>::fields)>>;
+
+    template <size_t I> static const auto& fieldAt() { return std::get<I>(JsonRecord<T>::fields); }
+
+    template <size_t I> static void writeField(const T& value, JsonWriter& w) {
+        const auto& f = fieldAt<I>();
+        const auto& member = value.*(f.member);
+        using MemberType = std::remove_cvref_t<decltype(member)>;
+        if constexpr (IsOptional<MemberType>::value) {
+            if (!member)
+                return;
+        }
+        w.key(f.key);
+        write(member, w);
+    }
+
+    template <size_t I> static void readField(T& value, JsonReader& r, JsonPath& path) {
+        read(value.*(fieldAt<I>().member), r, path);
+    }
+
+    // Whether a field may be absent from the file: optionals, and lists an older layout lacks.
+    template <size_t I> static constexpr bool mayBeMissing() {
+        using MemberType = std::remove_cvref_t<decltype(std::declval<T>().*(fieldAt<I>().member))>;
+        return IsOptional<MemberType>::value;
+    }
+
+    template <size_t... I> static auto makeKeys(std::index_sequence<I...>) {
+        return std::array<const char*, count>{fieldAt<I>().key...};
+    }
+    template <size_t... I> static auto makeWriters(std::index_sequence<I...>) {
+        return std::array<void (*)(const T&, JsonWriter&), count>{&writeField<I>...};
+    }
+    template <size_t... I> static auto makeReaders(std::index_sequence<I...>) {
+        return std::array<void (*)(T&, JsonReader&, JsonPath&), count>{&readField<I>...};
+    }
+    template <size_t... I> static auto makeMissingRules(std::index_sequence<I...>) {
+        return std::array<bool, count>{(mayBeMissing<I>() || fieldAt<I>().emptyWhenMissing)...};
+    }
+
+    static const std::array<const char*, count>& keys() {
+        static const auto k = makeKeys(std::make_index_sequence<count>{});
+        return k;
+    }
+    static const std::array<size_t, count>& sortedOrder() {
+        static const auto order = [] {
+            std::array<size_t, count> o{};
+            for (size_t i = 0; i < count; ++i)
+                o[i] = i;
+            std::sort(o.begin(), o.end(), [](size_t a, size_t b) { return std::strcmp(keys()[a], keys()[b]) < 0; });
+            return o;
+        }();
+        return order;
+    }
+    static const auto& writers() {
+        static const auto w = makeWriters(std::make_index_sequence<count>{});
+        return w;
+    }
+    static const auto& readers() {
+        static const auto r = makeReaders(std::make_index_sequence<count>{});
+        return r;
+    }
+    static const auto& missingAllowed() {
+        static const auto m = makeMissingRules(std::make_index_sequence<count>{});
+        return m;
+    }
+};
+
+template <class T> void write(const T& value, JsonWriter& w) {
+    if constexpr (Custom<T>) {
+        w.value(JsonCustom<T>::encode(value));
+    } else if constexpr (std::is_same_v<T, bool>) {
+        w.boolean(value);
+    } else if constexpr (std::is_floating_point_v<T>) {
+        w.number(static_cast<double>(value));
+    } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
+        w.unsignedInteger(static_cast<uint64_t>(value));
+    } else if constexpr (std::is_integral_v<T>) {
+        w.integer(static_cast<int64_t>(value));
+    } else if constexpr (std::is_same_v<T, QString>) {
+        w.string(value);
+    } else if constexpr (std::is_same_v<T, Date>) {
+        w.number(value.secondsSinceReferenceDate);
+    } else if constexpr (std::is_same_v<T, QUuid>) {
+        w.uuid(value);
+    } else if constexpr (std::is_same_v<T, QJsonObject> || std::is_same_v<T, QJsonValue>) {
+        w.value(QJsonValue(value));
+    } else if constexpr (RawRepresentable<T>) {
+        w.string(rawValue(value));
+    } else if constexpr (IsOptional<T>::value) {
+        if (value)
+            write(*value, w);
+        else
+            w.null();
+    } else if constexpr (IsVector<T>::value || IsSet<T>::value) {
+        w.beginArray();
+        for (const auto& element : value)
+            write(element, w);
+        w.endArray();
+    } else if constexpr (Record<T>) {
+        using Layout = RecordLayout<T>;
+        w.beginObject();
+        for (size_t index : Layout::sortedOrder())
+            Layout::writers()[index](value, w);
+        w.endObject();
+    } else {
+        static_assert(sizeof(T) == 0, "type has no JSON form");
+    }
+}
+
+template <class T> void read(T& out, JsonReader& r, JsonPath& path) {
+    if constexpr (Custom<T>) {
+        out = JsonCustom<T>::decode(r.readValue(), path);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        out = r.readBool(path);
+    } else if constexpr (std::is_floating_point_v<T>) {
+        out = static_cast<T>(r.readDouble(path));
+    } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
+        const uint64_t v = r.readUInt64(path);
+        if (v > std::numeric_limits<T>::max())
+            throwWrongType(path);
+        out = static_cast<T>(v);
+    } else if constexpr (std::is_integral_v<T>) {
+        const int64_t v = r.readInt64(path);
+        if (v < std::numeric_limits<T>::lowest() || v > std::numeric_limits<T>::max())
+            throwWrongType(path);
+        out = static_cast<T>(v);
+    } else if constexpr (std::is_same_v<T, QString>) {
+        out = r.readString(path);
+    } else if constexpr (std::is_same_v<T, Date>) {
+        if (r.peek(path) != JsonReader::Type::number)
+            throwWrongType(path);
+        out = Date{r.readDouble(path)};
+        if (!std::isfinite(out.secondsSinceReferenceDate))
+            throwWrongType(path);
+    } else if constexpr (std::is_same_v<T, QUuid>) {
+        const QString text = r.readString(path);
+        const auto uuid = uuidFromText(text);
+        if (!uuid)
+            throwUnknownValue(path, text);
+        out = *uuid;
+    } else if constexpr (std::is_same_v<T, QJsonObject>) {
+        if (r.peek(path) != JsonReader::Type::object)
+            throwWrongType(path);
+        out = r.readValue().toObject();
+    } else if constexpr (std::is_same_v<T, QJsonValue>) {
+        out = r.readValue();
+    } else if constexpr (RawRepresentable<T>) {
+        const QString text = r.readString(path);
+        const auto decoded = fromRawValue<T>(text);
+        if (!decoded)
+            throwUnknownValue(path, text);
+        out = *decoded;
+    } else if constexpr (IsOptional<T>::value) {
+        if (r.peek(path) == JsonReader::Type::null) {
+            r.readNull(path);
+            out = std::nullopt;
+        } else {
+            typename T::value_type value{};
+            read(value, r, path);
+            out = std::move(value);
+        }
+    } else if constexpr (IsVector<T>::value || IsSet<T>::value) {
+        out.clear();
+        r.beginArray(path);
+        qsizetype index = 0;
+        while (r.nextElement()) {
+            path.pushIndex(index++);
+            typename T::value_type element{};
+            read(element, r, path);
+            if constexpr (IsVector<T>::value)
+                out.push_back(std::move(element));
+            else
+                out.insert(std::move(element));
+            path.pop();
+        }
+    } else if constexpr (Record<T>) {
+        using Layout = RecordLayout<T>;
+        std::array<bool, Layout::count> seen{};
+        r.beginObject(path);
+        std::string_view key;
+        while (r.nextKey(key)) {
+            size_t index = Layout::count;
+            for (size_t i = 0; i < Layout::count; ++i) {
+                if (key == Layout::keys()[i]) {
+                    index = i;
+                    break;
+                }
+            }
+            if (index == Layout::count) {
+                r.skipValue(); // a field of a later version
+                continue;
+            }
+            path.pushKey(QLatin1String(Layout::keys()[index]));
+            Layout::readers()[index](out, r, path);
+            path.pop();
+            seen[index] = true;
+        }
+        for (size_t i = 0; i < Layout::count; ++i) {
+            if (!seen[i] && !Layout::missingAllowed()[i]) {
+                path.pushKey(QLatin1String(Layout::keys()[i]));
+                throwMissing(path);
+            }
+        }
+    } else {
+        static_assert(sizeof(T) == 0, "type has no JSON form");
+    }
+}
+
+// A whole document from a record, and back. Decoding errors name the field.
+template <class T> QByteArray writeDocument(const T& value) {
+    JsonWriter w;
+    write(value, w);
+    return w.take();
+}
+
+template <class T> T readDocument(QByteArrayView bytes) {
+    JsonReader r(bytes);
+    JsonPath path;
+    T out{};
+    read(out, r, path);
+    r.finish();
+    return out;
 }
 
 // Pretty-printed with keys sorted at every level (QJsonObject keeps its keys sorted).

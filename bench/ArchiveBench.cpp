@@ -1,0 +1,136 @@
+// The archive cycle the monitor runs about once a minute: load + compact + save of a full-size archive
+// (30 days at one sample a minute after compaction, full result lists), and the seven-day baseline.
+
+#include "foundation/Uuid.h"
+#include "history/FileHealthArchiveRepository.h"
+#include "history/HealthArchiveCompaction.h"
+#include "interpretation/PersonalBaselineEngine.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace kestrum;
+
+namespace {
+
+const Date kNow = Date::now();
+
+QJsonObject result(Date ended, int components) {
+    QJsonArray parts;
+    for (int i = 0; i < components; ++i) {
+        parts.append(QJsonObject{{QStringLiteral("kind"), QStringLiteral("memory")},
+                                 {QStringLiteral("score"), 80 + i},
+                                 {QStringLiteral("confidence"), QStringLiteral("high")},
+                                 {QStringLiteral("details"), QStringLiteral("Bellek bant genişliği beklenen aralıkta.")}});
+    }
+    return QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
+                       {QStringLiteral("startedAt"), ended.addingSeconds(-60).secondsSinceReferenceDate},
+                       {QStringLiteral("endedAt"), ended.secondsSinceReferenceDate},
+                       {QStringLiteral("benchmarkVersion"), 3},
+                       {QStringLiteral("components"), parts}};
+}
+
+HealthArchive fullSizeArchive() {
+    HealthArchive a;
+    // One sample a minute for 30 days; compaction reduces it to the stored size.
+    for (double age = 2'592'000; age >= 0; age -= 60) {
+        HealthSample s;
+        s.id = newUuid();
+        s.timestamp = kNow.addingSeconds(-age);
+        s.cpuUsage = 0.2 + std::fmod(age, 7) / 100;
+        s.memoryUsage = 0.55;
+        s.batteryCharge = 0.8;
+        s.batteryIsCharging = false;
+        s.batteryUsesPowerAdapter = false;
+        s.diskUsage = 0.61;
+        s.thermalLevel = ThermalLevel::nominal;
+        s.downloadBytesPerSecond = 12345.5;
+        s.uploadBytesPerSecond = 2345.25;
+        s.wifiRSSI = -58;
+        s.healthLevel = HealthLevel::normal;
+        a.samples.push_back(s);
+    }
+    a.samples = HealthArchiveCompaction::compactedSamples(a.samples, kNow);
+    for (int i = 0; i < 500; ++i)
+        a.events.push_back({newUuid(), kNow.addingSeconds(-i * 3000.0), HealthInsightKind::cpu, HealthLevel::attention,
+                            QStringLiteral("İşlemci kullanım oranı yüksek"), QStringLiteral("Anlık kullanım %93; uyarı eşiği %90."),
+                            QStringLiteral("Yoğun kullanım sürerse en çok işlemci kullanan uygulamaları kontrol et."),
+                            QStringLiteral("cpu-high")});
+    for (int i = 0; i < 100; ++i)
+        a.incidents.push_back({newUuid(), kNow.addingSeconds(-i * 20000.0), kNow.addingSeconds(-i * 20000.0 + 600), QStringLiteral("fan")});
+    for (int i = 0; i < 50; ++i)
+        a.performanceSessions.push_back(result(kNow.addingSeconds(-i * 40000.0), 4));
+    for (int i = 0; i < 25; ++i) {
+        a.healthTestResults.push_back(result(kNow.addingSeconds(-i * 80000.0), 5));
+        a.cpuBenchmarkResults.push_back(result(kNow.addingSeconds(-i * 80000.0), 3));
+    }
+    for (int i = 0; i < 12; ++i) {
+        a.deepHealthTestResults.push_back(result(kNow.addingSeconds(-i * 150000.0), 8));
+        a.fullSystemScanResults.push_back(result(kNow.addingSeconds(-i * 150000.0), 12));
+    }
+    return a;
+}
+
+void BM_ArchiveLoadCompactSave(benchmark::State& state) {
+    QTemporaryDir dir;
+    FileHealthArchiveRepository repository(dir.path() + QStringLiteral("/health-archive.json"));
+    repository.saveNow(fullSizeArchive());
+    for (auto _ : state) {
+        HealthArchive archive = repository.loadNow();
+        archive = HealthArchiveCompaction::compacted(archive, Date::now());
+        repository.saveNow(archive);
+    }
+    state.counters["samples"] = double(repository.loadNow().samples.size());
+}
+
+void BM_ArchiveSaveOnly(benchmark::State& state) {
+    QTemporaryDir dir;
+    FileHealthArchiveRepository repository(dir.path() + QStringLiteral("/health-archive.json"));
+    const HealthArchive archive = fullSizeArchive();
+    for (auto _ : state)
+        repository.saveNow(HealthArchiveCompaction::compacted(archive, Date::now()));
+}
+
+void BM_BaselineSevenDays(benchmark::State& state) {
+    const HealthArchive archive = fullSizeArchive();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PersonalBaselineEngine::makeBaseline(archive.samples, kNow, PersonalBaselineEngine::kLookbackSeconds));
+}
+
+} // namespace
+
+BENCHMARK(BM_ArchiveLoadCompactSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArchiveSaveOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineSevenDays)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+namespace {
+void BM_EncodeOnly(benchmark::State& state) {
+    const HealthArchive archive = fullSizeArchive();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encodeHealthArchive(archive));
+}
+void BM_DecodeOnly(benchmark::State& state) {
+    const QByteArray bytes = encodeHealthArchive(fullSizeArchive());
+    state.counters["bytes"] = bytes.size();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeHealthArchive(bytes));
+}
+void BM_CompactOnly(benchmark::State& state) {
+    const HealthArchive archive = fullSizeArchive();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(HealthArchiveCompaction::compacted(archive, Date::now()));
+}
+} // namespace
+BENCHMARK(BM_EncodeOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompactOnly)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "HealthEvent.h"
+#include "HealthSample.h"
+#include "foundation/KestrumError.h"
+
+#include <QJsonObject>
+#include <optional>
+#include <vector>
+
+namespace kestrum {
+
+// Everything Kestrum remembers between runs: one JSON file. The result records of the tests,
+// benchmarks, performance sessions and comparisons are carried as their JSON objects, losslessly, until
+// the features that own them read them as typed records.
+struct HealthArchive {
+    static constexpr int kSchemaVersion = 1;
+
+    int schemaVersion = kSchemaVersion;
+    std::vector<HealthSample> samples; // oldest first
+    std::vector<HealthEvent> events;   // oldest first
+    std::vector<IncidentSession> incidents;
+    std::vector<QJsonObject> performanceSessions;
+    std::vector<QJsonObject> healthTestResults;
+    std::vector<QJsonObject> deepHealthTestResults;
+    std::vector<QJsonObject> cpuBenchmarkResults;
+    std::vector<QJsonObject> fullSystemScanResults;
+    std::vector<QJsonObject> processorComparisons;
+    std::optional<QJsonObject> latestNetworkQualityResult;
+    std::optional<QJsonObject> latestNetworkSpeedResult;
+
+    static HealthArchive empty() { return {}; }
+    bool operator==(const HealthArchive&) const = default;
+};
+
+// The archive's file form. Decoding throws KestrumError ("decoding") naming the field; a schema other
+// than 1 is `unsupportedSchema`.
+QByteArray encodeHealthArchive(const HealthArchive& archive);
+HealthArchive decodeHealthArchive(const QByteArray& bytes);
+QJsonValue healthSampleToJson(const HealthSample& sample);
+QJsonValue healthEventToJson(const HealthEvent& event);
+QJsonValue incidentToJson(const IncidentSession& incident);
+
+// "Geçmiş veri biçimi desteklenmiyor (sürüm N)."
+KestrumError unsupportedSchemaError(long long version);
+
+} // namespace kestrum

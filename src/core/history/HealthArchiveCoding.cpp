@@ -1,0 +1,129 @@
+#include "HealthArchive.h"
+#include "foundation/JsonCodec.h"
+#include "foundation/Translatable.h"
+
+namespace kestrum {
+
+namespace json {
+
+template <> struct JsonRecord<HealthSample> {
+    static constexpr auto fields = std::tuple{
+        field("id", &HealthSample::id),
+        field("timestamp", &HealthSample::timestamp),
+        field("cpuUsage", &HealthSample::cpuUsage),
+        field("memoryUsage", &HealthSample::memoryUsage),
+        field("batteryCharge", &HealthSample::batteryCharge),
+        field("batteryIsCharging", &HealthSample::batteryIsCharging),
+        field("batteryUsesPowerAdapter", &HealthSample::batteryUsesPowerAdapter),
+        field("diskUsage", &HealthSample::diskUsage),
+        field("thermalLevel", &HealthSample::thermalLevel),
+        field("downloadBytesPerSecond", &HealthSample::downloadBytesPerSecond),
+        field("uploadBytesPerSecond", &HealthSample::uploadBytesPerSecond),
+        field("wifiRSSI", &HealthSample::wifiRSSI),
+        field("healthLevel", &HealthSample::healthLevel)};
+};
+
+template <> struct JsonRecord<HealthEvent> {
+    static constexpr auto fields = std::tuple{
+        field("id", &HealthEvent::id),       field("timestamp", &HealthEvent::timestamp),
+        field("kind", &HealthEvent::kind),   field("level", &HealthEvent::level),
+        field("title", &HealthEvent::title), field("evidence", &HealthEvent::evidence),
+        field("recommendation", &HealthEvent::recommendation), field("signature", &HealthEvent::signature)};
+};
+
+template <> struct JsonRecord<IncidentSession> {
+    static constexpr auto fields =
+        std::tuple{field("id", &IncidentSession::id), field("startedAt", &IncidentSession::startedAt),
+                   field("endedAt", &IncidentSession::endedAt), field("note", &IncidentSession::note)};
+};
+
+template <> struct JsonRecord<HealthArchive> {
+    static constexpr auto fields = std::tuple{
+        field("schemaVersion", &HealthArchive::schemaVersion),
+        field("samples", &HealthArchive::samples),
+        field("events", &HealthArchive::events),
+        field("incidents", &HealthArchive::incidents),
+        fieldEmptyWhenMissing("performanceSessions", &HealthArchive::performanceSessions),
+        fieldEmptyWhenMissing("healthTestResults", &HealthArchive::healthTestResults),
+        fieldEmptyWhenMissing("deepHealthTestResults", &HealthArchive::deepHealthTestResults),
+        fieldEmptyWhenMissing("cpuBenchmarkResults", &HealthArchive::cpuBenchmarkResults),
+        fieldEmptyWhenMissing("fullSystemScanResults", &HealthArchive::fullSystemScanResults),
+        fieldEmptyWhenMissing("processorComparisons", &HealthArchive::processorComparisons),
+        field("latestNetworkQualityResult", &HealthArchive::latestNetworkQualityResult),
+        field("latestNetworkSpeedResult", &HealthArchive::latestNetworkSpeedResult)};
+};
+
+} // namespace json
+
+namespace {
+
+// Carried records must at least have the date compaction judges them by.
+void requireDate(const std::vector<QJsonObject>& records, const char* list, const char* key) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].value(QLatin1String(key)).isDouble())
+            continue;
+        json::JsonPath path;
+        path.pushKey(QLatin1String(list));
+        path.pushIndex(static_cast<qsizetype>(i));
+        path.pushKey(QLatin1String(key));
+        json::throwMissing(path);
+    }
+}
+
+} // namespace
+
+KestrumError unsupportedSchemaError(long long version) {
+    return KestrumError(QStringLiteral("unsupportedSchema"),
+                        trTemplate("Geçmiş veri biçimi desteklenmiyor (sürüm \\(version)).", {QString::number(version)}));
+}
+
+QByteArray encodeHealthArchive(const HealthArchive& archive) { return json::writeDocument(archive); }
+
+namespace {
+
+// The top-level "schemaVersion" of a document that did not decode, if it has one.
+std::optional<double> schemaVersionOf(const QByteArray& bytes) {
+    try {
+        json::JsonReader reader(bytes);
+        json::JsonPath path;
+        reader.beginObject(path);
+        std::string_view key;
+        while (reader.nextKey(key)) {
+            if (key == "schemaVersion")
+                return reader.readDouble(path);
+            reader.skipValue();
+        }
+    } catch (const KestrumError&) {
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+HealthArchive decodeHealthArchive(const QByteArray& bytes) {
+    HealthArchive archive;
+    try {
+        archive = json::readDocument<HealthArchive>(bytes);
+    } catch (const KestrumError&) {
+        // A newer layout is reported as such, not as whatever part of it failed to decode.
+        const auto version = schemaVersionOf(bytes);
+        if (version && *version != HealthArchive::kSchemaVersion)
+            throw unsupportedSchemaError(static_cast<long long>(*version));
+        throw;
+    }
+    if (archive.schemaVersion != HealthArchive::kSchemaVersion)
+        throw unsupportedSchemaError(archive.schemaVersion);
+    requireDate(archive.performanceSessions, "performanceSessions", "startedAt");
+    requireDate(archive.healthTestResults, "healthTestResults", "endedAt");
+    requireDate(archive.deepHealthTestResults, "deepHealthTestResults", "endedAt");
+    requireDate(archive.cpuBenchmarkResults, "cpuBenchmarkResults", "endedAt");
+    requireDate(archive.fullSystemScanResults, "fullSystemScanResults", "endedAt");
+    requireDate(archive.processorComparisons, "processorComparisons", "savedAt");
+    return archive;
+}
+
+QJsonValue healthSampleToJson(const HealthSample& sample) { return json::encode(sample); }
+QJsonValue healthEventToJson(const HealthEvent& event) { return json::encode(event); }
+QJsonValue incidentToJson(const IncidentSession& incident) { return json::encode(incident); }
+
+} // namespace kestrum

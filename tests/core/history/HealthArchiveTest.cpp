@@ -1,0 +1,271 @@
+#include "TestSupport.h"
+#include "foundation/KestrumError.h"
+#include "foundation/Uuid.h"
+#include "history/FileHealthArchiveRepository.h"
+#include "history/HealthArchiveCompaction.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+using namespace kestrum;
+
+namespace {
+
+const Date kNow = Date::fromUnixSeconds(1'765'000'000); // a fixed "now" in late 2025
+
+HealthSample sampleAt(Date when, std::optional<double> cpu = 0.25) {
+    HealthSample s;
+    s.id = newUuid();
+    s.timestamp = when;
+    s.cpuUsage = cpu;
+    s.thermalLevel = ThermalLevel::nominal;
+    s.healthLevel = HealthLevel::normal;
+    return s;
+}
+
+HealthEvent eventAt(Date when, const char* signature = "cpu-high") {
+    return HealthEvent{newUuid(), when, HealthInsightKind::cpu, HealthLevel::attention, QStringLiteral("t"),
+                       QStringLiteral("e"), QStringLiteral("r"), QLatin1String(signature)};
+}
+
+QJsonObject resultEndedAt(Date when) {
+    return QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
+                       {QStringLiteral("endedAt"), when.secondsSinceReferenceDate},
+                       {QStringLiteral("benchmarkVersion"), 3},
+                       {QStringLiteral("futureField"), QJsonObject{{QStringLiteral("nested"), QJsonArray{1, 2}}}}};
+}
+
+HealthArchive fullArchive() {
+    HealthArchive a;
+    a.samples = {sampleAt(kNow.addingSeconds(-120)), sampleAt(kNow.addingSeconds(-60), std::nullopt)};
+    a.samples[1].batteryCharge = 0.5;
+    a.samples[1].wifiRSSI = -61;
+    a.events = {eventAt(kNow.addingSeconds(-30))};
+    a.incidents = {IncidentSession{newUuid(), kNow.addingSeconds(-600), kNow.addingSeconds(-300), QStringLiteral("fan")}};
+    a.healthTestResults = {resultEndedAt(kNow.addingSeconds(-100))};
+    a.cpuBenchmarkResults = {resultEndedAt(kNow.addingSeconds(-50))};
+    a.performanceSessions = {QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
+                                         {QStringLiteral("startedAt"), kNow.addingSeconds(-900).secondsSinceReferenceDate}}};
+    a.latestNetworkSpeedResult = QJsonObject{{QStringLiteral("downloadMbps"), 93.5}};
+    return a;
+}
+
+} // namespace
+
+TEST(HealthArchive, FileRoundTripIsByteIdenticalAndCarriesUnknownRecords) {
+    const HealthArchive archive = fullArchive();
+    const QByteArray first = encodeHealthArchive(archive);
+    const HealthArchive decoded = decodeHealthArchive(first);
+    EXPECT_EQ(decoded, archive);
+    EXPECT_EQ(encodeHealthArchive(decoded), first);
+    // Writing always writes every list, the latest results only when present, and no absent optionals.
+    const QJsonObject object = QJsonDocument::fromJson(first).object();
+    for (const char* key : {"performanceSessions", "deepHealthTestResults", "fullSystemScanResults", "processorComparisons"})
+        EXPECT_TRUE(object.contains(QLatin1String(key))) << key;
+    EXPECT_FALSE(object.contains(QStringLiteral("latestNetworkQualityResult")));
+    const QJsonObject sample = object.value(QStringLiteral("samples")).toArray().at(1).toObject();
+    EXPECT_FALSE(sample.contains(QStringLiteral("cpuUsage")));
+    EXPECT_FALSE(sample.contains(QStringLiteral("batteryIsCharging")));
+}
+
+TEST(HealthArchive, FirstLayoutAndRefusedFiles) {
+    const QByteArray firstLayout = R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": []})";
+    EXPECT_EQ(decodeHealthArchive(firstLayout), HealthArchive::empty());
+
+    struct Case {
+        const char* name;
+        QByteArray text;
+        QString code;
+        QString fragment;
+    } cases[] = {
+        {"newer schema", R"({"schemaVersion": 2, "samples": "whatever"})", QStringLiteral("unsupportedSchema"),
+         QStringLiteral("Geçmiş veri biçimi desteklenmiyor (sürüm 2).")},
+        {"truncated", firstLayout.left(30), QStringLiteral("decoding"), QStringLiteral("JSON biçimi bozuk")},
+        {"missing events", R"({"schemaVersion": 1, "samples": [], "incidents": []})", QStringLiteral("decoding"),
+         QStringLiteral("events")},
+        {"unknown enum",
+         R"({"schemaVersion": 1, "events": [], "incidents": [], "samples": [{"id": "0F8FAD5B-D9CB-469F-A165-70867728950E",
+            "timestamp": 1, "thermalLevel": "toasty", "healthLevel": "normal"}]})",
+         QStringLiteral("decoding"), QStringLiteral("samples[0].thermalLevel")},
+        {"carried result without its date",
+         R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": [], "healthTestResults": [{"score": 3}]})",
+         QStringLiteral("decoding"), QStringLiteral("healthTestResults[0].endedAt")},
+    };
+    for (const auto& c : cases) {
+        try {
+            decodeHealthArchive(c.text);
+            ADD_FAILURE() << c.name;
+        } catch (const KestrumError& error) {
+            EXPECT_EQ(error.code(), c.code) << c.name;
+            EXPECT_TRUE(error.description().contains(c.fragment)) << c.name << ": " << error.description().toStdString();
+        }
+    }
+}
+
+TEST(FileHealthArchiveRepository, FreshInstallThenSaveAndLoad) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/new/folder/health-archive.json");
+    FileHealthArchiveRepository repository(path);
+    EXPECT_EQ(repository.load().result(), HealthArchive::empty());
+    const HealthArchive archive = fullArchive();
+    repository.save(archive).waitForFinished();
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/new/folder/cpu-benchmark-history-v1.json")));
+    EXPECT_EQ(repository.load().result(), archive);
+}
+
+TEST(FileHealthArchiveRepository, BenchmarkHistoryReplacesTheArchiveListUnlessUnusable) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/health-archive.json");
+    const QString history = dir.path() + QStringLiteral("/cpu-benchmark-history-v1.json");
+    FileHealthArchiveRepository repository(path);
+    HealthArchive archive = fullArchive();
+    repository.saveNow(archive);
+
+    const QJsonObject other = resultEndedAt(kNow);
+    struct Case {
+        const char* name;
+        QByteArray historyFile;
+        std::vector<QJsonObject> expected;
+    } cases[] = {
+        {"history wins", QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 1}, {QStringLiteral("results"), QJsonArray{other}}}).toJson(),
+         {other}},
+        {"other version ignored", QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 2}, {QStringLiteral("results"), QJsonArray{other}}}).toJson(),
+         archive.cpuBenchmarkResults},
+        {"corrupt history ignored", "{{{", archive.cpuBenchmarkResults},
+    };
+    for (const auto& c : cases) {
+        test::writeFile(history, c.historyFile);
+        EXPECT_EQ(repository.loadNow().cpuBenchmarkResults, c.expected) << c.name;
+    }
+    QFile::remove(history);
+    EXPECT_EQ(repository.loadNow().cpuBenchmarkResults, archive.cpuBenchmarkResults) << "missing history";
+}
+
+TEST(FileHealthArchiveRepository, UnreadableFilesAreReportedAndLeftUntouched) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/health-archive.json");
+    const QByteArray truncated = encodeHealthArchive(fullArchive()).left(200);
+    test::writeFile(path, truncated);
+    FileHealthArchiveRepository repository(path);
+    auto future = repository.load();
+    EXPECT_THROW(future.waitForFinished(), KestrumError);
+    EXPECT_EQ(test::readFile(path), truncated);
+
+    // A save that cannot complete leaves the previous file as it was.
+    const QString blocked = dir.path() + QStringLiteral("/blocked.json");
+    QDir().mkpath(blocked + QStringLiteral("/occupied"));
+    FileHealthArchiveRepository failing(blocked);
+    EXPECT_THROW(failing.save(fullArchive()).waitForFinished(), KestrumError);
+    EXPECT_TRUE(QFileInfo(blocked).isDir());
+}
+
+TEST(HealthArchiveCompaction, SampleBucketsAtTheirAgeBoundaries) {
+    const auto at = [](double secondsAgo) { return sampleAt(kNow.addingSeconds(-secondsAgo)); };
+    // Align to bucket starts so that "same bucket" is certain.
+    const double minute = std::fmod(kNow.unixSeconds(), 60.0);
+    const double fiveMinutes = std::fmod(kNow.unixSeconds(), 300.0);
+    struct Case {
+        const char* name;
+        std::vector<HealthSample> samples;
+        size_t kept;
+    } cases[] = {
+        {"yesterday, 30 s apart in one minute", {at(86400 + minute + 40), at(86400 + minute + 10)}, 1},
+        {"yesterday, in two minutes", {at(86400 + minute + 70), at(86400 + minute + 10)}, 2},
+        {"five days ago, one 5-minute bucket", {at(432000 + fiveMinutes + 250), at(432000 + fiveMinutes + 10)}, 1},
+        {"31 days old is dropped", {at(31 * 86400)}, 0},
+        {"exactly 30 days old is kept", {at(2'592'000)}, 1},
+        {"future samples stay", {at(-120)}, 1},
+    };
+    for (const auto& c : cases) {
+        const auto kept = HealthArchiveCompaction::compactedSamples(c.samples, kNow);
+        EXPECT_EQ(kept.size(), c.kept) << c.name;
+        if (c.kept == 1 && c.samples.size() == 2) {
+            EXPECT_EQ(kept.front().id, c.samples.back().id) << c.name << ": the later sample of the bucket stays";
+        }
+    }
+    // Output is oldest first whatever the input order.
+    const auto ordered = HealthArchiveCompaction::compactedSamples({at(60), at(600), at(3600)}, kNow);
+    ASSERT_EQ(ordered.size(), 3u);
+    EXPECT_LT(ordered[0].timestamp, ordered[1].timestamp);
+    EXPECT_LT(ordered[1].timestamp, ordered[2].timestamp);
+}
+
+TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
+    HealthArchive archive;
+    for (int i = 0; i < 501; ++i)
+        archive.events.push_back(eventAt(kNow.addingSeconds(-i * 60)));
+    archive.events.push_back(eventAt(kNow.addingSeconds(-31 * 86400)));
+    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-29 * 86400), std::nullopt, QStringLiteral("open")});
+    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-40 * 86400), kNow.addingSeconds(-1 * 86400), QStringLiteral("ended recently")});
+    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-31 * 86400), std::nullopt, QStringLiteral("open too long")});
+    for (int i = 0; i < 30; ++i)
+        archive.healthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
+    for (int i = 0; i < 13; ++i)
+        archive.deepHealthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
+    archive.latestNetworkQualityResult = QJsonObject{{QStringLiteral("grade"), QStringLiteral("A")}};
+
+    const HealthArchive out = HealthArchiveCompaction::compacted(archive, kNow);
+    ASSERT_EQ(out.events.size(), 500u);
+    EXPECT_EQ(out.events.back().timestamp, kNow) << "newest kept, oldest first";
+    EXPECT_EQ(out.events.front().timestamp, kNow.addingSeconds(-499 * 60));
+    ASSERT_EQ(out.incidents.size(), 2u);
+    EXPECT_EQ(out.incidents[0].note, QStringLiteral("open"));
+    EXPECT_EQ(out.healthTestResults.size(), 25u);
+    EXPECT_EQ(out.deepHealthTestResults.size(), 12u);
+    EXPECT_EQ(out.latestNetworkQualityResult, archive.latestNetworkQualityResult);
+}
+
+TEST(HealthArchiveCompaction, ProcessorComparisonRetention) {
+    const auto record = [](const char* id, double savedSecondsAgo, QJsonObject fields) {
+        fields.insert(QStringLiteral("id"), QLatin1String(id));
+        fields.insert(QStringLiteral("savedAt"), kNow.addingSeconds(-savedSecondsAgo).secondsSinceReferenceDate);
+        fields.insert(QStringLiteral("action"), QStringLiteral("observedOnly"));
+        return fields;
+    };
+    const QJsonObject similar{{QStringLiteral("result"), QStringLiteral("similar")}, {QStringLiteral("before"), 0.40}, {QStringLiteral("after"), 0.45}};
+    const std::vector<QJsonObject> records = {
+        record("A", 100, similar),
+        record("B", 90, {{QStringLiteral("result"), QStringLiteral("higher")}, {QStringLiteral("before"), 0.40}, {QStringLiteral("after"), 0.45}}), // disagrees
+        record("C", 80, {{QStringLiteral("invalidReason"), QStringLiteral("measurementGap")}}),
+        record("D", 70, {{QStringLiteral("invalidReason"), QStringLiteral("interrupted")}, {QStringLiteral("before"), 0.3}}), // inconsistent
+        record("A", 60, similar), // newer copy of A
+        record("E", -60, similar), // saved in the future
+        record("F", 40 * 86400, similar), // too old
+        record("G", 50, {{QStringLiteral("result"), QStringLiteral("lower")}, {QStringLiteral("before"), 0.9}, {QStringLiteral("after"), 1.2}}), // out of range
+    };
+    const auto kept = HealthArchiveCompaction::retainedProcessorComparisons(records, kNow.addingSeconds(-2'592'000), kNow);
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].value(QStringLiteral("id")).toString(), QStringLiteral("C"));
+    EXPECT_EQ(kept[1].value(QStringLiteral("id")).toString(), QStringLiteral("A"));
+    EXPECT_EQ(kept[1].value(QStringLiteral("savedAt")).toDouble(), kNow.addingSeconds(-60).secondsSinceReferenceDate);
+
+    std::vector<QJsonObject> many;
+    for (int i = 0; i < 101; ++i)
+        many.push_back(record(QByteArray::number(i).constData(), 1000 - i, similar));
+    const auto capped = HealthArchiveCompaction::retainedProcessorComparisons(many, kNow.addingSeconds(-2'592'000), kNow);
+    ASSERT_EQ(capped.size(), 100u);
+    EXPECT_EQ(capped.front().value(QStringLiteral("id")).toString(), QStringLiteral("1"));
+}
+
+TEST(HealthSample, OnlyAvailableGroupsAreKept) {
+    SystemSnapshot s = SystemSnapshot::empty(newUuid(), kNow);
+    s.memory = MemoryStats{500, 1000, 0, 0, MetricAvailability::available()};
+    s.disk = DiskStats{1000, 2000, MetricAvailability::available()};
+    s.network.trafficAvailability = MetricAvailability::available();
+    s.network.downloadBytesPerSecond = -5;
+    s.network.uploadBytesPerSecond = 12;
+    s.battery = BatteryStats::notPresent(MetricAvailability::available());
+    const HealthSample sample = HealthSample::make(s, HealthLevel::attention, newUuid());
+    EXPECT_FALSE(sample.cpuUsage) << "CPU group unavailable";
+    EXPECT_EQ(sample.memoryUsage, 0.5);
+    EXPECT_EQ(sample.diskUsage, 0.0) << "available above total counts as nothing used";
+    EXPECT_FALSE(sample.batteryCharge);
+    EXPECT_FALSE(sample.batteryIsCharging) << "no battery keys without a battery";
+    EXPECT_FALSE(sample.downloadBytesPerSecond);
+    EXPECT_EQ(sample.uploadBytesPerSecond, 12);
+    EXPECT_EQ(sample.healthLevel, HealthLevel::attention);
+    EXPECT_EQ(sample.timestamp, kNow);
+}

@@ -12,6 +12,7 @@ namespace kestrum::cli {
 int runSnapshot(Arguments& arguments);
 int runHealth(Arguments& arguments);
 int runBaseline(Arguments& arguments);
+int runMenubar(Arguments& arguments);
 
 // Two samples `interval` seconds apart, so that usage and traffic rates are real; the second is returned.
 SystemSnapshot takeSettledSnapshot(DefaultSystemMetricsSampler& sampler, double interval, bool& interrupted);

@@ -33,20 +33,13 @@ void printList(const QString& heading, const std::vector<QString>& items) {
     printLine();
 }
 
-QStringList localized(const std::vector<QString>& items) {
-    QStringList out;
-    for (const QString& item : items)
-        out.append(L10n::string(item));
-    return out;
-}
-
 } // namespace
 
 HealthArchive loadArchiveForReading() {
     try {
         return FileHealthArchiveRepository(KestrumPaths::archiveFile()).loadNow();
     } catch (const KestrumError& error) {
-        throw KestrumError(error.code(), trText("Kalıcı sağlık geçmişi açılamadı: ") + error.description());
+        throw KestrumError(error.code(), trTemplate("Kalıcı sağlık geçmişi açılamadı: \\(description)", {error.description()}));
     }
 }
 
@@ -65,7 +58,7 @@ int runHealth(Arguments& arguments) {
                 return fail(trTemplate("Anlık ölçüm dosyası bulunamadı: \\(path)", {*snapshotFile}));
             snapshot = snapshotFromJson(json::parseDocument(*bytes));
         } catch (const KestrumError& error) {
-            return fail(trText("Anlık ölçüm dosyası okunamadı: ") + error.description());
+            return fail(trTemplate("Anlık ölçüm dosyası okunamadı: \\(description)", {error.description()}));
         }
     } else {
         std::shared_ptr<LinuxNetworkPathProvider> path;
@@ -103,10 +96,16 @@ int runHealth(Arguments& arguments) {
     printLine();
     printList(tr("Nedenler"), assessment.reasons);
     printList(tr("Öneriler"), assessment.recommendations);
+    const auto joined = [](const std::vector<QString>& signals) {
+        QStringList list;
+        for (const QString& signal : signals)
+            list.append(signal);
+        return list.join(QStringLiteral(", "));
+    };
     if (!assessment.coverage.evaluatedSignals.empty())
-        printLine(tr("Değerlendirilen sinyaller: ") + localized(assessment.coverage.evaluatedSignals).join(QStringLiteral(", ")));
+        printLine(L10n::string(trTemplate("Değerlendirilen sinyaller: \\(signals)", {joined(assessment.coverage.evaluatedSignals)})));
     if (!assessment.coverage.unavailableSignals.empty())
-        printLine(tr("Okunamayan sinyaller: ") + localized(assessment.coverage.unavailableSignals).join(QStringLiteral(", ")));
+        printLine(L10n::string(trTemplate("Okunamayan sinyaller: \\(signals)", {joined(assessment.coverage.unavailableSignals)})));
     printLine();
     printLine(tr("Etkin bulgular"));
     if (insights.empty())

@@ -24,6 +24,8 @@ void printUsage() {
         {"snapshot [--json] [--interval SN]", L10n::string(trText("Makinenin tek, eksiksiz bir ölçümü"))},
         {"health [--snapshot DOSYA] [--json]", L10n::string(trText("Sağlık kararı ve etkin bulgular"))},
         {"baseline [--json]", L10n::string(trText("Geçmişten öğrenilen kişisel normal"))},
+        {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
+         L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
     for (const auto& [usage, text] : commands)
         printLine(QStringLiteral("  %1\n      %2").arg(QLatin1String(usage), text));
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("snapshot"), runSnapshot},
         {QStringLiteral("health"), runHealth},
         {QStringLiteral("baseline"), runBaseline},
+        {QStringLiteral("menubar"), runMenubar},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

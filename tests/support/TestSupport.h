@@ -21,3 +21,8 @@ public:
 };
 
 } // namespace kestrum::test
+
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

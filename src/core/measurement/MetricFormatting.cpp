@@ -24,7 +24,7 @@ bool usable(const std::optional<double>& value, bool negativeAllowed) {
 QString withUnit(const std::optional<double>& value, int digits, const char* unit, bool negativeAllowed = false) {
     if (!usable(value, negativeAllowed))
         return unavailableText();
-    return number(*value, digits) + QLatin1String(unit);
+    return number(*value, digits) + QString::fromUtf8(unit);
 }
 
 // Trailing fraction zeros are dropped: "1 MB", "1,5 MB", "1,52 GB".

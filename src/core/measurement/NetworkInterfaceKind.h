@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/EnumTraits.h"
+#include "foundation/Translatable.h"
 
 namespace kestrum {
 
@@ -10,8 +11,8 @@ enum class NetworkInterfaceKind { wifi, ethernet, wired, other, unavailable };
 template <> struct EnumTraits<NetworkInterfaceKind> {
     static constexpr std::pair<NetworkInterfaceKind, std::string_view> cases[] = {
         {NetworkInterfaceKind::wifi, "Wi-Fi"},     {NetworkInterfaceKind::ethernet, "Ethernet"},
-        {NetworkInterfaceKind::wired, "Kablolu"},  {NetworkInterfaceKind::other, "Diğer"},
-        {NetworkInterfaceKind::unavailable, "Bağlantı yok"},
+        {NetworkInterfaceKind::wired, TR_MARK("Kablolu")},  {NetworkInterfaceKind::other, TR_MARK("Diğer")},
+        {NetworkInterfaceKind::unavailable, TR_MARK("Bağlantı yok")},
     };
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/EnumTraits.h"
+#include "foundation/Translatable.h"
 
 #include <QString>
 #include <optional>
@@ -31,7 +32,7 @@ enum class WiFiSecurity {
 
 template <> struct EnumTraits<WiFiStandard> {
     static constexpr std::pair<WiFiStandard, std::string_view> cases[] = {
-        {WiFiStandard::legacy, "Eski nesil Wi-Fi"}, {WiFiStandard::wifi4, "Wi-Fi 4"},
+        {WiFiStandard::legacy, TR_MARK("Eski nesil Wi-Fi")}, {WiFiStandard::wifi4, "Wi-Fi 4"},
         {WiFiStandard::wifi5, "Wi-Fi 5"},           {WiFiStandard::wifi6, "Wi-Fi 6"},
         {WiFiStandard::wifi6E, "Wi-Fi 6E"},         {WiFiStandard::wifi7, "Wi-Fi 7"},
     };
@@ -39,7 +40,7 @@ template <> struct EnumTraits<WiFiStandard> {
 
 template <> struct EnumTraits<WiFiBand> {
     static constexpr std::pair<WiFiBand, std::string_view> cases[] = {
-        {WiFiBand::twoPointFourGHz, "2,4 GHz"},
+        {WiFiBand::twoPointFourGHz, TR_MARK("2,4 GHz")},
         {WiFiBand::fiveGHz, "5 GHz"},
         {WiFiBand::sixGHz, "6 GHz"},
     };
@@ -47,22 +48,22 @@ template <> struct EnumTraits<WiFiBand> {
 
 template <> struct EnumTraits<WiFiSecurity> {
     static constexpr std::pair<WiFiSecurity, std::string_view> cases[] = {
-        {WiFiSecurity::open, "Açık ağ"},
+        {WiFiSecurity::open, TR_MARK("Açık ağ")},
         {WiFiSecurity::wep, "WEP"},
-        {WiFiSecurity::wpaPersonal, "WPA Kişisel"},
-        {WiFiSecurity::wpaMixedPersonal, "WPA/WPA2 Kişisel"},
-        {WiFiSecurity::wpa2Personal, "WPA2 Kişisel"},
-        {WiFiSecurity::wpa3Personal, "WPA3 Kişisel"},
-        {WiFiSecurity::wpa3Transition, "WPA2/WPA3 Kişisel"},
-        {WiFiSecurity::wpaEnterprise, "WPA Kurumsal"},
-        {WiFiSecurity::wpaMixedEnterprise, "WPA/WPA2 Kurumsal"},
-        {WiFiSecurity::wpa2Enterprise, "WPA2 Kurumsal"},
-        {WiFiSecurity::wpa3Enterprise, "WPA3 Kurumsal"},
+        {WiFiSecurity::wpaPersonal, TR_MARK("WPA Kişisel")},
+        {WiFiSecurity::wpaMixedPersonal, TR_MARK("WPA/WPA2 Kişisel")},
+        {WiFiSecurity::wpa2Personal, TR_MARK("WPA2 Kişisel")},
+        {WiFiSecurity::wpa3Personal, TR_MARK("WPA3 Kişisel")},
+        {WiFiSecurity::wpa3Transition, TR_MARK("WPA2/WPA3 Kişisel")},
+        {WiFiSecurity::wpaEnterprise, TR_MARK("WPA Kurumsal")},
+        {WiFiSecurity::wpaMixedEnterprise, TR_MARK("WPA/WPA2 Kurumsal")},
+        {WiFiSecurity::wpa2Enterprise, TR_MARK("WPA2 Kurumsal")},
+        {WiFiSecurity::wpa3Enterprise, TR_MARK("WPA3 Kurumsal")},
         {WiFiSecurity::owe, "Enhanced Open (OWE)"},
-        {WiFiSecurity::oweTransition, "Enhanced Open geçiş modu"},
-        {WiFiSecurity::dynamicWEP, "Dinamik WEP"},
-        {WiFiSecurity::personal, "Kişisel güvenlik"},
-        {WiFiSecurity::enterprise, "Kurumsal güvenlik"},
+        {WiFiSecurity::oweTransition, TR_MARK("Enhanced Open geçiş modu")},
+        {WiFiSecurity::dynamicWEP, TR_MARK("Dinamik WEP")},
+        {WiFiSecurity::personal, TR_MARK("Kişisel güvenlik")},
+        {WiFiSecurity::enterprise, TR_MARK("Kurumsal güvenlik")},
     };
 };
 

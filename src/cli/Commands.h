@@ -13,6 +13,11 @@ int runSnapshot(Arguments& arguments);
 int runHealth(Arguments& arguments);
 int runBaseline(Arguments& arguments);
 int runMenubar(Arguments& arguments);
+int runMonitor(Arguments& arguments);
+int runEvents(Arguments& arguments);
+int runHistory(Arguments& arguments);
+int runIncident(Arguments& arguments);
+int runNotifications(Arguments& arguments);
 
 // Two samples `interval` seconds apart, so that usage and traffic rates are real; the second is returned.
 SystemSnapshot takeSettledSnapshot(DefaultSystemMetricsSampler& sampler, double interval, bool& interrupted);

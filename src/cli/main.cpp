@@ -24,6 +24,12 @@ void printUsage() {
         {"snapshot [--json] [--interval SN]", L10n::string(trText("Makinenin tek, eksiksiz bir ölçümü"))},
         {"health [--snapshot DOSYA] [--json]", L10n::string(trText("Sağlık kararı ve etkin bulgular"))},
         {"baseline [--json]", L10n::string(trText("Geçmişten öğrenilen kişisel normal"))},
+        {"monitor [--json] [--interval SN] [--count N] [--duration SN]",
+         L10n::string(trText("Sürekli izleme: örnekler, kalıcı geçmiş, uyarılar ve bildirimler (Ctrl-C ile durur)"))},
+        {"events [--json] [--range hour|day|week|month]", L10n::string(trText("Kaydedilmiş sağlık olayları"))},
+        {"history [--json] [--range hour|day|week|month]", L10n::string(trText("Kalıcı geçmişteki örnekler"))},
+        {"incident start NOT | incident stop | incident list", L10n::string(trText("Bir zaman aralığını işaretler"))},
+        {"notifications on|off", L10n::string(trText("Önemli sağlık uyarıları için masaüstü bildirimleri"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -52,6 +58,11 @@ int main(int argc, char** argv) {
         {QStringLiteral("health"), runHealth},
         {QStringLiteral("baseline"), runBaseline},
         {QStringLiteral("menubar"), runMenubar},
+        {QStringLiteral("monitor"), runMonitor},
+        {QStringLiteral("events"), runEvents},
+        {QStringLiteral("history"), runHistory},
+        {QStringLiteral("incident"), runIncident},
+        {QStringLiteral("notifications"), runNotifications},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 namespace kestrum::test {
@@ -12,6 +13,9 @@ QString fixture(const QString& name);
 std::unique_ptr<QTemporaryDir> copyFixture(const QString& name);
 void writeFile(const QString& path, const QByteArray& content);
 QByteArray readFile(const QString& path);
+
+// Runs the event loop until `done` holds or the time runs out; answers whether it holds.
+bool spinUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 // Makes L10n answer in Turkish or English for the lifetime of the object.
 class ScopedLanguage {

@@ -1,6 +1,12 @@
 #include "LinuxServices.h"
 
 #include "DrmGPUStatsProvider.h"
+#include "FreedesktopNotificationService.h"
+#include "LogindSleepWatcher.h"
+#include "foundation/JsonFilePreferencesStore.h"
+#include "foundation/KestrumPaths.h"
+#include "foundation/OverridingPreferencesStore.h"
+#include "history/FileHealthArchiveRepository.h"
 #include "LinuxNetworkPathProvider.h"
 #include "LinuxThermalStatsProvider.h"
 #include "NvmlLibrary.h"
@@ -49,6 +55,22 @@ std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
     providers.advancedFanStats = std::make_unique<UnofferedFanStatsProvider>();
     providers.advancedComponentTemperature = std::make_unique<UnofferedComponentTemperatureProvider>();
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
+}
+
+MonitorServices makeMonitorServices(const Roots& roots, std::map<QString, PreferenceValue> preferenceOverrides) {
+    MonitorServices services;
+    services.savedPreferences = std::make_unique<JsonFilePreferencesStore>(KestrumPaths::preferencesFile());
+    services.preferences =
+        std::make_unique<OverridingPreferencesStore>(*services.savedPreferences, std::move(preferenceOverrides));
+    services.sleepWake = std::make_unique<LogindSleepWatcher>();
+    SystemMonitorStore::Dependencies dependencies;
+    dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
+    dependencies.preferences = services.preferences.get();
+    dependencies.archiveRepository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
+    dependencies.sleepWake = services.sleepWake.get();
+    services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
+    return services;
 }
 
 } // namespace kestrum::LinuxServices

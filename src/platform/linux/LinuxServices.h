@@ -1,6 +1,8 @@
 #pragma once
 
+#include "foundation/PreferencesStore.h"
 #include "measurement/DefaultSystemMetricsSampler.h"
+#include "monitor/SystemMonitorStore.h"
 
 #include <QString>
 #include <memory>
@@ -26,6 +28,17 @@ struct Roots {
 // its first reading.
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
+
+// The monitoring store over the real machine: the sampler above, the archive at the data directory,
+// desktop notifications and logind's sleep/wake. The objects it needs are owned by the returned bundle.
+struct MonitorServices {
+    std::unique_ptr<PreferencesStore> savedPreferences;
+    std::unique_ptr<PreferencesStore> preferences;
+    std::unique_ptr<SleepWakeNotifying> sleepWake;
+    std::unique_ptr<SystemMonitorStore> store;
+};
+// `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).
+MonitorServices makeMonitorServices(const Roots& roots = {}, std::map<QString, PreferenceValue> preferenceOverrides = {});
 
 } // namespace LinuxServices
 

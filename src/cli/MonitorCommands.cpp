@@ -1,0 +1,301 @@
+#include "CliSupport.h"
+#include "Commands.h"
+#include "LinuxServices.h"
+#include "MonitorBusService.h"
+#include "foundation/JsonCodec.h"
+#include "foundation/JsonFilePreferencesStore.h"
+#include "foundation/KestrumPaths.h"
+#include "foundation/ProcessLock.h"
+#include "foundation/Translatable.h"
+#include "history/HealthArchive.h"
+#include "interpretation/HealthAlerts.h"
+#include "interpretation/HealthPresentation.h"
+#include "interpretation/InterpretationJson.h"
+#include "interpretation/MenuBarPresentation.h"
+#include "localisation/L10n.h"
+#include "measurement/MeasurementJson.h"
+#include "measurement/MetricFormatting.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <qcoro/qcorotask.h>
+
+namespace kestrum::cli {
+
+namespace {
+
+QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+
+QString monitorLockPath() { return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock"); }
+
+QString timeText(Date date) { return L10n::date(date, L10n::DateStyle::none, L10n::TimeStyle::standard); }
+QString dateTimeText(Date date) { return L10n::date(date, L10n::DateStyle::numeric, L10n::TimeStyle::standard); }
+
+void printSampleLine(const SystemMonitorStore& store) {
+    const SystemSnapshot& s = store.currentSnapshot();
+    const MenuBarHealthPresentation health = MenuBarHealthPresentation::resolve(s, store.activeInsights(), true);
+    QStringList parts{timeText(s.timestamp)};
+    for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>())
+        parts.append(MenuBarMetricFormatter::labelText(metric, s, true, health.title));
+    printLine(parts.join(QStringLiteral("  ")));
+    std::fflush(stdout);
+}
+
+QJsonObject sampleJson(const SystemMonitorStore& store, const std::vector<HealthEvent>& newEvents) {
+    QJsonArray events;
+    for (const HealthEvent& event : newEvents)
+        events.append(healthEventToJson(event));
+    return QJsonObject{{QStringLiteral("snapshot"), snapshotToJson(store.currentSnapshot())},
+                       {QStringLiteral("assessment"), assessmentToJson(store.currentAssessment())},
+                       {QStringLiteral("insights"), insightsToJson(store.activeInsights())},
+                       {QStringLiteral("newEvents"), events}};
+}
+
+std::optional<double> rangeSeconds(const QString& name) {
+    if (name == u"hour")
+        return 3600.0;
+    if (name == u"day")
+        return 86400.0;
+    if (name == u"week")
+        return 604800.0;
+    if (name == u"month")
+        return 2592000.0;
+    return std::nullopt;
+}
+
+// Runs a short store operation without a running monitor: takes the lock so that no monitor starts
+// writing the archive meanwhile.
+template <class F> int withDirectStore(F&& body) {
+    ProcessLock lock(monitorLockPath());
+    if (!lock.tryLock())
+        return fail(trText("Kestrum izleme süreci çalışıyor ama oturum veri yoluna ulaşılamıyor; değişiklik yapılamadı."));
+    LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
+    return body(*services.store);
+}
+
+} // namespace
+
+int runMonitor(Arguments& arguments) {
+    const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
+    const auto interval = arguments.takeNumber(QStringLiteral("--interval"), 1, 30);
+    const auto count = arguments.takeNumber(QStringLiteral("--count"), 1, 1e9);
+    const auto duration = arguments.takeNumber(QStringLiteral("--duration"), 1, 1e9);
+    if (!arguments.positionals().isEmpty())
+        throw UsageError{trText("monitor konumsal argüman almaz.")};
+
+    ProcessLock lock(monitorLockPath());
+    if (!lock.tryLock())
+        return fail(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
+
+    // A command-line interval is for this run only; the saved setting stays.
+    std::map<QString, PreferenceValue> overrides;
+    if (interval)
+        overrides.emplace(SystemMonitorStore::kSampleIntervalKey, *interval);
+    LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices({}, overrides);
+    SystemMonitorStore& store = *services.store;
+    MonitorBusService bus(store);
+    bus.registerOnBus();
+
+    bool finishing = false;
+    const auto finish = [&] {
+        if (finishing)
+            return;
+        finishing = true;
+        store.stop();
+        [](SystemMonitorStore* s) -> QCoro::Task<void> {
+            co_await s->persistArchive();
+            QCoreApplication::quit();
+        }(&store);
+    };
+    installInterruptHandler(finish);
+    if (duration)
+        QTimer::singleShot(static_cast<int>(*duration * 1000), &store, finish);
+
+    QString reportedPersistenceError;
+    QObject::connect(&store, &SystemMonitorStore::persistenceErrorChanged, &store, [&] {
+        const QString error = store.persistenceError();
+        if (!error.isEmpty() && error != reportedPersistenceError)
+            printError(QStringLiteral("kestrum-cli: ") + L10n::localizedFragment(error));
+        reportedPersistenceError = error;
+    });
+    QObject::connect(&store, &SystemMonitorStore::lastErrorChanged, &store, [&] {
+        if (!store.lastError().isEmpty())
+            printError(QStringLiteral("kestrum-cli: ") + L10n::localizedFragment(store.lastError()));
+    });
+
+    size_t eventsSeen = 0;
+    long long samples = 0;
+    QObject::connect(&store, &SystemMonitorStore::refreshCompleted, &store, [&](quint64, bool succeeded, QUuid) {
+        if (!succeeded || finishing)
+            return;
+        ++samples;
+        const auto& events = store.healthEvents();
+        std::vector<HealthEvent> fresh;
+        for (const HealthEvent& event : events) {
+            if (event.timestamp >= store.currentSnapshot().timestamp)
+                fresh.push_back(event);
+        }
+        if (asJson) {
+            printLine(QString::fromUtf8(QJsonDocument(sampleJson(store, fresh)).toJson(QJsonDocument::Compact)));
+            std::fflush(stdout);
+        } else {
+            printSampleLine(store);
+            for (const HealthEvent& event : fresh) {
+                printLine(QStringLiteral("  ! %1: %2 — %3")
+                              .arg(HealthPresentation::levelLabel(event.level), L10n::string(event.title),
+                                   L10n::localizedFragment(event.evidence)));
+            }
+        }
+        eventsSeen = events.size();
+        if (count && samples >= static_cast<long long>(*count))
+            finish();
+    });
+
+    store.startUp();
+    const int code = QCoreApplication::exec();
+    return code == 0 ? ExitCode::success : ExitCode::failure;
+}
+
+int runEvents(Arguments& arguments) {
+    const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
+    const auto range = arguments.takeOption(QStringLiteral("--range"));
+    if (!arguments.positionals().isEmpty())
+        throw UsageError{trText("events konumsal argüman almaz.")};
+    const auto seconds = rangeSeconds(range.value_or(QStringLiteral("month")));
+    if (!seconds)
+        throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
+    const HealthArchive archive = loadArchiveForReading();
+    const Date now = Date::now();
+    const auto groups = HealthAlertObservationGroup::groups(archive.events, now.addingSeconds(-*seconds), now);
+    if (asJson) {
+        QJsonArray list;
+        for (const HealthEvent& event : archive.events) {
+            if (event.timestamp >= now.addingSeconds(-*seconds))
+                list.append(healthEventToJson(event));
+        }
+        printJson(list);
+        return ExitCode::success;
+    }
+    printHeading(tr("Sağlık olayları"));
+    if (groups.empty())
+        printLine(tr("Bu aralıkta kaydedilmiş sağlık olayı yok."));
+    for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
+        const HealthEvent& first = it->observations.front();
+        const HealthEvent& last = it->observations.back();
+        QString when = dateTimeText(first.timestamp);
+        if (it->observations.size() > 1)
+            when += QStringLiteral(" – ") + timeText(last.timestamp);
+        printLine(QStringLiteral("%1  [%2]  %3").arg(when, HealthPresentation::levelLabel(last.level), L10n::string(last.title)));
+        printLine(QStringLiteral("    ") + L10n::localizedFragment(last.evidence));
+        if (it->observations.size() > 1)
+            printLine(QStringLiteral("    ") + L10n::string(trTemplate("\\(count) kez gözlendi", {QString::number(it->observations.size())})));
+    }
+    return ExitCode::success;
+}
+
+int runHistory(Arguments& arguments) {
+    const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
+    const auto range = arguments.takeOption(QStringLiteral("--range"));
+    if (!arguments.positionals().isEmpty())
+        throw UsageError{trText("history konumsal argüman almaz.")};
+    const auto seconds = rangeSeconds(range.value_or(QStringLiteral("day")));
+    if (!seconds)
+        throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
+    const HealthArchive archive = loadArchiveForReading();
+    const Date since = Date::now().addingSeconds(-*seconds);
+    std::vector<const HealthSample*> samples;
+    for (const HealthSample& sample : archive.samples) {
+        if (sample.timestamp >= since)
+            samples.push_back(&sample);
+    }
+    if (asJson) {
+        QJsonArray list;
+        for (const HealthSample* sample : samples)
+            list.append(healthSampleToJson(*sample));
+        printJson(list);
+        return ExitCode::success;
+    }
+    using namespace MetricFormatting;
+    printHeading(L10n::string(trTemplate("Kalıcı geçmiş · \\(count) örnek", {QString::number(samples.size())})));
+    const QStringList header{tr("Zaman"), tr("CPU"), tr("RAM"), tr("Disk"), tr("Batarya"), tr("İndirme"), tr("Yükleme"), tr("Termal"), tr("Sağlık")};
+    printLine(header.join(QStringLiteral("\t")));
+    for (const HealthSample* s : samples) {
+        const auto optionalPercent = [](const std::optional<double>& v) { return v ? percentage(*v, 0) : QStringLiteral("—"); };
+        const auto optionalRate = [](const std::optional<double>& v) { return v ? rate(*v) : QStringLiteral("—"); };
+        printLine(QStringList{dateTimeText(s->timestamp), optionalPercent(s->cpuUsage), optionalPercent(s->memoryUsage),
+                              optionalPercent(s->diskUsage), optionalPercent(s->batteryCharge),
+                              optionalRate(s->downloadBytesPerSecond), optionalRate(s->uploadBytesPerSecond),
+                              SnapshotPresentation::thermalLevelLabel(s->thermalLevel), HealthPresentation::levelLabel(s->healthLevel)}
+                      .join(QStringLiteral("\t")));
+    }
+    return ExitCode::success;
+}
+
+int runIncident(Arguments& arguments) {
+    const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
+    const QStringList words = arguments.positionals();
+    const QString action = words.value(0);
+    const QString note = words.mid(1).join(u' ');
+    if (action == u"list" || action.isEmpty()) {
+        const HealthArchive archive = loadArchiveForReading();
+        if (asJson) {
+            QJsonArray list;
+            for (const IncidentSession& incident : archive.incidents)
+                list.append(incidentToJson(incident));
+            printJson(list);
+            return ExitCode::success;
+        }
+        printHeading(tr("Olay işaretleri"));
+        if (archive.incidents.empty())
+            printLine(tr("Kayıtlı olay işareti yok."));
+        for (const IncidentSession& incident : archive.incidents) {
+            const QString end = incident.endedAt ? dateTimeText(*incident.endedAt) : tr("sürüyor");
+            printLine(QStringLiteral("%1 – %2  %3").arg(dateTimeText(incident.startedAt), end, incident.note));
+        }
+        return ExitCode::success;
+    }
+    if (action != u"start" && action != u"stop")
+        throw UsageError{trText("incident için start NOT, stop veya list gerekiyor.")};
+    const bool starting = action == u"start";
+    const QString method = starting ? QStringLiteral("StartIncident") : QStringLiteral("StopIncident");
+    if (callRunningMonitor(method, {note})) {
+        printLine(starting ? tr("Olay işareti başlatıldı.") : tr("Olay işareti durduruldu."));
+        return ExitCode::success;
+    }
+    return withDirectStore([&](SystemMonitorStore& store) {
+        QCoro::waitFor(store.prepareArchive());
+        if (!store.isArchivePrepared())
+            return fail(store.persistenceError());
+        if (starting && store.activeIncident())
+            return fail(trText("Zaten açık bir olay işareti var; önce onu durdur."));
+        if (!starting && !store.activeIncident())
+            return fail(trText("Açık bir olay işareti yok."));
+        QCoro::waitFor(starting ? store.startIncident(note) : store.stopIncident(note));
+        if (!store.persistenceError().isEmpty())
+            return fail(store.persistenceError());
+        printLine(starting ? tr("Olay işareti başlatıldı.") : tr("Olay işareti durduruldu."));
+        return int(ExitCode::success);
+    });
+}
+
+int runNotifications(Arguments& arguments) {
+    const QStringList words = arguments.positionals();
+    if (words.size() != 1 || (words[0] != u"on" && words[0] != u"off"))
+        throw UsageError{trText("notifications için on veya off gerekiyor.")};
+    const bool enabling = words[0] == u"on";
+    if (const auto reply = callRunningMonitor(QStringLiteral("SetNotificationsEnabled"), {enabling})) {
+        const QString message = reply->value(0).toString();
+        printLine(message.isEmpty() ? tr("Bildirimler kapatıldı.") : L10n::string(message));
+        return ExitCode::success;
+    }
+    LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
+    SystemMonitorStore& store = *services.store;
+    QCoro::waitFor(store.setNotificationsEnabled(enabling));
+    printLine(enabling ? L10n::string(store.notificationStatusMessage()) : tr("Bildirimler kapatıldı."));
+    return enabling && !store.notificationsEnabled() ? ExitCode::failure : ExitCode::success;
+}
+
+} // namespace kestrum::cli

@@ -18,6 +18,7 @@ int runEvents(Arguments& arguments);
 int runHistory(Arguments& arguments);
 int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
+int runStorage(Arguments& arguments);
 
 // Two samples `interval` seconds apart, so that usage and traffic rates are real; the second is returned.
 SystemSnapshot takeSettledSnapshot(DefaultSystemMetricsSampler& sampler, double interval, bool& interrupted);

@@ -30,6 +30,8 @@ void printUsage() {
         {"history [--json] [--range hour|day|week|month]", L10n::string(trText("Kalıcı geçmişteki örnekler"))},
         {"incident start NOT | incident stop | incident list", L10n::string(trText("Bir zaman aralığını işaretler"))},
         {"notifications on|off", L10n::string(trText("Önemli sağlık uyarıları için masaüstü bildirimleri"))},
+        {"storage [KLASÖR] [--json] [--treemap]",
+         L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri (KLASÖR verilmezse son seçilen)"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("history"), runHistory},
         {QStringLiteral("incident"), runIncident},
         {QStringLiteral("notifications"), runNotifications},
+        {QStringLiteral("storage"), runStorage},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

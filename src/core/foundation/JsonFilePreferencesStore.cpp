@@ -125,6 +125,9 @@ std::optional<PreferenceValue> JsonFilePreferencesStore::value(const QString& ke
 void JsonFilePreferencesStore::setValue(const QString& key, const PreferenceValue& value) {
     std::lock_guard lock(m_mutex);
     reloadLocked();
+    // Saving the same value again is free: no rewrite, no fsync.
+    if (const auto it = m_values.find(key); it != m_values.end() && it->second == value)
+        return;
     m_values[key] = value;
     writeLocked();
 }

@@ -646,7 +646,15 @@ bool SystemMonitorStore::startOperation(UserOperation operation, OperationWork w
     state.progress = options.initialProgress;
     state.stop.emplace();
     Q_EMIT operationsChanged();
-    state.task.emplace(runOperation(operation, std::move(work), state.stop->get_token()));
+    // Built here, outside the coroutine, so that the coroutine holds no capturing lambda.
+    QPointer<SystemMonitorStore> self(this);
+    ProgressReporter report = [self, operation](const QVariant& progress) {
+        if (!self)
+            return;
+        self->m_operations[operation].progress = progress;
+        Q_EMIT self->operationsChanged();
+    };
+    state.task.emplace(runOperation(operation, std::move(work), std::move(report), state.stop->get_token()));
     return true;
 }
 
@@ -656,14 +664,9 @@ void SystemMonitorStore::cancelOperation(UserOperation operation) {
         state.stop->request_stop();
 }
 
-QCoro::Task<void> SystemMonitorStore::runOperation(UserOperation operation, OperationWork work, std::stop_token stop) {
+QCoro::Task<void> SystemMonitorStore::runOperation(UserOperation operation, OperationWork work, ProgressReporter report,
+                                                   std::stop_token stop) {
     QPointer<SystemMonitorStore> self(this);
-    const ProgressReporter report = [self, operation](const QVariant& progress) {
-        if (!self)
-            return;
-        self->m_operations[operation].progress = progress;
-        Q_EMIT self->operationsChanged();
-    };
     QString error;
     try {
         const QJsonObject result = co_await work(stop, report);

@@ -234,7 +234,7 @@ private:
     void setLastError(const QString& text);
     void setPersistenceError(const QString& text);
     void reserveCooldown(double estimatedSeconds);
-    QCoro::Task<void> runOperation(UserOperation operation, OperationWork work, std::stop_token stop);
+    QCoro::Task<void> runOperation(UserOperation operation, OperationWork work, ProgressReporter report, std::stop_token stop);
 
     Dependencies m_deps;
 

@@ -37,9 +37,18 @@ std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
     }
     providers.thermal = std::make_unique<LinuxThermalStatsProvider>(roots.sys, std::move(degradation));
 
+    LinuxNetworkPathProvider::AddressLister addresses;
+    if (roots.addresses) {
+        addresses = [lister = roots.addresses] {
+            std::map<QString, LinuxNetworkPathProvider::AddressFamilies> out;
+            for (const auto& [name, families] : lister())
+                out[name] = {families.first, families.second};
+            return out;
+        };
+    }
     auto path = std::make_shared<LinuxNetworkPathProvider>(
         LinuxNetworkPathProvider::Roots{roots.proc, roots.sys, roots.run, roots.etc},
-        roots.useSystemBus ? std::make_unique<NetworkManagerClient>() : nullptr);
+        roots.useSystemBus ? std::make_unique<NetworkManagerClient>() : nullptr, addresses);
     if (pathProvider)
         *pathProvider = path;
     providers.network = std::make_unique<NetworkStatsProvider>(

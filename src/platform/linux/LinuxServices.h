@@ -5,6 +5,8 @@
 #include "monitor/SystemMonitorStore.h"
 
 #include <QString>
+#include <functional>
+#include <map>
 #include <memory>
 
 namespace kestrum {
@@ -22,6 +24,8 @@ struct Roots {
     QString rootVolume = QStringLiteral("/");
     // D-Bus services (NetworkManager, power-profiles-daemon) are asked only for the real machine.
     bool useSystemBus = true;
+    // The interfaces' addresses; by default the machine's own (getifaddrs).
+    std::function<std::map<QString, std::pair<bool, bool>>()> addresses; // name → (IPv4, global IPv6)
 };
 
 // `pathProvider`, when given, receives the network path provider so that a one-shot caller can wait for

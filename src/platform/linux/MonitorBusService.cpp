@@ -66,6 +66,8 @@ QString MonitorBusService::SetNotificationsEnabled(bool enabled) {
 
 bool MonitorBusService::IsMonitoring() { return m_store.isMonitoring(); }
 
+bool MonitorBusService::ShowWindow() { return m_showWindow ? m_showWindow() : false; }
+
 std::optional<QVariantList> callRunningMonitor(const QString& method, const QVariantList& arguments, QDBusConnection bus) {
     if (!bus.isConnected() || !bus.interface() ||
         !bus.interface()->isServiceRegistered(QLatin1String(MonitorBusService::kServiceName)).value())

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
+#include <functional>
 #include <optional>
 
 namespace kestrum {
@@ -31,11 +32,18 @@ public Q_SLOTS:
     // Answers the status message once the desktop has answered.
     QString SetNotificationsEnabled(bool enabled);
     bool IsMonitoring();
+    // A second start of the application asks the first one to show its window; answers whether there
+    // was a window to show (a headless monitor has none).
+    bool ShowWindow();
+
+public:
+    void setShowWindowHandler(std::function<bool()> handler) { m_showWindow = std::move(handler); }
 
 private:
     SystemMonitorStore& m_store;
     QDBusConnection m_bus;
     bool m_registered = false;
+    std::function<bool()> m_showWindow;
 };
 
 // Calls a method of a running monitor; absent when none is reachable.

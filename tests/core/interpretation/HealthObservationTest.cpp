@@ -92,8 +92,9 @@ TEST(HealthObservationMonitor, InvalidInputsResetWithAGap) {
         const SystemSnapshot s = snapshotAt(0, 0.5);
         monitor.receive(s, PersonalBaseline::empty(), c.interval, c.started, c.tick, s.timestamp.addingSeconds(c.ageSeconds));
         EXPECT_EQ(!monitor.policies().empty(), c.valid) << c.name;
-        if (!c.valid)
+        if (!c.valid) {
             EXPECT_EQ(monitor.state(HealthInsightKind::cpu, c.tick), State::unknown(Interruption::gap)) << c.name;
+        }
     }
 
     HealthObservationMonitor monitor;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "foundation/EnumTraits.h"
+
+#include <QString>
+#include <set>
+#include <vector>
+
+namespace kestrum {
+
+// The sidebar's sections, in sidebar order.
+enum class NavigationSection {
+    overview,
+    healthCenter,
+    fullSystemScan,
+    healthTest,
+    benchmarkLab,
+    hardwareAdvisor,
+    aiHardwareDoctor,
+    performance,
+    resourceAnalysis,
+    battery,
+    network,
+    storageMap,
+    history,
+    advanced
+};
+
+template <> struct EnumTraits<NavigationSection> {
+    static constexpr std::pair<NavigationSection, std::string_view> cases[] = {
+        {NavigationSection::overview, "overview"},
+        {NavigationSection::healthCenter, "healthCenter"},
+        {NavigationSection::fullSystemScan, "fullSystemScan"},
+        {NavigationSection::healthTest, "healthTest"},
+        {NavigationSection::benchmarkLab, "benchmarkLab"},
+        {NavigationSection::hardwareAdvisor, "hardwareAdvisor"},
+        {NavigationSection::aiHardwareDoctor, "aiHardwareDoctor"},
+        {NavigationSection::performance, "performance"},
+        {NavigationSection::resourceAnalysis, "resourceAnalysis"},
+        {NavigationSection::battery, "battery"},
+        {NavigationSection::network, "network"},
+        {NavigationSection::storageMap, "storageMap"},
+        {NavigationSection::history, "history"},
+        {NavigationSection::advanced, "advanced"},
+    };
+};
+
+QString navigationTitle(NavigationSection section); // localised
+QString navigationSymbol(NavigationSection section);
+
+// The sections whose capabilities exist in this build, in sidebar order. A section without its
+// capability is not shown at all (never as a placeholder).
+std::vector<NavigationSection> availableSections(const std::set<NavigationSection>& capabilities);
+// What this build offers today.
+std::set<NavigationSection> builtCapabilities();
+
+} // namespace kestrum

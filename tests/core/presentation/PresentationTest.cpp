@@ -1,0 +1,139 @@
+#include "TestSupport.h"
+#include "foundation/Uuid.h"
+#include "presentation/MonitorViewModel.h"
+#include "presentation/NavigationSection.h"
+#include "presentation/StorageMapViewModel.h"
+#include "presentation/TrayPresentation.h"
+#include "core/monitor/MonitorFakes.h"
+
+#include <gtest/gtest.h>
+#include <qcoro/qcorotask.h>
+
+#include <cmath>
+
+using namespace kestrum;
+using M = MenuBarPrimaryMetric;
+
+namespace {
+
+SystemSnapshot measured() {
+    SystemSnapshot s = SystemSnapshot::empty(newUuid(), Date::now());
+    s.cpu = CPUStats{0.234, {0.2, 0.268}, {1.0}, MetricAvailability::available()};
+    s.memory = MemoryStats{300, 1000, 0, 0, MetricAvailability::available()};
+    s.disk = DiskStats{1000, 500, MetricAvailability::available()};
+    s.thermal = ThermalLevel::nominal;
+    s.network.isConnected = true;
+    s.network.interfaceKind = NetworkInterfaceKind::ethernet;
+    s.network.downloadBytesPerSecond = 1'340'000;
+    return s;
+}
+
+} // namespace
+
+TEST(NavigationSection, OnlySectionsWithTheirCapabilityInSidebarOrder) {
+    const auto sections = availableSections(builtCapabilities());
+    EXPECT_EQ(sections, (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::healthCenter,
+                                                        NavigationSection::battery, NavigationSection::network,
+                                                        NavigationSection::storageMap}));
+    EXPECT_TRUE(availableSections({}).empty());
+    EXPECT_EQ(availableSections({NavigationSection::history, NavigationSection::overview}),
+              (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::history}));
+    test::ScopedLanguage english(true);
+    EXPECT_EQ(navigationTitle(NavigationSection::network), QStringLiteral("Network & Wi-Fi"));
+    for (const NavigationSection section : allCases<NavigationSection>())
+        EXPECT_FALSE(navigationSymbol(section).isEmpty());
+}
+
+TEST(TrayPresentation, LabelIconTextTooltipAndRows) {
+    test::ScopedLanguage turkish(false);
+    const SystemSnapshot s = measured();
+    struct Case {
+        const char* name;
+        M primary;
+        SystemSnapshot snapshot;
+        bool measured;
+        const char* label;
+        const char* iconText;
+        const char* symbol;
+    } cases[] = {
+        {"cpu", M::cpu, s, true, "CPU 23%", "23", "cpu"},
+        {"before the first sample", M::cpu, s, false, "CPU —", "", "cpu"},
+        {"memory", M::memory, s, true, "RAM 30%", "30", "memorychip"},
+        {"network rate", M::network, s, true, "↓1,3 MB/sn", "1.3M", "arrow.down.circle"},
+        {"thermal has no number", M::thermal, s, true, "Termal Normal", "", "checkmark.circle.fill"},
+        {"battery missing", M::battery, s, true, "Batarya —", "", "battery.75percent"},
+    };
+    for (const auto& c : cases) {
+        const TrayPresentation p = TrayPresentation::make(c.snapshot, {}, c.measured, c.primary, {M::cpu, M::health});
+        EXPECT_EQ(p.label, QString::fromUtf8(c.label)) << c.name;
+        EXPECT_EQ(p.iconText, QString::fromUtf8(c.iconText)) << c.name;
+        EXPECT_EQ(p.symbol, QString::fromUtf8(c.symbol)) << c.name;
+        ASSERT_EQ(p.rows.size(), 2u) << c.name;
+        EXPECT_EQ(p.rows[1].metric, M::health) << c.name;
+    }
+    const HealthInsight critical{HealthInsightKind::thermal, HealthLevel::critical, {}, {}, {}, QStringLiteral("thermal-critical")};
+    const TrayPresentation alarmed = TrayPresentation::make(s, {critical}, true, M::cpu, {});
+    EXPECT_EQ(alarmed.tooltip, QStringLiteral("CPU 23% · Sağlık: Kritik"));
+    EXPECT_EQ(alarmed.healthSymbol, QStringLiteral("exclamationmark.octagon.fill"));
+    EXPECT_TRUE(alarmed.rows.empty());
+    SystemSnapshot fast = s;
+    fast.network.downloadBytesPerSecond = 12'400'000;
+    EXPECT_EQ(TrayPresentation::make(fast, {}, true, M::network, {}).iconText, QStringLiteral("12M"));
+}
+
+TEST(MonitorViewModel, WhatTheSectionsShow) {
+    test::ScopedLanguage turkish(false);
+    Date now = Date::now();
+    InMemoryPreferencesStore preferences;
+    auto sampler = std::make_shared<test::FakeSampler>(&now);
+    sampler->next = measured();
+    SystemMonitorStore::Dependencies d;
+    d.sampler = sampler;
+    d.preferences = &preferences;
+    d.archiveRepository = std::make_shared<test::FakeRepository>();
+    d.dateProvider = [&] { return now; };
+    SystemMonitorStore store(std::move(d));
+    MonitorViewModel model(store);
+
+    EXPECT_FALSE(model.hasMeasurement());
+    EXPECT_EQ(model.headline().value(QStringLiteral("title")).toString(), QStringLiteral("İlk ölçüm bekleniyor"));
+
+    QCoro::waitFor(store.refresh());
+    now = now.addingSeconds(2);
+    SystemSnapshot unreadCPU = measured();
+    unreadCPU.cpu = CPUStats::empty();
+    sampler->next = unreadCPU; // a gap in the CPU chart, not a zero
+    QCoro::waitFor(store.refresh());
+    model.rebuild();
+
+    const QVariantList groups = model.groups();
+    ASSERT_EQ(groups.size(), 9);
+    const QVariantMap cpu = groups[0].toMap();
+    EXPECT_FALSE(cpu.value(QStringLiteral("isAvailable")).toBool());
+    EXPECT_EQ(cpu.value(QStringLiteral("note")).toString(), QStringLiteral("CPU kullanımı okunamadı."));
+    const QVariantMap memory = groups[1].toMap();
+    EXPECT_TRUE(memory.value(QStringLiteral("isAvailable")).toBool());
+    EXPECT_FALSE(memory.value(QStringLiteral("rows")).toList().isEmpty());
+
+    const QVariantList cpuSeries = model.series().value(QStringLiteral("cpu")).toList();
+    ASSERT_EQ(cpuSeries.size(), 2);
+    EXPECT_DOUBLE_EQ(cpuSeries[0].toDouble(), 0.234);
+    EXPECT_TRUE(std::isnan(cpuSeries[1].toDouble()));
+    EXPECT_TRUE(model.coreUsage().isEmpty()) << "no per-core bars without a reading";
+    EXPECT_EQ(model.network().value(QStringLiteral("downloadText")).toString(), QStringLiteral("1,3 MB/sn"));
+    EXPECT_FALSE(model.battery().value(QStringLiteral("isPresent")).toBool());
+    EXPECT_EQ(model.assessment().value(QStringLiteral("levelLabel")).toString(), QStringLiteral("Normal"));
+    EXPECT_EQ(model.baseline().value(QStringLiteral("label")).toString(), QStringLiteral("Öğreniyor"));
+    EXPECT_TRUE(model.activeIncident().isEmpty());
+}
+
+TEST(StorageMapViewModel, TilesPaletteAndLabelSizes) {
+    struct Case {
+        double width, height;
+        bool fits;
+    } cases[] = {{96, 62, true}, {95.9, 62, false}, {96, 61.9, false}, {400, 400, true}};
+    for (const auto& c : cases)
+        EXPECT_EQ(StorageMapViewModel::labelsFit(c.width, c.height), c.fits) << c.width << "×" << c.height;
+    EXPECT_EQ(StorageMapViewModel::kPalette.size(), 12u);
+    EXPECT_EQ(std::set<std::string>(StorageMapViewModel::kPalette.begin(), StorageMapViewModel::kPalette.end()).size(), 12u);
+}

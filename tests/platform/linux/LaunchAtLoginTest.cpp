@@ -1,0 +1,50 @@
+#include "LaunchAtLoginStore.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace kestrum;
+
+TEST(LaunchAtLoginStore, UnavailableOutsideAnInstalledLocation) {
+    QTemporaryDir config;
+    LaunchAtLoginStore store(QStringLiteral("/home/dev/kestrum/build/default/bin/kestrum"), {QStringLiteral("/usr/local/bin")},
+                             config.path());
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::unavailable);
+    store.setEnabled(true);
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::unavailable);
+    EXPECT_FALSE(QFile::exists(store.autostartFile())) << "nothing is registered";
+    EXPECT_FALSE(store.failed());
+}
+
+TEST(LaunchAtLoginStore, EnablingWritesAnAutostartEntryAndDisablingRemovesIt) {
+    QTemporaryDir config;
+    LaunchAtLoginStore store(QStringLiteral("/usr/local/bin/kestrum"), {QStringLiteral("/usr/local/bin/")}, config.path());
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
+    store.setEnabled(true);
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::enabled);
+    const QByteArray entry = test::readFile(store.autostartFile());
+    EXPECT_TRUE(entry.contains("Exec=/usr/local/bin/kestrum --hidden"));
+    EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
+    // Enabling again does not register twice (the file stays as it is).
+    test::writeFile(store.autostartFile(), entry + "# kept\n");
+    store.setEnabled(true);
+    EXPECT_TRUE(test::readFile(store.autostartFile()).endsWith("# kept\n"));
+    // The desktop's own switch counts.
+    test::writeFile(store.autostartFile(), entry + "Hidden=true\n");
+    store.refresh();
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
+    store.setEnabled(false);
+    EXPECT_FALSE(QFile::exists(store.autostartFile()));
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
+}
+
+TEST(LaunchAtLoginStore, AFolderThatCannotBeWrittenIsAFailure) {
+    QTemporaryDir config;
+    test::writeFile(config.path() + QStringLiteral("/autostart"), "a file where the folder should be");
+    LaunchAtLoginStore store(QStringLiteral("/usr/bin/kestrum"), {QStringLiteral("/usr/bin")}, config.path());
+    store.setEnabled(true);
+    EXPECT_TRUE(store.failed());
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
+}

@@ -1,0 +1,74 @@
+#include "SymbolIcons.h"
+
+#include <QFile>
+#include <map>
+
+namespace kestrum {
+
+namespace {
+
+// Freedesktop icon names that say the same thing, best first.
+const std::map<QString, QStringList>& themeNames() {
+    static const std::map<QString, QStringList> names = {
+        {QStringLiteral("cpu"), {QStringLiteral("cpu"), QStringLiteral("computer")}},
+        {QStringLiteral("memorychip"), {QStringLiteral("media-flash"), QStringLiteral("drive-removable-media")}},
+        {QStringLiteral("battery.75percent"), {QStringLiteral("battery-good"), QStringLiteral("battery")}},
+        {QStringLiteral("arrow.down.circle"), {QStringLiteral("network-receive"), QStringLiteral("go-down")}},
+        {QStringLiteral("wifi"), {QStringLiteral("network-wireless")}},
+        {QStringLiteral("checkmark.circle"), {QStringLiteral("object-select"), QStringLiteral("emblem-ok")}},
+        {QStringLiteral("checkmark.circle.fill"), {QStringLiteral("emblem-ok"), QStringLiteral("object-select")}},
+        {QStringLiteral("questionmark.circle"), {QStringLiteral("dialog-question"), QStringLiteral("help-about")}},
+        {QStringLiteral("exclamationmark.triangle.fill"), {QStringLiteral("dialog-warning")}},
+        {QStringLiteral("exclamationmark.octagon.fill"), {QStringLiteral("dialog-error")}},
+        {QStringLiteral("flame.fill"), {QStringLiteral("temperature-warm"), QStringLiteral("dialog-error")}},
+        {QStringLiteral("thermometer.medium"), {QStringLiteral("temperature-normal"), QStringLiteral("dialog-information")}},
+        {QStringLiteral("gauge.with.dots.needle.67percent"), {QStringLiteral("utilities-system-monitor")}},
+        {QStringLiteral("cross.case.fill"), {QStringLiteral("applications-science")}},
+        {QStringLiteral("square.grid.3x3.topleft.filled"), {QStringLiteral("drive-harddisk")}},
+        {QStringLiteral("gearshape"), {QStringLiteral("preferences-system"), QStringLiteral("emblem-system")}},
+        {QStringLiteral("folder"), {QStringLiteral("folder")}},
+    };
+    return names;
+}
+
+QIcon bundled(const QString& symbol) {
+    const QString path = QStringLiteral(":/kestrum/icons/symbols/") + symbol + QStringLiteral(".svg");
+    return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+QIcon fromTheme(const QString& symbol) {
+    const auto it = themeNames().find(symbol);
+    if (it == themeNames().end())
+        return {};
+    for (const QString& name : it->second) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return {};
+}
+
+} // namespace
+
+QIcon SymbolIcons::icon(const QString& symbol) {
+    const QIcon themed = fromTheme(symbol);
+    return themed.isNull() ? bundled(symbol) : themed;
+}
+
+QIcon SymbolIcons::bundledFirst(const QString& symbol) {
+    const QIcon own = bundled(symbol);
+    return own.isNull() ? fromTheme(symbol) : own;
+}
+
+QPixmap SymbolImageProvider::requestPixmap(const QString& id, QSize* size, const QSize& requestedSize) {
+    const QSize wanted = requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(24, 24);
+    QPixmap pixmap = SymbolIcons::bundledFirst(id).pixmap(wanted);
+    if (pixmap.isNull()) {
+        pixmap = QPixmap(wanted);
+        pixmap.fill(Qt::transparent);
+    }
+    if (size)
+        *size = pixmap.size();
+    return pixmap;
+}
+
+} // namespace kestrum

@@ -1,0 +1,89 @@
+// kestrum: the desktop application.
+
+#include "KestrumApplication.h"
+#include "LinuxServices.h"
+#include "MonitorBusService.h"
+#include "ScreenshotSupport.h"
+#include "foundation/KestrumPaths.h"
+#include "foundation/ProcessLock.h"
+#include "foundation/Translatable.h"
+#include "localisation/L10n.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include <QtQml/qqmlextensionplugin.h>
+Q_IMPORT_QML_PLUGIN(KestrumPlugin)
+
+using namespace kestrum;
+
+int main(int argc, char** argv) {
+    // Without a display there is no window to show: say how to monitor headless instead.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const QByteArray message =
+            L10n::string(trText("Ekran bulunamadı. Ekransız izleme için: kestrum-cli monitor")).toUtf8();
+        std::fprintf(stderr, "kestrum: %s\n", message.constData());
+        return 1;
+    }
+    QApplication::setApplicationName(QStringLiteral("kestrum"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kestrum"));
+    QApplication::setOrganizationDomain(QStringLiteral("kestrum.app"));
+    QApplication::setDesktopFileName(QStringLiteral("app.kestrum.Kestrum"));
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrum/icons/app.kestrum.Kestrum.svg")));
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption hidden(QStringLiteral("hidden"), QStringLiteral("Start in the tray, without the window."));
+    const QCommandLineOption measure(QStringLiteral("measure-startup"), QStringLiteral("Print the time to the first frame."));
+    const QCommandLineOption screenshots(QStringLiteral("screenshots"),
+                                         QStringLiteral("Render every section to PNG files in DIR, then quit."),
+                                         QStringLiteral("DIR"));
+    const QCommandLineOption fixture(QStringLiteral("fixture"), QStringLiteral("Recorded machine tree for --screenshots."),
+                                     QStringLiteral("DIR"));
+    parser.addOptions({hidden, measure, screenshots, fixture});
+    parser.process(app);
+
+    KestrumApplication::Options options;
+    options.startHidden = parser.isSet(hidden);
+    options.measureStartup = parser.isSet(measure);
+    options.screenshotDirectory = parser.value(screenshots);
+    options.fixtureRoot = parser.value(fixture);
+
+    std::unique_ptr<QTemporaryDir> screenshotData;
+    LinuxServices::MonitorServices services;
+    if (!options.screenshotDirectory.isEmpty()) {
+        if (options.fixtureRoot.isEmpty()) {
+            std::fprintf(stderr, "kestrum: --screenshots needs --fixture DIR\n");
+            return 2;
+        }
+        screenshotData = std::make_unique<QTemporaryDir>();
+        qputenv("KESTRUM_DATA_DIR", QFile::encodeName(screenshotData->path() + QStringLiteral("/data")));
+        qputenv("KESTRUM_CONFIG_DIR", QFile::encodeName(screenshotData->path() + QStringLiteral("/config")));
+        ScreenshotSupport::prepareData(KestrumPaths::dataDirectory());
+        services = ScreenshotSupport::makeServices(options.fixtureRoot);
+    } else {
+        // A second start shows the first one's window instead of monitoring twice.
+        ProcessLock probe(KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock"));
+        if (!probe.tryLock()) {
+            const auto shown = callRunningMonitor(QStringLiteral("ShowWindow"), {});
+            if (shown && shown->value(0).toBool())
+                return 0;
+        }
+        services = LinuxServices::makeMonitorServices();
+    }
+
+    KestrumApplication application(options, std::move(services));
+    if (!application.start()) {
+        std::fprintf(stderr, "kestrum: the window could not be loaded\n");
+        return 1;
+    }
+    return QApplication::exec();
+}

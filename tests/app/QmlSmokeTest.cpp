@@ -1,0 +1,98 @@
+// Loads the whole window offscreen over fake stores and visits every section and the settings window;
+// any QML warning or error fails the test.
+
+#include "KestrumApplication.h"
+#include "TestSupport.h"
+#include "core/monitor/MonitorFakes.h"
+#include "foundation/JsonFilePreferencesStore.h"
+#include "storage/FileSystemStorageMapScanner.h"
+
+#include <QApplication>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <QtQml/qqmlextensionplugin.h>
+Q_IMPORT_QML_PLUGIN(KestrumPlugin)
+
+using namespace kestrum;
+
+namespace {
+
+QStringList g_warnings;
+
+void collect(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.contains(QStringLiteral("XDG_RUNTIME_DIR")))
+        g_warnings.append(message);
+}
+
+class OneFolderScanner : public StorageMapScanning {
+public:
+    StorageScanResult scan(const QString& root, std::stop_token) override {
+        StorageScanResult r;
+        r.rootPath = root;
+        r.rootName = QStringLiteral("klasör");
+        r.fileCount = 3;
+        r.allocatedBytes = 3000;
+        r.items = {{QStringLiteral("a"), QStringLiteral("a"), 2000, 2}, {QStringLiteral("b"), QStringLiteral("b"), 1000, 1}};
+        r.categories = {{StorageCategory::documents, 3000, 3}};
+        return r;
+    }
+};
+
+} // namespace
+
+TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
+    for (const bool english : {false, true}) {
+        test::ScopedLanguage language(english);
+        QTemporaryDir data;
+        qputenv("KESTRUM_DATA_DIR", QFile::encodeName(data.path() + QStringLiteral("/data")));
+        qputenv("KESTRUM_CONFIG_DIR", QFile::encodeName(data.path() + QStringLiteral("/config")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(data.path() + QStringLiteral("/xdg")));
+
+        Date now = Date::now();
+        LinuxServices::MonitorServices services;
+        services.savedPreferences = std::make_unique<InMemoryPreferencesStore>();
+        services.preferences = std::make_unique<InMemoryPreferencesStore>();
+        auto sampler = std::make_shared<test::FakeSampler>(&now);
+        sampler->next = SystemSnapshot::empty();
+        sampler->next.thermal = ThermalLevel::fair; // an insight and an observation to show
+        SystemMonitorStore::Dependencies d;
+        d.sampler = sampler;
+        d.preferences = services.preferences.get();
+        d.archiveRepository = std::make_shared<test::FakeRepository>();
+        auto sleeper = std::make_shared<test::InstantSleeper>();
+        sleeper->stopAfter = 2; // an instant sleeper would otherwise never hand the thread back
+        d.loopSleeper = sleeper;
+        services.store = std::make_unique<SystemMonitorStore>(std::move(d));
+
+        g_warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collect);
+        {
+            KestrumApplication::Options options;
+            KestrumApplication application(options, std::move(services), std::make_shared<OneFolderScanner>());
+            ASSERT_TRUE(application.start());
+            QQuickWindow* window = application.mainWindow();
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(window->title(), QStringLiteral("Kestrum"));
+            for (int i = 0; i < 3; ++i)
+                QCoro::waitFor(application.store().refresh());
+            application.storageMap().authorizeAndScan(data.path());
+            test::spinUntil([&] { return !application.storageMap().isScanning(); });
+            const int sections = application.sections().size();
+            EXPECT_EQ(sections, 5);
+            for (int i = 0; i < sections; ++i) {
+                window->setProperty("currentIndex", i);
+                test::spinUntil([] { return false; }, 150);
+                EXPECT_FALSE(window->grabWindow().isNull());
+            }
+            auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"));
+            ASSERT_NE(settings, nullptr);
+            settings->show();
+            test::spinUntil([] { return false; }, 150);
+            settings->hide();
+        }
+        qInstallMessageHandler(previous);
+        EXPECT_TRUE(g_warnings.isEmpty()) << (english ? "en: " : "tr: ") << g_warnings.join(u'\n').toStdString();
+    }
+}

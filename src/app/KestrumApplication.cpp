@@ -19,6 +19,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
+#include <malloc.h>
 
 namespace kestrum {
 
@@ -60,10 +61,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
 
 KestrumApplication::~KestrumApplication() {
     // Views go before the objects they show.
-    m_engine.rootContext()->setContextObject(nullptr);
-    const auto roots = m_engine.rootObjects();
-    for (QObject* root : roots)
-        delete root;
+    m_engine.reset();
 }
 
 QVariantList KestrumApplication::sections() const {
@@ -77,46 +75,97 @@ QVariantList KestrumApplication::sections() const {
 }
 
 bool KestrumApplication::start() {
-    QElapsedTimer sinceStart;
-    sinceStart.start();
-    m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
-    QQmlContext* context = m_engine.rootContext();
+    if (m_options.startHidden && m_options.screenshotDirectory.isEmpty()) {
+        // Nothing is loaded for a window nobody looks at; no frame will come to start monitoring.
+        m_monitorModel->setActive(false);
+        m_startedUp = true;
+        runStartUp();
+        return true;
+    }
+    QQuickWindow* window = ensureWindow();
+    if (!window)
+        return false;
+    window->show();
+    if (!m_options.screenshotDirectory.isEmpty())
+        QTimer::singleShot(0, this, &KestrumApplication::takeScreenshots);
+    return true;
+}
+
+QQuickWindow* KestrumApplication::mainWindow() const {
+    if (!m_engine)
+        return nullptr;
+    const auto roots = m_engine->rootObjects();
+    return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
+}
+
+QQuickWindow* KestrumApplication::ensureWindow() {
+    if (QQuickWindow* window = mainWindow())
+        return window;
+    QElapsedTimer sinceStart = m_options.sinceLaunch;
+    if (!sinceStart.isValid() || m_startedUp)
+        sinceStart.start();
+    // The engine lives only while there is a window: the tray and the stores do not need it.
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_engine->addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+    QQmlContext* context = m_engine->rootContext();
     context->setContextProperty(QStringLiteral("app"), this);
     context->setContextProperty(QStringLiteral("monitor"), m_monitorModel.get());
     context->setContextProperty(QStringLiteral("storageMap"), m_storageModel.get());
     context->setContextProperty(QStringLiteral("trayChoices"), m_menuBar.get());
     context->setContextProperty(QStringLiteral("launchAtLogin"), m_launchAtLogin);
     context->setContextProperty(QStringLiteral("l10n"), m_l10n.get());
-    m_engine.load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
+    m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
-    if (!window)
-        return false;
+    if (!window) {
+        m_engine.reset();
+        qCWarning(lcApp) << "the window could not be loaded";
+        return nullptr;
+    }
+    window->setProperty("currentIndex", m_lastSection);
+    m_monitorModel->setActive(true);
     // The window's first task is the store's start-up: archive, then the first automatic start.
-    connect(window, &QQuickWindow::frameSwapped, this, [this, window, sinceStart]() mutable {
+    connect(window, &QQuickWindow::frameSwapped, this, [this, sinceStart] {
         if (m_startedUp)
             return;
         m_startedUp = true;
-        if (m_options.measureStartup)
-            std::fprintf(stderr, "kestrum: first frame %lld ms after the window was created\n",
+        if (m_options.measureStartup) {
+            std::fprintf(stderr, "kestrum: first frame %lld ms after launch\n",
                          static_cast<long long>(sinceStart.elapsed()));
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            return;
+        }
         runStartUp();
-        Q_UNUSED(window);
     });
-    if (!m_options.screenshotDirectory.isEmpty()) {
-        window->show();
-        QTimer::singleShot(0, this, &KestrumApplication::takeScreenshots);
-    } else if (m_options.startHidden) {
-        runStartUp(); // no frame will come while hidden
-        m_startedUp = true;
-    } else {
-        window->show();
-    }
-    return true;
+    connect(window, &QWindow::visibleChanged, this, &KestrumApplication::windowVisibilityChanged);
+    if (QWindow* settings = window->findChild<QWindow*>(QStringLiteral("settingsWindow")))
+        connect(settings, &QWindow::visibleChanged, this, &KestrumApplication::windowVisibilityChanged);
+    return window;
 }
 
-QQuickWindow* KestrumApplication::mainWindow() const {
-    const auto roots = m_engine.rootObjects();
-    return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
+void KestrumApplication::windowVisibilityChanged() {
+    if (anyWindowVisible())
+        return;
+    // Closed to the tray: the views are let go until they are wanted again, so that a day in the tray
+    // costs what headless monitoring costs.
+    m_monitorModel->setActive(false);
+    QTimer::singleShot(0, this, &KestrumApplication::releaseWindowIfHidden);
+}
+
+bool KestrumApplication::anyWindowVisible() const {
+    QQuickWindow* window = mainWindow();
+    if (!window)
+        return false;
+    const QWindow* settings = window->findChild<QWindow*>(QStringLiteral("settingsWindow"));
+    return window->isVisible() || (settings && settings->isVisible());
+}
+
+void KestrumApplication::releaseWindowIfHidden() {
+    QQuickWindow* window = mainWindow();
+    if (!window || anyWindowVisible())
+        return;
+    m_lastSection = window->property("currentIndex").toInt();
+    m_engine.reset(); // the window, its settings window and the compiled views with it
+    malloc_trim(0); // hand the freed pages back to the system, not just to the allocator
 }
 
 void KestrumApplication::runStartUp() {
@@ -129,14 +178,17 @@ void KestrumApplication::runStartUp() {
 }
 
 void KestrumApplication::showWindow() {
-    if (QQuickWindow* window = mainWindow()) {
+    if (QQuickWindow* window = ensureWindow()) {
         window->show();
         window->raise();
         window->requestActivate();
     }
 }
 
-void KestrumApplication::showSettings() { Q_EMIT settingsRequested(); }
+void KestrumApplication::showSettings() {
+    if (ensureWindow())
+        Q_EMIT settingsRequested();
+}
 
 void KestrumApplication::quit() {
     // The last minute's sample and the state are saved before leaving.

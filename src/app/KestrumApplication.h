@@ -34,7 +34,8 @@ class KestrumApplication : public QObject {
 public:
     struct Options {
         bool startHidden = false;
-        bool measureStartup = false;
+        bool measureStartup = false; // print the time from launch to the first frame, then quit
+        QElapsedTimer sinceLaunch;   // started first thing in main; else the window's creation counts
         QString screenshotDirectory; // render every section to PNG files there, then quit
         QString fixtureRoot;         // recorded machine tree for screenshots
     };
@@ -44,13 +45,13 @@ public:
                        std::shared_ptr<StorageMapScanning> scanner = {}, QObject* parent = nullptr);
     ~KestrumApplication() override;
 
-    // Loads the window; answers false when QML failed to load.
+    // Loads and shows the window (unless starting hidden, when the window is loaded once it is first
+    // wanted); answers false when QML failed to load.
     bool start();
 
     QVariantList sections() const;
     bool hasTray() const { return m_tray != nullptr; }
     QString archiveBlockedReason() const { return m_archiveBlockedReason; }
-    QQmlApplicationEngine& engine() { return m_engine; }
     QQuickWindow* mainWindow() const;
     SystemMonitorStore& store() { return *m_services.store; }
     StorageMapStore& storageMap() { return *m_storageMap; }
@@ -65,6 +66,10 @@ Q_SIGNALS:
 
 private:
     void runStartUp();
+    QQuickWindow* ensureWindow();
+    void windowVisibilityChanged();
+    bool anyWindowVisible() const;
+    void releaseWindowIfHidden();
     void takeScreenshots();
 
     Options m_options;
@@ -79,8 +84,9 @@ private:
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<ProcessLock> m_lock;
     QString m_archiveBlockedReason;
-    QQmlApplicationEngine m_engine;
+    std::unique_ptr<QQmlApplicationEngine> m_engine; // only while there is a window
     bool m_startedUp = false;
+    int m_lastSection = 0; // kept while the window is let go
 };
 
 } // namespace kestrum

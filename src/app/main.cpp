@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -23,6 +24,8 @@ Q_IMPORT_QML_PLUGIN(KestrumPlugin)
 using namespace kestrum;
 
 int main(int argc, char** argv) {
+    QElapsedTimer sinceLaunch;
+    sinceLaunch.start();
     // Without a display there is no window to show: say how to monitor headless instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -42,7 +45,7 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption hidden(QStringLiteral("hidden"), QStringLiteral("Start in the tray, without the window."));
-    const QCommandLineOption measure(QStringLiteral("measure-startup"), QStringLiteral("Print the time to the first frame."));
+    const QCommandLineOption measure(QStringLiteral("measure-startup"), QStringLiteral("Print the time from launch to the first frame, then quit."));
     const QCommandLineOption screenshots(QStringLiteral("screenshots"),
                                          QStringLiteral("Render every section to PNG files in DIR, then quit."),
                                          QStringLiteral("DIR"));
@@ -54,6 +57,7 @@ int main(int argc, char** argv) {
     KestrumApplication::Options options;
     options.startHidden = parser.isSet(hidden);
     options.measureStartup = parser.isSet(measure);
+    options.sinceLaunch = sinceLaunch;
     options.screenshotDirectory = parser.value(screenshots);
     options.fixtureRoot = parser.value(fixture);
 

@@ -98,8 +98,23 @@ QString MonitorViewModel::lastError() const { return L10n::localizedFragment(m_s
 QString MonitorViewModel::persistenceError() const { return L10n::localizedFragment(m_store.persistenceError()); }
 
 void MonitorViewModel::scheduleRebuild() {
-    if (!m_coalesce.isActive())
+    if (!m_active)
+        m_stale = true;
+    else if (!m_coalesce.isActive())
         m_coalesce.start();
+}
+
+void MonitorViewModel::setActive(bool active) {
+    if (active == m_active)
+        return;
+    m_active = active;
+    if (!active) {
+        m_stale = m_stale || m_coalesce.isActive();
+        m_coalesce.stop();
+    } else if (m_stale) {
+        m_stale = false;
+        rebuild();
+    }
 }
 
 void MonitorViewModel::rebuild() {

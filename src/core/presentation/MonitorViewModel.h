@@ -74,6 +74,11 @@ public:
     // Rebuilds everything now (the view model normally coalesces store changes).
     void rebuild();
 
+    // With no window on screen nothing needs the values: store changes are only noted, and the view
+    // model catches up once when it becomes active again. Active from the start.
+    void setActive(bool active);
+    bool isActive() const { return m_active; }
+
 Q_SIGNALS:
     void settingsChanged();
     void errorsChanged();
@@ -87,6 +92,8 @@ private:
 
     SystemMonitorStore& m_store;
     QTimer m_coalesce;
+    bool m_active = true;
+    bool m_stale = false;
     QVariantMap m_headline;
     QString m_timestampText;
     QVariantList m_groups;

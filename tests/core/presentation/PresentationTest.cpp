@@ -28,6 +28,24 @@ SystemSnapshot measured() {
     return s;
 }
 
+// A monitoring store over a fake sampler that returns `measured()` until told otherwise.
+struct MeasuredStore {
+    Date now = Date::now();
+    InMemoryPreferencesStore preferences;
+    std::shared_ptr<test::FakeSampler> sampler = std::make_shared<test::FakeSampler>(&now);
+    SystemMonitorStore store{dependencies()};
+
+    SystemMonitorStore::Dependencies dependencies() {
+        sampler->next = measured();
+        SystemMonitorStore::Dependencies d;
+        d.sampler = sampler;
+        d.preferences = &preferences;
+        d.archiveRepository = std::make_shared<test::FakeRepository>();
+        d.dateProvider = [this] { return now; };
+        return d;
+    }
+};
+
 } // namespace
 
 TEST(NavigationSection, OnlySectionsWithTheirCapabilityInSidebarOrder) {
@@ -83,16 +101,10 @@ TEST(TrayPresentation, LabelIconTextTooltipAndRows) {
 
 TEST(MonitorViewModel, WhatTheSectionsShow) {
     test::ScopedLanguage turkish(false);
-    Date now = Date::now();
-    InMemoryPreferencesStore preferences;
-    auto sampler = std::make_shared<test::FakeSampler>(&now);
-    sampler->next = measured();
-    SystemMonitorStore::Dependencies d;
-    d.sampler = sampler;
-    d.preferences = &preferences;
-    d.archiveRepository = std::make_shared<test::FakeRepository>();
-    d.dateProvider = [&] { return now; };
-    SystemMonitorStore store(std::move(d));
+    MeasuredStore m;
+    Date& now = m.now;
+    auto& sampler = m.sampler;
+    SystemMonitorStore& store = m.store;
     MonitorViewModel model(store);
 
     EXPECT_FALSE(model.hasMeasurement());
@@ -125,6 +137,30 @@ TEST(MonitorViewModel, WhatTheSectionsShow) {
     EXPECT_EQ(model.assessment().value(QStringLiteral("levelLabel")).toString(), QStringLiteral("Normal"));
     EXPECT_EQ(model.baseline().value(QStringLiteral("label")).toString(), QStringLiteral("Öğreniyor"));
     EXPECT_TRUE(model.activeIncident().isEmpty());
+}
+
+TEST(MonitorViewModel, InactiveWhileNoWindowThenCatchesUpOnce) {
+    MeasuredStore m;
+    Date& now = m.now;
+    SystemMonitorStore& store = m.store;
+    MonitorViewModel model(store);
+    int changes = 0;
+    QObject::connect(&model, &MonitorViewModel::snapshotChanged, [&] { ++changes; });
+
+    model.setActive(false);
+    for (int i = 0; i < 3; ++i) {
+        QCoro::waitFor(store.refresh());
+        now = now.addingSeconds(2);
+    }
+    test::spinUntil([] { return false; }, 20);
+    EXPECT_EQ(changes, 0) << "nothing is rebuilt for a hidden window";
+    EXPECT_TRUE(model.series().value(QStringLiteral("cpu")).toList().isEmpty());
+
+    model.setActive(true);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(model.series().value(QStringLiteral("cpu")).toList().size(), 3);
+    model.setActive(true);
+    EXPECT_EQ(changes, 1) << "already current";
 }
 
 TEST(StorageMapViewModel, TilesPaletteAndLabelSizes) {

@@ -22,8 +22,17 @@ LaunchAtLoginStore* LaunchAtLoginStore::forThisProcess(QObject* parent) {
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome))
         configHome = QDir::homePath() + QStringLiteral("/.config");
-    return new LaunchAtLoginStore(QCoreApplication::applicationFilePath(),
-                                  {QStringLiteral(KESTRUM_INSTALL_BINDIR), QStringLiteral("/usr/bin")}, configHome, parent);
+    const QString executable = QCoreApplication::applicationFilePath();
+    return new LaunchAtLoginStore(executable, installedBinDirectories(executable, QStringLiteral(KESTRUM_INSTALL_BINDIR)),
+                                  configHome, parent);
+}
+
+QStringList LaunchAtLoginStore::installedBinDirectories(const QString& executablePath, const QString& configuredBinDirectory) {
+    QStringList out{configuredBinDirectory, QStringLiteral("/usr/bin")};
+    const QString own = QFileInfo(executablePath).absolutePath();
+    if (QFileInfo::exists(QDir::cleanPath(own + QStringLiteral("/../share/applications/") + QLatin1String(kDesktopId))))
+        out.append(own);
+    return out;
 }
 
 QString LaunchAtLoginStore::autostartFile() const {

@@ -25,6 +25,10 @@ public:
                        QObject* parent = nullptr);
     // The running program, the configured install prefix and $XDG_CONFIG_HOME.
     static LaunchAtLoginStore* forThisProcess(QObject* parent = nullptr);
+    // Where an installed kestrum may live: the configured prefix's bin folder, /usr/bin, and the
+    // program's own folder when `cmake --install` put the desktop entry beside it (../share/applications),
+    // whatever prefix was chosen then.
+    static QStringList installedBinDirectories(const QString& executablePath, const QString& configuredBinDirectory);
 
     LaunchAtLoginStatus status() const { return m_status; }
     QString statusName() const;

@@ -48,3 +48,17 @@ TEST(LaunchAtLoginStore, AFolderThatCannotBeWrittenIsAFailure) {
     EXPECT_TRUE(store.failed());
     EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
 }
+
+TEST(LaunchAtLoginStore, AnyPrefixThatCmakeInstalledCounts) {
+    QTemporaryDir prefix;
+    const QString program = prefix.path() + QStringLiteral("/bin/kestrum");
+    EXPECT_FALSE(LaunchAtLoginStore::installedBinDirectories(program, QStringLiteral("/usr/local/bin"))
+                     .contains(prefix.path() + QStringLiteral("/bin")))
+        << "a bare build folder is not an installation";
+    test::writeFile(prefix.path() + QStringLiteral("/share/applications/app.kestrum.Kestrum.desktop"), "[Desktop Entry]\n");
+    const QStringList dirs = LaunchAtLoginStore::installedBinDirectories(program, QStringLiteral("/usr/local/bin"));
+    EXPECT_TRUE(dirs.contains(prefix.path() + QStringLiteral("/bin")));
+    QTemporaryDir config;
+    LaunchAtLoginStore store(program, dirs, config.path());
+    EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
+}

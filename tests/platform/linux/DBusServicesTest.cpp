@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace kestrum;
 using namespace kestrum::test;
 
@@ -103,8 +106,12 @@ TEST(MonitorBusService, ARunningMonitorIsControlledOverTheBus) {
     std::optional<QVariantList> reply;
     auto call = [&](const QString& method, const QVariantList& args) {
         reply.reset();
-        std::thread caller([&] { reply = callRunningMonitor(method, args, client); });
-        spinUntil([&] { return reply.has_value(); });
+        std::atomic<bool> answered = false;
+        std::thread caller([&] {
+            reply = callRunningMonitor(method, args, client);
+            answered = true;
+        });
+        spinUntil([&] { return answered.load(); });
         caller.join();
     };
     call(QStringLiteral("StartIncident"), {QStringLiteral("fan")});

@@ -6,7 +6,7 @@
 
 namespace kestrum {
 
-// The spec's symbol names ("cpu", "exclamationmark.triangle.fill", …) as icons: the desktop theme's
+// Kestrum's symbol names ("cpu", "exclamationmark.triangle.fill", …) as icons: the desktop theme's
 // icon when it has one, else the bundled drawing. Missing everything, an empty icon (never a crash).
 namespace SymbolIcons {
 QIcon icon(const QString& symbol);

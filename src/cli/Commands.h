@@ -5,6 +5,7 @@
 
 namespace kestrum {
 struct HealthArchive;
+struct PersonalBaseline;
 }
 
 namespace kestrum::cli {
@@ -20,8 +21,13 @@ int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
 
-// Two samples `interval` seconds apart, so that usage and traffic rates are real; the second is returned.
-SystemSnapshot takeSettledSnapshot(DefaultSystemMetricsSampler& sampler, double interval, bool& interrupted);
+// This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
+// second is returned. Absent when Ctrl-C interrupted the wait.
+std::optional<SystemSnapshot> takeMachineSnapshot(double interval);
+
+// The personal baseline from the archive; without a readable archive the message is printed and the
+// baseline is empty (the verdict then stands on fixed limits only).
+kestrum::PersonalBaseline baselineFromArchiveOrEmpty();
 
 // The archive at the data directory, for reading only. Throws KestrumError with the store's wording.
 kestrum::HealthArchive loadArchiveForReading();

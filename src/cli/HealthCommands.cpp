@@ -1,7 +1,5 @@
 #include "CliSupport.h"
 #include "Commands.h"
-#include "LinuxNetworkPathProvider.h"
-#include "LinuxServices.h"
 #include "foundation/AtomicFile.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/KestrumPaths.h"
@@ -61,23 +59,14 @@ int runHealth(Arguments& arguments) {
             return fail(trTemplate("Anlık ölçüm dosyası okunamadı: \\(description)", {error.description()}));
         }
     } else {
-        std::shared_ptr<LinuxNetworkPathProvider> path;
-        auto sampler = LinuxServices::makeSampler({}, &path);
-        path->waitForFirstUpdate(std::chrono::seconds(3));
-        bool interrupted = false;
-        snapshot = takeSettledSnapshot(*sampler, interval, interrupted);
-        if (interrupted)
+        const std::optional<SystemSnapshot> taken = takeMachineSnapshot(interval);
+        if (!taken)
             return ExitCode::interrupted;
+        snapshot = *taken;
     }
 
     // The verdict stands on fixed limits; without a readable archive only the personal comparison is missing.
-    PersonalBaseline baseline = PersonalBaseline::empty();
-    try {
-        const HealthArchive archive = loadArchiveForReading();
-        baseline = PersonalBaselineEngine::makeBaseline(archive.samples, Date::now(), PersonalBaselineEngine::kLookbackSeconds);
-    } catch (const KestrumError& error) {
-        printError(QStringLiteral("kestrum-cli: ") + L10n::localizedFragment(error.description()));
-    }
+    const PersonalBaseline baseline = baselineFromArchiveOrEmpty();
 
     const HealthAssessment assessment = HealthAssessmentEngine::assess(snapshot);
     const std::vector<HealthInsight> insights = HealthInsightEngine::insights(snapshot, baseline);
@@ -157,6 +146,16 @@ int runBaseline(Arguments& arguments) {
               ? percentage(baseline.medianBatteryDrainPerHour, 1) + L10n::string(trText("/saat"))
               : tr("Henüz öğrenilmedi")}}}});
     return ExitCode::success;
+}
+
+PersonalBaseline baselineFromArchiveOrEmpty() {
+    try {
+        return PersonalBaselineEngine::makeBaseline(loadArchiveForReading().samples, Date::now(),
+                                                    PersonalBaselineEngine::kLookbackSeconds);
+    } catch (const KestrumError& error) {
+        printError(QStringLiteral("kestrum-cli: ") + L10n::localizedFragment(error.description()));
+        return PersonalBaseline::empty();
+    }
 }
 
 } // namespace kestrum::cli

@@ -1,14 +1,10 @@
 #include "CliSupport.h"
 #include "Commands.h"
-#include "LinuxNetworkPathProvider.h"
-#include "LinuxServices.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/Translatable.h"
 #include "interpretation/HealthInsightEngine.h"
 #include "interpretation/MenuBarPresentation.h"
-#include "interpretation/PersonalBaselineEngine.h"
-#include "history/HealthArchive.h"
 #include "localisation/L10n.h"
 #include "measurement/MenuBarPreferences.h"
 
@@ -56,22 +52,12 @@ int runMenubar(Arguments& arguments) {
     for (const auto& [metric, visible] : rowChanges)
         preferences.setVisible(metric, visible);
 
-    std::shared_ptr<LinuxNetworkPathProvider> path;
-    auto sampler = LinuxServices::makeSampler({}, &path);
-    path->waitForFirstUpdate(std::chrono::seconds(3));
-    bool interrupted = false;
-    const SystemSnapshot snapshot = takeSettledSnapshot(*sampler, interval, interrupted);
-    if (interrupted)
+    const std::optional<SystemSnapshot> taken = takeMachineSnapshot(interval);
+    if (!taken)
         return ExitCode::interrupted;
+    const SystemSnapshot& snapshot = *taken;
 
-    PersonalBaseline baseline = PersonalBaseline::empty();
-    try {
-        baseline = PersonalBaselineEngine::makeBaseline(loadArchiveForReading().samples, Date::now(),
-                                                        PersonalBaselineEngine::kLookbackSeconds);
-    } catch (const KestrumError& error) {
-        printError(QStringLiteral("kestrum-cli: ") + L10n::localizedFragment(error.description()));
-    }
-    const auto insights = HealthInsightEngine::insights(snapshot, baseline);
+    const auto insights = HealthInsightEngine::insights(snapshot, baselineFromArchiveOrEmpty());
     const MenuBarHealthPresentation health = MenuBarHealthPresentation::resolve(snapshot, insights, true);
     const MenuBarPrimaryMetric metric = preferences.primaryMetric();
     const QString label = MenuBarMetricFormatter::labelText(metric, snapshot, true, health.title);

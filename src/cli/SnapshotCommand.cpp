@@ -9,11 +9,16 @@
 
 namespace kestrum::cli {
 
-SystemSnapshot takeSettledSnapshot(DefaultSystemMetricsSampler& sampler, double interval, bool& interrupted) {
+std::optional<SystemSnapshot> takeMachineSnapshot(double interval) {
+    std::shared_ptr<LinuxNetworkPathProvider> path;
+    auto sampler = LinuxServices::makeSampler({}, &path);
+    // Let the network path arrive first, so that the traffic rates have a baseline to compare against.
+    path->waitForFirstUpdate(std::chrono::seconds(3));
     // The first sample only sets the baselines of the usage and traffic rates.
-    sampler.sample().waitForFinished();
-    interrupted = !waitWithEvents(interval);
-    return sampler.sample().result();
+    sampler->sample().waitForFinished();
+    if (!waitWithEvents(interval))
+        return std::nullopt;
+    return sampler->sample().result();
 }
 
 int runSnapshot(Arguments& arguments) {
@@ -22,14 +27,10 @@ int runSnapshot(Arguments& arguments) {
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("snapshot konumsal argüman almaz.")};
 
-    std::shared_ptr<LinuxNetworkPathProvider> path;
-    auto sampler = LinuxServices::makeSampler({}, &path);
-    // Let the network path arrive first, so that the traffic rates have a baseline to compare against.
-    path->waitForFirstUpdate(std::chrono::seconds(3));
-    bool interrupted = false;
-    const SystemSnapshot snapshot = takeSettledSnapshot(*sampler, interval, interrupted);
-    if (interrupted)
+    const std::optional<SystemSnapshot> taken = takeMachineSnapshot(interval);
+    if (!taken)
         return ExitCode::interrupted;
+    const SystemSnapshot& snapshot = *taken;
     if (asJson) {
         printJson(snapshotToJson(snapshot));
         return ExitCode::success;

@@ -32,33 +32,24 @@ void JsonWriter::beforeValue() {
     newline();
 }
 
-void JsonWriter::beginObject() {
+void JsonWriter::open(char bracket, bool isObject) {
     beforeValue();
-    m_out.push_back('{');
-    m_levels.push_back({true, true});
+    m_out.push_back(bracket);
+    m_levels.push_back({isObject, true});
 }
 
-void JsonWriter::endObject() {
+void JsonWriter::close(char bracket) {
     const bool empty = m_levels.back().empty;
     m_levels.pop_back();
     if (!empty)
         newline();
-    m_out.push_back('}');
+    m_out.push_back(bracket);
 }
 
-void JsonWriter::beginArray() {
-    beforeValue();
-    m_out.push_back('[');
-    m_levels.push_back({false, true});
-}
-
-void JsonWriter::endArray() {
-    const bool empty = m_levels.back().empty;
-    m_levels.pop_back();
-    if (!empty)
-        newline();
-    m_out.push_back(']');
-}
+void JsonWriter::beginObject() { open('{', true); }
+void JsonWriter::endObject() { close('}'); }
+void JsonWriter::beginArray() { open('[', false); }
+void JsonWriter::endArray() { close(']'); }
 
 void JsonWriter::key(std::string_view name) {
     beforeValue();

@@ -38,6 +38,8 @@ public:
 private:
     void beforeValue();
     void newline();
+    void open(char bracket, bool isObject);
+    void close(char bracket);
 
     std::string m_out; // cheaper small appends than QByteArray
     struct Level {

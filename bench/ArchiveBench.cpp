@@ -6,7 +6,6 @@
 #include "history/HealthArchiveCompaction.h"
 #include "interpretation/PersonalBaselineEngine.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -104,14 +103,6 @@ void BM_BaselineSevenDays(benchmark::State& state) {
 BENCHMARK(BM_ArchiveLoadCompactSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ArchiveSaveOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineSevenDays)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
 
 namespace {
 void BM_EncodeOnly(benchmark::State& state) {

@@ -67,4 +67,3 @@ BENCHMARK(BM_MissFirstTime)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TurkishPassThrough);
 BENCHMARK(BM_LongReport)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();

@@ -4,7 +4,6 @@
 #include "LinuxServices.h"
 #include "LinuxNetworkPathProvider.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 using namespace kestrum;
@@ -38,10 +37,3 @@ void BM_SampleRecordedIntelLaptop(benchmark::State& state) {
 BENCHMARK(BM_SampleThisMachine)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_SampleRecordedIntelLaptop)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -23,7 +23,6 @@ void BM_TreemapLayout(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_TreemapLayout)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
 
 namespace {
 // A full scan of the tree in $KESTRUM_SCAN_BENCH_TREE (skipped when unset), per thread count.

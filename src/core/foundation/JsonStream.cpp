@@ -447,8 +447,8 @@ QString JsonReader::readString(const JsonPath& path) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void JsonReader::beginObject(const JsonPath& path) {
-    if (peek(path) != Type::object)
+void JsonReader::enter(Type container, const JsonPath& path) {
+    if (peek(path) != container)
         throwWrongType(path);
     if (m_firstElement.size() >= kMaximumDepth)
         syntaxError();
@@ -456,11 +456,11 @@ void JsonReader::beginObject(const JsonPath& path) {
     m_firstElement.push_back(true);
 }
 
-bool JsonReader::nextKey(std::string_view& key) {
+bool JsonReader::nextMember(char closing) {
     skipWhitespace();
     if (m_pos >= m_end)
         syntaxError();
-    if (*m_pos == '}') {
+    if (*m_pos == closing) {
         ++m_pos;
         m_firstElement.pop_back();
         return false;
@@ -468,6 +468,14 @@ bool JsonReader::nextKey(std::string_view& key) {
     if (!m_firstElement.back())
         expect(',');
     m_firstElement.back() = false;
+    return true;
+}
+
+void JsonReader::beginObject(const JsonPath& path) { enter(Type::object, path); }
+
+bool JsonReader::nextKey(std::string_view& key) {
+    if (!nextMember('}'))
+        return false;
     skipWhitespace();
     if (m_pos >= m_end || *m_pos != '"')
         syntaxError();
@@ -476,29 +484,9 @@ bool JsonReader::nextKey(std::string_view& key) {
     return true;
 }
 
-void JsonReader::beginArray(const JsonPath& path) {
-    if (peek(path) != Type::array)
-        throwWrongType(path);
-    if (m_firstElement.size() >= kMaximumDepth)
-        syntaxError();
-    ++m_pos;
-    m_firstElement.push_back(true);
-}
+void JsonReader::beginArray(const JsonPath& path) { enter(Type::array, path); }
 
-bool JsonReader::nextElement() {
-    skipWhitespace();
-    if (m_pos >= m_end)
-        syntaxError();
-    if (*m_pos == ']') {
-        ++m_pos;
-        m_firstElement.pop_back();
-        return false;
-    }
-    if (!m_firstElement.back())
-        expect(',');
-    m_firstElement.back() = false;
-    return true;
-}
+bool JsonReader::nextElement() { return nextMember(']'); }
 
 void JsonReader::skipValue() {
     static const JsonPath root;

@@ -78,6 +78,8 @@ public:
 
 private:
     void skipWhitespace();
+    void enter(Type container, const JsonPath& path);
+    bool nextMember(char closing); // false (and the container left) at `closing`
     [[noreturn]] void syntaxError();
     std::string_view numberToken();
     std::string_view stringToken(); // unescaped into m_scratch when needed

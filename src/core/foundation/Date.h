@@ -15,7 +15,8 @@ struct Date {
     static constexpr Date fromReference(double seconds) { return Date{seconds}; }
     static constexpr Date fromUnixSeconds(double seconds) { return Date{seconds - kUnixEpochOffset}; }
     static Date fromDateTime(const QDateTime& dateTime);
-    // 0001-01-01 00:00:00 UTC, used where no real date exists yet.
+    // 0001-01-01 00:00:00 UTC counted in the Julian calendar (QDateTime, proleptic Gregorian, shows
+    // two days before its 0001-01-01); used where no real date exists yet.
     static constexpr Date distantPast() { return Date{-63114076800.0}; }
 
     constexpr double unixSeconds() const { return secondsSinceReferenceDate + kUnixEpochOffset; }

@@ -421,9 +421,15 @@ std::string_view JsonReader::stringToken() {
         case 'u': {
             uint32_t code = hex4();
             if (code >= 0xD800 && code <= 0xDBFF && m_end - m_pos >= 6 && m_pos[0] == '\\' && m_pos[1] == 'u') {
+                const char* next = m_pos;
                 m_pos += 2;
                 const uint32_t low = hex4();
-                code = (low >= 0xDC00 && low <= 0xDFFF) ? 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00) : 0xFFFD;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                } else {
+                    code = 0xFFFD; // a lone high surrogate; the escape after it is read on its own
+                    m_pos = next;
+                }
             } else if (code >= 0xD800 && code <= 0xDFFF) {
                 code = 0xFFFD;
             }

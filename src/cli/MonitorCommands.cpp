@@ -54,16 +54,15 @@ QJsonObject sampleJson(const SystemMonitorStore& store, const std::vector<Health
                        {QStringLiteral("newEvents"), events}};
 }
 
-std::optional<double> rangeSeconds(const QString& name) {
-    if (name == u"hour")
-        return 3600.0;
-    if (name == u"day")
-        return 86400.0;
-    if (name == u"week")
-        return 604800.0;
-    if (name == u"month")
-        return 2592000.0;
-    return std::nullopt;
+// The start of the period a --range option names (hour, day, week, month), or of `fallback` without one.
+Date rangeStart(const std::optional<QString>& range, const char* fallback, Date now) {
+    const QString name = range.value_or(QString::fromLatin1(fallback));
+    const std::pair<const char*, double> periods[] = {{"hour", 3600.0}, {"day", 86400.0}, {"week", 604800.0}, {"month", 2592000.0}};
+    for (const auto& [periodName, seconds] : periods) {
+        if (name == QLatin1String(periodName))
+            return now.addingSeconds(-seconds);
+    }
+    throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
 }
 
 // Runs a short store operation without a running monitor: takes the lock so that no monitor starts
@@ -126,7 +125,6 @@ int runMonitor(Arguments& arguments) {
             printError(QStringLiteral("kestrum-cli: ") + L10n::localizedFragment(store.lastError()));
     });
 
-    size_t eventsSeen = 0;
     long long samples = 0;
     QObject::connect(&store, &SystemMonitorStore::refreshCompleted, &store, [&](quint64, bool succeeded, QUuid) {
         if (!succeeded || finishing)
@@ -149,7 +147,6 @@ int runMonitor(Arguments& arguments) {
                                    L10n::localizedFragment(event.evidence)));
             }
         }
-        eventsSeen = events.size();
         if (count && samples >= static_cast<long long>(*count))
             finish();
     });
@@ -164,16 +161,14 @@ int runEvents(Arguments& arguments) {
     const auto range = arguments.takeOption(QStringLiteral("--range"));
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("events konumsal argüman almaz.")};
-    const auto seconds = rangeSeconds(range.value_or(QStringLiteral("month")));
-    if (!seconds)
-        throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
-    const HealthArchive archive = loadArchiveForReading();
     const Date now = Date::now();
-    const auto groups = HealthAlertObservationGroup::groups(archive.events, now.addingSeconds(-*seconds), now);
+    const Date since = rangeStart(range, "month", now);
+    const HealthArchive archive = loadArchiveForReading();
+    const auto groups = HealthAlertObservationGroup::groups(archive.events, since, now);
     if (asJson) {
         QJsonArray list;
         for (const HealthEvent& event : archive.events) {
-            if (event.timestamp >= now.addingSeconds(-*seconds))
+            if (event.timestamp >= since)
                 list.append(healthEventToJson(event));
         }
         printJson(list);
@@ -201,11 +196,8 @@ int runHistory(Arguments& arguments) {
     const auto range = arguments.takeOption(QStringLiteral("--range"));
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("history konumsal argüman almaz.")};
-    const auto seconds = rangeSeconds(range.value_or(QStringLiteral("day")));
-    if (!seconds)
-        throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
+    const Date since = rangeStart(range, "day", Date::now());
     const HealthArchive archive = loadArchiveForReading();
-    const Date since = Date::now().addingSeconds(-*seconds);
     std::vector<const HealthSample*> samples;
     for (const HealthSample& sample : archive.samples) {
         if (sample.timestamp >= since)

@@ -17,10 +17,6 @@ namespace {
 
 QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
 
-QString filesText(int64_t count) {
-    return L10n::string(trTemplate("\\(count) dosya", {MetricFormatting::number(double(count), 0)}));
-}
-
 } // namespace
 
 int runStorage(Arguments& arguments) {
@@ -98,7 +94,7 @@ int runStorage(Arguments& arguments) {
     constexpr size_t kShownItems = 40;
     for (size_t i = 0; i < result.items.size() && i < kShownItems; ++i) {
         const StorageMapItem& item = result.items[i];
-        items.push_back({item.name, QStringLiteral("%1  ·  %2").arg(bytes(double(item.allocatedBytes)), filesText(item.fileCount))});
+        items.push_back({item.name, QStringLiteral("%1  ·  %2").arg(bytes(double(item.allocatedBytes)), storageFileCountText(item.fileCount))});
     }
     QString more;
     if (result.items.size() > kShownItems)
@@ -106,7 +102,7 @@ int runStorage(Arguments& arguments) {
     std::vector<PresentationRow> categories;
     for (const StorageCategorySummary& category : result.categories)
         categories.push_back({storageCategoryTitle(category.category),
-                              QStringLiteral("%1  ·  %2").arg(bytes(double(category.allocatedBytes)), filesText(category.fileCount))});
+                              QStringLiteral("%1  ·  %2").arg(bytes(double(category.allocatedBytes)), storageFileCountText(category.fileCount))});
     printGroups({PresentationGroup{QStringLiteral("items"), tr("En büyük öğeler"), true, {}, items},
                  PresentationGroup{QStringLiteral("categories"), tr("Kategoriler"), true, {}, categories}});
     if (!more.isEmpty())

@@ -30,6 +30,8 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KESTRUM_DATA_DIR"), data.path());
         env.insert(QStringLiteral("KESTRUM_CONFIG_DIR"), config.path());
+        // No running monitor can be reached: commands work on the archive directly.
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
         env.insert(QStringLiteral("LANGUAGE"), english ? QStringLiteral("en_US") : QStringLiteral("tr_TR"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(KESTRUM_CLI_PATH), arguments);
@@ -131,4 +133,119 @@ TEST_F(Cli, UsageErrors) {
         const CliRun r = run(c.arguments);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments.join(u' ').toStdString() << ": " << r.err.toStdString();
     }
+}
+
+namespace {
+
+HealthSample sampleAt(Date when) {
+    HealthSample s;
+    s.id = newUuid();
+    s.timestamp = when;
+    s.cpuUsage = 0.3;
+    s.healthLevel = HealthLevel::normal;
+    return s;
+}
+
+HealthEvent eventAt(Date when, const char* title) {
+    HealthEvent e;
+    e.id = newUuid();
+    e.timestamp = when;
+    e.kind = HealthInsightKind::cpu;
+    e.level = HealthLevel::attention;
+    e.title = QString::fromUtf8(title);
+    e.signature = e.title;
+    return e;
+}
+
+QJsonArray jsonArray(const CliRun& r) { return QJsonDocument::fromJson(r.out.toUtf8()).array(); }
+
+} // namespace
+
+TEST_F(Cli, IncidentMarkersOpenCloseAndList) {
+    const CliRun nothingOpen = run({QStringLiteral("incident"), QStringLiteral("stop")});
+    EXPECT_EQ(nothingOpen.exitCode, 1);
+    EXPECT_TRUE(nothingOpen.err.contains(QStringLiteral("Açık bir olay işareti yok."))) << nothingOpen.err.toStdString();
+
+    ASSERT_EQ(run({QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("fan"), QStringLiteral("loud")}).exitCode, 0);
+    const CliRun twice = run({QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("again")});
+    EXPECT_EQ(twice.exitCode, 1) << "one open marker at a time";
+    const QJsonArray open = jsonArray(run({QStringLiteral("incident"), QStringLiteral("list"), QStringLiteral("--json")}));
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_FALSE(open[0].toObject().contains(QStringLiteral("endedAt")));
+
+    ASSERT_EQ(run({QStringLiteral("incident"), QStringLiteral("stop")}).exitCode, 0);
+    const QJsonArray closed = jsonArray(run({QStringLiteral("incident"), QStringLiteral("list"), QStringLiteral("--json")}));
+    ASSERT_EQ(closed.size(), 1);
+    const QJsonObject marker = closed[0].toObject();
+    EXPECT_EQ(marker.value(QStringLiteral("note")).toString(), QStringLiteral("fan loud"));
+    EXPECT_GE(marker.value(QStringLiteral("endedAt")).toDouble(), marker.value(QStringLiteral("startedAt")).toDouble());
+    EXPECT_TRUE(run({QStringLiteral("incident")}).out.contains(QStringLiteral("fan loud")));
+}
+
+TEST_F(Cli, HistoryAndEventsKeepToTheirRange) {
+    const Date now = Date::now();
+    HealthArchive archive;
+    for (const double ago : {600.0, 7200.0, 3 * 86400.0})
+        archive.samples.push_back(sampleAt(now.addingSeconds(-ago)));
+    archive.events = {eventAt(now.addingSeconds(-10 * 86400.0), "eski olay"), eventAt(now.addingSeconds(-1800), "yeni olay")};
+    test::writeFile(archivePath(), encodeHealthArchive(archive));
+
+    struct Case {
+        const char* command;
+        const char* range; // nullptr: the command's default
+        qsizetype count;
+    } cases[] = {{"history", "hour", 1}, {"history", nullptr, 2}, {"history", "week", 3},
+                 {"events", "day", 1},   {"events", nullptr, 2}};
+    for (const Case& c : cases) {
+        QStringList arguments{QString::fromLatin1(c.command), QStringLiteral("--json")};
+        if (c.range)
+            arguments << QStringLiteral("--range") << QString::fromLatin1(c.range);
+        const CliRun r = run(arguments);
+        ASSERT_EQ(r.exitCode, 0) << c.command << " " << (c.range ? c.range : "") << ": " << r.err.toStdString();
+        EXPECT_EQ(jsonArray(r).size(), c.count) << c.command << " " << (c.range ? c.range : "");
+    }
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("--range"), QStringLiteral("year")}).exitCode, 2);
+    const CliRun text = run({QStringLiteral("events"), QStringLiteral("--range"), QStringLiteral("day")});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("yeni olay")));
+    EXPECT_FALSE(text.out.contains(QStringLiteral("eski olay")));
+}
+
+TEST_F(Cli, StorageScansOrdersAndRemembersTheFolder) {
+    QTemporaryDir tree;
+    test::writeFile(tree.path() + QStringLiteral("/big.bin"), QByteArray(256 * 1024, 'x'));
+    test::writeFile(tree.path() + QStringLiteral("/file10.txt"), QByteArray(8192, 'y'));
+    test::writeFile(tree.path() + QStringLiteral("/file2.txt"), QByteArray(8192, 'z'));
+    test::writeFile(tree.path() + QStringLiteral("/inner/song.mp3"), QByteArray(16384, 'm'));
+
+    const CliRun scanned = run({QStringLiteral("storage"), tree.path(), QStringLiteral("--json")});
+    ASSERT_EQ(scanned.exitCode, 0) << scanned.err.toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(scanned.out.toUtf8()).object();
+    EXPECT_EQ(result.value(QStringLiteral("fileCount")).toInt(), 4);
+    QStringList order;
+    for (const QJsonValue& item : result.value(QStringLiteral("items")).toArray())
+        order << item.toObject().value(QStringLiteral("name")).toString();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("big.bin"), QStringLiteral("inner"), QStringLiteral("file2.txt"),
+                                  QStringLiteral("file10.txt")}))
+        << "largest first; equal sizes in natural order";
+
+    // Without a folder the remembered one is scanned again.
+    const CliRun again = run({QStringLiteral("storage"), QStringLiteral("--json")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(again.out.toUtf8()).object().value(QStringLiteral("rootPath")).toString(),
+              result.value(QStringLiteral("rootPath")).toString());
+
+    EXPECT_EQ(run({QStringLiteral("storage"), tree.path() + QStringLiteral("/missing")}).exitCode, 1);
+    EXPECT_EQ(run({QStringLiteral("storage"), tree.path(), tree.path()}).exitCode, 2);
+}
+
+TEST_F(Cli, MonitorPrintsOneLinePerSampleAndSavesTheArchive) {
+    const CliRun monitor = run({QStringLiteral("monitor"), QStringLiteral("--json"), QStringLiteral("--count"), QStringLiteral("2"),
+                                QStringLiteral("--interval"), QStringLiteral("1")});
+    ASSERT_EQ(monitor.exitCode, 0) << monitor.err.toStdString();
+    const QStringList lines = monitor.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << monitor.out.toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(QJsonDocument::fromJson(line.toUtf8()).isObject()) << line.toStdString();
+    EXPECT_TRUE(QFile::exists(archivePath())) << "the last sample is saved on the way out";
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("--json")}).exitCode, 0);
 }

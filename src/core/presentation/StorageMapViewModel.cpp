@@ -11,14 +11,6 @@ const std::array<const char*, 12> StorageMapViewModel::kPalette = {
     "#5856d6", "#007aff", "#32ade6", "#30b0c7", "#34c759", "#00c7be",
     "#ff9500", "#af52de", "#ff2d55", "#a2845e", "#8e8e93", "#ff3b30"};
 
-namespace {
-
-QString filesText(int64_t count) {
-    return L10n::string(trTemplate("\\(count) dosya", {MetricFormatting::number(double(count), 0)}));
-}
-
-} // namespace
-
 StorageMapViewModel::StorageMapViewModel(StorageMapStore& store, QObject* parent) : QObject(parent), m_store(store) {
     connect(&store, &StorageMapStore::stateChanged, this, &StorageMapViewModel::rebuild);
     connect(&store, &StorageMapStore::resultChanged, this, &StorageMapViewModel::rebuild);
@@ -63,13 +55,13 @@ void StorageMapViewModel::rebuild() {
         for (const StorageMapItem& item : result->items) {
             m_items.append(QVariantMap{{QStringLiteral("name"), item.name},
                                        {QStringLiteral("sizeText"), bytes(double(item.allocatedBytes))},
-                                       {QStringLiteral("filesText"), filesText(item.fileCount)},
+                                       {QStringLiteral("filesText"), storageFileCountText(item.fileCount)},
                                        {QStringLiteral("fraction"), double(item.allocatedBytes) / total}});
         }
         for (const StorageCategorySummary& category : result->categories) {
             m_categories.append(QVariantMap{{QStringLiteral("title"), storageCategoryTitle(category.category)},
                                             {QStringLiteral("sizeText"), bytes(double(category.allocatedBytes))},
-                                            {QStringLiteral("filesText"), filesText(category.fileCount)},
+                                            {QStringLiteral("filesText"), storageFileCountText(category.fileCount)},
                                             {QStringLiteral("fraction"), double(category.allocatedBytes) / total}});
         }
         int position = 0;
@@ -80,7 +72,7 @@ void StorageMapViewModel::rebuild() {
                                        {QStringLiteral("height"), tile.normalizedFrame.height},
                                        {QStringLiteral("name"), tile.item.name},
                                        {QStringLiteral("sizeText"), bytes(double(tile.item.allocatedBytes))},
-                                       {QStringLiteral("filesText"), filesText(tile.item.fileCount)},
+                                       {QStringLiteral("filesText"), storageFileCountText(tile.item.fileCount)},
                                        {QStringLiteral("color"), QLatin1String(kPalette[static_cast<size_t>(position % 12)])}});
             ++position;
         }

@@ -3,6 +3,7 @@
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
+#include "measurement/MetricFormatting.h"
 
 namespace kestrum {
 
@@ -32,6 +33,10 @@ template <> struct JsonRecord<StorageScanResult> {
 } // namespace json
 
 QJsonValue storageScanResultToJson(const StorageScanResult& result) { return json::encode(result); }
+
+QString storageFileCountText(int64_t count) {
+    return L10n::string(trTemplate("\\(count) dosya", {MetricFormatting::number(double(count), 0)}));
+}
 
 QString storageCategoryTitle(StorageCategory category) {
     const char* title = "";

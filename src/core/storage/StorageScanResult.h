@@ -54,6 +54,8 @@ struct StorageScanResult {
 
 // The display name of a category, localised.
 QString storageCategoryTitle(StorageCategory category);
+// "12 dosya", localised, with the number grouped.
+QString storageFileCountText(int64_t count);
 QJsonValue storageScanResultToJson(const StorageScanResult& result);
 
 } // namespace kestrum

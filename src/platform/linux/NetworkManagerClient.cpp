@@ -43,7 +43,8 @@ std::vector<QString> objectPaths(const QVariant& value) {
 } // namespace
 
 std::optional<NetworkManagerState> NetworkManagerClient::read() {
-    const QDBusConnection bus = QDBusConnection::systemBus();
+    // Without a bus of its own, the system bus is connected at the first read, on the reading thread.
+    const QDBusConnection bus = m_bus ? *m_bus : QDBusConnection::systemBus();
     if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(kService).value())
         return std::nullopt;
     const QString root = QStringLiteral("/org/freedesktop/NetworkManager");

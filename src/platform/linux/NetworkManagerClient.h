@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -29,7 +30,13 @@ public:
 // Plain blocking calls with a short timeout, safe from the path provider's own thread.
 class NetworkManagerClient : public NetworkManagerReading {
 public:
+    // The system bus unless told otherwise (tests bring a bus of their own).
+    NetworkManagerClient() = default;
+    explicit NetworkManagerClient(QDBusConnection bus) : m_bus(std::move(bus)) {}
     std::optional<NetworkManagerState> read() override;
+
+private:
+    std::optional<QDBusConnection> m_bus;
 };
 
 } // namespace kestrum

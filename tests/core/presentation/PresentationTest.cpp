@@ -46,6 +46,33 @@ struct MeasuredStore {
     }
 };
 
+// Thirteen children of one folder, the first twice the size of the rest; "broken" fails like a file.
+class ThirteenChildren : public StorageMapScanning {
+public:
+    StorageScanResult scan(const QString& root, std::stop_token) override {
+        if (root.endsWith(u"broken"))
+            throw StorageMapScannerError::locationIsNotDirectory();
+        StorageScanResult r;
+        r.rootPath = root;
+        r.rootName = root.section(u'/', -1);
+        for (int i = 0; i < 13; ++i) {
+            const QString name = QStringLiteral("child%1").arg(i);
+            r.items.push_back({name, name, i == 0 ? 2'000'000u : 1'000'000u, 1000});
+        }
+        r.allocatedBytes = 14'000'000;
+        r.fileCount = 13'000;
+        r.categories = {{StorageCategory::video, 10'500'000, 3}, {StorageCategory::other, 3'500'000, 12'997}};
+        return r;
+    }
+};
+
+class RememberNothing : public StoragePermissionPersisting {
+public:
+    void save(const QString&) override {}
+    std::optional<QString> load() override { return std::nullopt; }
+    void clear() override {}
+};
+
 } // namespace
 
 TEST(NavigationSection, OnlySectionsWithTheirCapabilityInSidebarOrder) {
@@ -172,4 +199,43 @@ TEST(StorageMapViewModel, TilesPaletteAndLabelSizes) {
         EXPECT_EQ(StorageMapViewModel::labelsFit(c.width, c.height), c.fits) << c.width << "×" << c.height;
     EXPECT_EQ(StorageMapViewModel::kPalette.size(), 12u);
     EXPECT_EQ(std::set<std::string>(StorageMapViewModel::kPalette.begin(), StorageMapViewModel::kPalette.end()).size(), 12u);
+}
+
+TEST(StorageMapViewModel, WhatTheStorageMapShowsThroughItsStates) {
+    test::ScopedLanguage turkish(false);
+    StorageMapStore store(std::make_shared<ThirteenChildren>(), std::make_shared<RememberNothing>());
+    StorageMapViewModel model(store);
+    EXPECT_EQ(model.state(), QStringLiteral("noFolder"));
+    EXPECT_TRUE(model.items().isEmpty());
+
+    model.chooseFolder(QUrl::fromLocalFile(QStringLiteral("/home/ayşe/Belgeler")));
+    EXPECT_EQ(model.folder(), QStringLiteral("/home/ayşe/Belgeler")) << "a picked URL becomes a path";
+    ASSERT_TRUE(test::spinUntil([&] { return model.state() == QStringLiteral("result"); }));
+
+    ASSERT_EQ(model.summary().size(), 3);
+    EXPECT_EQ(model.summary()[1].toMap().value(QStringLiteral("value")).toString(), QStringLiteral("13.000"));
+    const QVariantList items = model.items();
+    ASSERT_EQ(items.size(), 13);
+    const QVariantMap first = items[0].toMap();
+    EXPECT_EQ(first.value(QStringLiteral("filesText")).toString(), QStringLiteral("1.000 dosya"));
+    EXPECT_DOUBLE_EQ(first.value(QStringLiteral("fraction")).toDouble(), 2.0 / 14.0);
+    const QVariantList categories = model.categories();
+    ASSERT_EQ(categories.size(), 2);
+    EXPECT_EQ(categories[0].toMap().value(QStringLiteral("title")).toString(), QStringLiteral("Videolar"));
+    EXPECT_DOUBLE_EQ(categories[0].toMap().value(QStringLiteral("fraction")).toDouble(), 0.75);
+
+    // Colours follow the tile's position and start over after twelve.
+    const QVariantList tiles = model.tiles();
+    ASSERT_EQ(tiles.size(), 13);
+    for (int i = 0; i < 13; ++i)
+        EXPECT_EQ(tiles[i].toMap().value(QStringLiteral("color")).toString(), QLatin1String(StorageMapViewModel::kPalette[i % 12])) << i;
+
+    model.chooseFolder(QUrl::fromLocalFile(QStringLiteral("/home/ayşe/broken")));
+    ASSERT_TRUE(test::spinUntil([&] { return model.state() == QStringLiteral("failed"); }));
+    EXPECT_EQ(model.message(), QStringLiteral("Seçilen konum bir klasör değil."));
+    EXPECT_TRUE(model.tiles().isEmpty()) << "no stale map under a failure";
+
+    model.forgetFolder();
+    EXPECT_EQ(model.state(), QStringLiteral("noFolder"));
+    EXPECT_TRUE(model.folder().isEmpty());
 }

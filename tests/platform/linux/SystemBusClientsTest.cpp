@@ -1,0 +1,136 @@
+// NetworkManager and logind as Kestrum reads them, played by fake services on a private bus.
+
+#include "LogindSleepWatcher.h"
+#include "NetworkManagerClient.h"
+#include "PrivateBus.h"
+#include "TestSupport.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace kestrum;
+using namespace kestrum::test;
+
+namespace {
+
+class FakeManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager")
+    Q_PROPERTY(uint State MEMBER state)
+    Q_PROPERTY(uint Metered MEMBER metered)
+    Q_PROPERTY(QDBusObjectPath PrimaryConnection MEMBER primary)
+public:
+    uint state = 70;
+    uint metered = 3;
+    QDBusObjectPath primary{QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/4")};
+};
+
+class FakeActiveConnection : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager.Connection.Active")
+    Q_PROPERTY(QList<QDBusObjectPath> Devices MEMBER devices)
+public:
+    QList<QDBusObjectPath> devices{QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/Devices/2")),
+                                   QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/Devices/3"))};
+};
+
+class FakeDevice : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager.Device")
+    Q_PROPERTY(uint DeviceType MEMBER type)
+    Q_PROPERTY(QString IpInterface MEMBER ipInterface)
+public:
+    FakeDevice(uint t, QString name) : type(t), ipInterface(std::move(name)) {}
+    uint type;
+    QString ipInterface;
+};
+
+constexpr auto kExport = QDBusConnection::ExportAllProperties;
+
+} // namespace
+
+TEST(NetworkManagerClient, ReadsTheStateAndThePrimaryConnectionsDevices) {
+    PrivateBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    NetworkManagerClient client(bus.connect(QStringLiteral("kestrum")));
+    EXPECT_FALSE(client.read()) << "no NetworkManager on the bus";
+
+    QDBusConnection server = bus.connect(QStringLiteral("nm"));
+    FakeManager manager;
+    FakeActiveConnection active;
+    FakeDevice wifi(2, QStringLiteral("wlp2s0"));
+    FakeDevice ethernet(1, QStringLiteral("enp0s31f6"));
+    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/NetworkManager"), &manager, kExport));
+    ASSERT_TRUE(server.registerObject(manager.primary.path(), &active, kExport));
+    ASSERT_TRUE(server.registerObject(active.devices[0].path(), &wifi, kExport));
+    ASSERT_TRUE(server.registerObject(active.devices[1].path(), &ethernet, kExport));
+    ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.NetworkManager")));
+
+    // The client blocks on the bus while this thread serves it, so reads run on a helper thread.
+    const auto readOffThread = [&] {
+        std::optional<NetworkManagerState> state;
+        std::atomic<bool> done = false;
+        std::thread reader([&] {
+            state = client.read();
+            done = true;
+        });
+        spinUntil([&] { return done.load(); });
+        reader.join();
+        return state;
+    };
+
+    const auto state = readOffThread();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->state, 70u);
+    EXPECT_EQ(state->metered, 3u);
+    EXPECT_EQ(state->primaryDevices, (std::vector<NetworkManagerState::Device>{{2, QStringLiteral("wlp2s0")},
+                                                                             {1, QStringLiteral("enp0s31f6")}}));
+
+    // Without a primary connection NetworkManager answers "/": the state stands, no devices.
+    manager.primary = QDBusObjectPath(QStringLiteral("/"));
+    manager.state = 20;
+    const auto offline = readOffThread();
+    ASSERT_TRUE(offline);
+    EXPECT_EQ(offline->state, 20u);
+    EXPECT_TRUE(offline->primaryDevices.empty());
+}
+
+TEST(LogindSleepWatcher, PrepareForSleepBecomesSleepAndWake) {
+    PrivateBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QDBusConnection logind = bus.connect(QStringLiteral("logind"));
+    ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+
+    LogindSleepWatcher watcher(bus.connect(QStringLiteral("kestrum")));
+    QStringList seen;
+    QObject::connect(&watcher, &SleepWakeNotifying::willSleep, [&] { seen << QStringLiteral("sleep"); });
+    QObject::connect(&watcher, &SleepWakeNotifying::didWake, [&] { seen << QStringLiteral("wake"); });
+    const auto prepare = [&](QDBusConnection from, bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                                         QStringLiteral("org.freedesktop.login1.Manager"),
+                                                         QStringLiteral("PrepareForSleep"));
+        signal << sleeping;
+        from.send(signal);
+    };
+    prepare(logind, true);
+    ASSERT_TRUE(spinUntil([&] { return seen.size() == 1; }));
+    prepare(logind, false);
+    ASSERT_TRUE(spinUntil([&] { return seen.size() == 2; }));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("sleep"), QStringLiteral("wake")}));
+
+    // Anyone else sending the same signal is not logind and is ignored.
+    prepare(bus.connect(QStringLiteral("impostor")), true);
+    spinUntil([] { return false; }, 200);
+    EXPECT_EQ(seen.size(), 2);
+
+    // Without a bus the watcher is quiet, not broken.
+    LogindSleepWatcher detached(QDBusConnection(QStringLiteral("never-connected")));
+}
+
+#include "SystemBusClientsTest.moc"

@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <QtQml/qqmlextensionplugin.h>
+Q_IMPORT_QML_PLUGIN(KestrumPlugin)
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_QUICK_BACKEND", "software");

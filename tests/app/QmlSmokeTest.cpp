@@ -3,7 +3,7 @@
 
 #include "KestrumApplication.h"
 #include "TestSupport.h"
-#include "core/monitor/MonitorFakes.h"
+#include "AppFakes.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "storage/FileSystemStorageMapScanner.h"
 
@@ -11,9 +11,6 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <QtQml/qqmlextensionplugin.h>
-Q_IMPORT_QML_PLUGIN(KestrumPlugin)
 
 using namespace kestrum;
 
@@ -51,25 +48,9 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
     for (const bool english : {false, true}) {
         test::ScopedLanguage language(english);
         QTemporaryDir data;
-        qputenv("KESTRUM_DATA_DIR", QFile::encodeName(data.path() + QStringLiteral("/data")));
-        qputenv("KESTRUM_CONFIG_DIR", QFile::encodeName(data.path() + QStringLiteral("/config")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(data.path() + QStringLiteral("/xdg")));
-
+        test::useFolders(data);
         Date now = Date::now();
-        LinuxServices::MonitorServices services;
-        services.savedPreferences = std::make_unique<InMemoryPreferencesStore>();
-        services.preferences = std::make_unique<InMemoryPreferencesStore>();
-        auto sampler = std::make_shared<test::FakeSampler>(&now);
-        sampler->next = SystemSnapshot::empty();
-        sampler->next.thermal = ThermalLevel::fair; // an insight and an observation to show
-        SystemMonitorStore::Dependencies d;
-        d.sampler = sampler;
-        d.preferences = services.preferences.get();
-        d.archiveRepository = std::make_shared<test::FakeRepository>();
-        auto sleeper = std::make_shared<test::InstantSleeper>();
-        sleeper->stopAfter = 2; // an instant sleeper would otherwise never hand the thread back
-        d.loopSleeper = sleeper;
-        services.store = std::make_unique<SystemMonitorStore>(std::move(d));
+        LinuxServices::MonitorServices services = test::fakeMonitorServices(&now);
 
         g_warnings.clear();
         const QtMessageHandler previous = qInstallMessageHandler(collect);

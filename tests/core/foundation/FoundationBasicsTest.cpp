@@ -1,11 +1,10 @@
-// Rounding, dates, identifiers, templates and the process lock: small pieces every figure, file and
+// Rounding, dates, identifiers and the process lock: small pieces every figure, file and
 // message depends on.
 
 #include "TestSupport.h"
 #include "foundation/Date.h"
 #include "foundation/ProcessLock.h"
 #include "foundation/Rounding.h"
-#include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
 
 #include <QDateTime>
@@ -75,30 +74,6 @@ TEST(Uuid, UpperCaseTextAndStrictParsing) {
                             "0F8FAD5B-D9CB-469F-A165-70867728950E0"})
         EXPECT_FALSE(uuidFromText(QString::fromLatin1(bad))) << bad;
     EXPECT_NE(newUuid(), newUuid());
-}
-
-TEST(Translatable, TemplatesParseAndFill) {
-    using P = TemplatePart;
-    struct Case {
-        const char* text;
-        std::vector<TemplatePart> parts;
-    } cases[] = {
-        {"Kullanım %\\(value); eşik %\\(limit).",
-         {P{false, QStringLiteral("Kullanım %")}, P{true, QStringLiteral("value")}, P{false, QStringLiteral("; eşik %")},
-          P{true, QStringLiteral("limit")}, P{false, QStringLiteral(".")}}},
-        {"\\(format(x, y)) sonra", {P{true, QStringLiteral("format(x, y)")}, P{false, QStringLiteral(" sonra")}}},
-        // A parenthesis inside quotes does not end the expression; an escaped quote does not end the quote.
-        {"\\(f(\")\\\"\")) !", {P{true, QStringLiteral("f(\")\\\"\")")}, P{false, QStringLiteral(" !")}}},
-        {"düz \\ters bölü", {P{false, QStringLiteral("düz \\ters bölü")}}},
-        {"yarım \\(açık", {P{false, QStringLiteral("yarım ")}}},
-        {"", {}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(parseTemplate(QString::fromUtf8(c.text)), c.parts) << c.text;
-
-    EXPECT_EQ(trTemplate("\\(a) ve \\(b)", {QStringLiteral("1"), QStringLiteral("2")}), QStringLiteral("1 ve 2"));
-    EXPECT_EQ(trTemplate("\\(a) ve \\(b)", {QStringLiteral("1")}), QStringLiteral("1 ve ")) << "a missing value is empty";
-    EXPECT_EQ(trTemplate("\\(a)", {QStringLiteral("\\(b)")}), QStringLiteral("\\(b)")) << "values are not parsed again";
 }
 
 TEST(ProcessLock, OneHolderAtATimeAndReleasedWithItsOwner) {

@@ -184,10 +184,11 @@ TEST(JsonStream, HostileDocumentsAreErrorsNeverCrashes) {
     };
     for (const QByteArray& text : cases) {
         try {
-            readBack(text);
+            parseDocument(text);
             ADD_FAILURE() << "accepted: " << text.left(40).constData();
         } catch (const KestrumError& error) {
             EXPECT_EQ(error.code(), QStringLiteral("decoding")) << text.left(40).constData();
+            EXPECT_TRUE(error.description().startsWith(QStringLiteral("JSON biçimi bozuk"))) << text.left(40).constData();
         }
     }
     // Nesting up to the limit is fine.

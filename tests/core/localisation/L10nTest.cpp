@@ -29,10 +29,14 @@ TEST(TemplateParsing, ExpressionsLiteralsAndUnterminatedOnes) {
         {"önce \\(açık(", {{false, "önce "}}},
         {"düz metin", {{false, "düz metin"}}},
         {"\\(a)\\(b)", {{true, "a"}, {true, "b"}}},
+        {"ters \\bölü", {{false, "ters \\bölü"}}},
+        {"", {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseTemplate(QString::fromUtf8(c.text)), c.parts) << c.text;
     EXPECT_EQ(trTemplate("Kalan \\(minutes) dk, \\(x)", {QStringLiteral("5"), QStringLiteral("y")}), QStringLiteral("Kalan 5 dk, y"));
+    EXPECT_EQ(trTemplate("\\(a) ve \\(b)", {QStringLiteral("1")}), QStringLiteral("1 ve ")) << "a missing value is empty";
+    EXPECT_EQ(trTemplate("\\(a)", {QStringLiteral("\\(b)")}), QStringLiteral("\\(b)")) << "values are not parsed again";
 }
 
 TEST(L10nEngine, TurkishShowsEverythingAsWrittenAndBuildsNoPatterns) {

@@ -22,14 +22,7 @@ void sampleLoop(benchmark::State& state, const LinuxServices::Roots& roots) {
 void BM_SampleThisMachine(benchmark::State& state) { sampleLoop(state, LinuxServices::Roots{}); }
 
 void BM_SampleRecordedIntelLaptop(benchmark::State& state) {
-    const QString root = QStringLiteral(KESTRUM_FIXTURES_DIR "/intel-laptop");
-    LinuxServices::Roots roots;
-    roots.proc = root + QStringLiteral("/proc");
-    roots.sys = root + QStringLiteral("/sys");
-    roots.run = root + QStringLiteral("/run");
-    roots.etc = root + QStringLiteral("/etc");
-    roots.useSystemBus = false;
-    sampleLoop(state, roots);
+    sampleLoop(state, LinuxServices::Roots::recordedTree(QStringLiteral(KESTRUM_FIXTURES_DIR "/intel-laptop")));
 }
 
 } // namespace

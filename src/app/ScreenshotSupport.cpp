@@ -127,12 +127,7 @@ QString prepareStorageTree(const QString& parent) {
 }
 
 LinuxServices::MonitorServices makeServices(const QString& fixtureRoot) {
-    LinuxServices::Roots roots;
-    roots.proc = fixtureRoot + QStringLiteral("/proc");
-    roots.sys = fixtureRoot + QStringLiteral("/sys");
-    roots.run = fixtureRoot + QStringLiteral("/run");
-    roots.etc = fixtureRoot + QStringLiteral("/etc");
-    roots.useSystemBus = false;
+    LinuxServices::Roots roots = LinuxServices::Roots::recordedTree(fixtureRoot);
     // The recorded laptop's Wi-Fi interface has an IPv4 address.
     roots.addresses = [] { return std::map<QString, std::pair<bool, bool>>{{QStringLiteral("wlp0s20f3"), {true, false}}}; };
     LinuxServices::MonitorServices services;

@@ -20,6 +20,17 @@
 
 namespace kestrum::LinuxServices {
 
+Roots Roots::recordedTree(const QString& root) {
+    Roots roots;
+    roots.proc = root + QStringLiteral("/proc");
+    roots.sys = root + QStringLiteral("/sys");
+    roots.run = root + QStringLiteral("/run");
+    roots.etc = root + QStringLiteral("/etc");
+    roots.useSystemBus = false;
+    roots.addresses = [] { return std::map<QString, std::pair<bool, bool>>{}; };
+    return roots;
+}
+
 std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
                                                          std::shared_ptr<LinuxNetworkPathProvider>* pathProvider) {
     SamplerProviders providers;

@@ -26,6 +26,10 @@ struct Roots {
     bool useSystemBus = true;
     // The interfaces' addresses; by default the machine's own (getifaddrs).
     std::function<std::map<QString, std::pair<bool, bool>>()> addresses; // name → (IPv4, global IPv6)
+
+    // A machine recorded under `root` (root/proc, root/sys, root/run, root/etc), without D-Bus and
+    // without addresses unless given.
+    static Roots recordedTree(const QString& root);
 };
 
 // `pathProvider`, when given, receives the network path provider so that a one-shot caller can wait for

@@ -33,6 +33,7 @@ struct MeasuredStore {
     Date now = Date::now();
     InMemoryPreferencesStore preferences;
     std::shared_ptr<test::FakeSampler> sampler = std::make_shared<test::FakeSampler>(&now);
+    std::shared_ptr<test::FakeRepository> repository = std::make_shared<test::FakeRepository>();
     SystemMonitorStore store{dependencies()};
 
     SystemMonitorStore::Dependencies dependencies() {
@@ -40,7 +41,7 @@ struct MeasuredStore {
         SystemMonitorStore::Dependencies d;
         d.sampler = sampler;
         d.preferences = &preferences;
-        d.archiveRepository = std::make_shared<test::FakeRepository>();
+        d.archiveRepository = repository;
         d.dateProvider = [this] { return now; };
         return d;
     }
@@ -238,4 +239,46 @@ TEST(StorageMapViewModel, WhatTheStorageMapShowsThroughItsStates) {
     model.forgetFolder();
     EXPECT_EQ(model.state(), QStringLiteral("noFolder"));
     EXPECT_TRUE(model.folder().isEmpty());
+}
+
+TEST(MonitorViewModel, HealthCentreEventsIncidentsAndSettings) {
+    test::ScopedLanguage turkish(false);
+    MeasuredStore m;
+    const auto event = [&](double secondsAgo, const char* signature) {
+        HealthEvent e{newUuid(), m.now.addingSeconds(-secondsAgo), HealthInsightKind::cpu, HealthLevel::attention,
+                      QStringLiteral("CPU kullanımı kişisel normalinin üstünde"), QStringLiteral("Anlık kullanım %93."),
+                      QString(), QString::fromLatin1(signature)};
+        return e;
+    };
+    // Two observations of one condition 10 minutes apart, an older one, and one outside the week.
+    m.repository->stored.events = {event(10 * 86400.0, "cpu"), event(3 * 86400.0, "cpu"), event(1200, "cpu"), event(600, "cpu")};
+    QCoro::waitFor(m.store.prepareArchive());
+    QCoro::waitFor(m.store.refresh());
+    MonitorViewModel model(m.store);
+
+    const QVariantList groups = model.eventGroups();
+    ASSERT_EQ(groups.size(), 2);
+    const QVariantMap newest = groups[0].toMap();
+    EXPECT_EQ(newest.value(QStringLiteral("count")).toInt(), 2);
+    EXPECT_EQ(newest.value(QStringLiteral("countText")).toString(), QStringLiteral("2 kez gözlendi"));
+    EXPECT_TRUE(newest.value(QStringLiteral("when")).toString().contains(QStringLiteral(" – ")));
+    EXPECT_EQ(groups[1].toMap().value(QStringLiteral("count")).toInt(), 1);
+    EXPECT_TRUE(groups[1].toMap().value(QStringLiteral("countText")).toString().isEmpty());
+
+    model.startIncident(QStringLiteral("fan sesi"));
+    ASSERT_TRUE(test::spinUntil([&] { return !model.activeIncident().isEmpty(); }));
+    EXPECT_EQ(model.activeIncident().value(QStringLiteral("note")).toString(), QStringLiteral("fan sesi"));
+    model.stopIncident();
+    ASSERT_TRUE(test::spinUntil([&] { return model.activeIncident().isEmpty(); }));
+    EXPECT_EQ(m.repository->stored.incidents.size(), 1u) << "the marker is saved";
+
+    int settingsChanges = 0;
+    QObject::connect(&model, &MonitorViewModel::settingsChanged, [&] { ++settingsChanges; });
+    model.setSampleInterval(100);
+    EXPECT_EQ(model.sampleInterval(), 30) << "clamped to the longest interval";
+    EXPECT_GE(settingsChanges, 1);
+    model.startMonitoring();
+    EXPECT_TRUE(model.isMonitoring());
+    model.stopMonitoring();
+    EXPECT_FALSE(model.isMonitoring());
 }

@@ -5,6 +5,7 @@
 #include "foundation/Logging.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,6 +82,25 @@ void LaunchAtLoginStore::refresh() {
     }
 }
 
+QByteArray LaunchAtLoginStore::execArgument(const QString& path) {
+    // Desktop entries quote an argument with reserved characters and escape ", `, $ and \ inside the
+    // quotes; the value itself then escapes every backslash once more, and % is written %%.
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString argument = path;
+    if (std::any_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); })) {
+        QString quoted;
+        for (const QChar c : path) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                quoted += u'\\';
+            quoted += c;
+        }
+        argument = u'"' + quoted + u'"';
+    }
+    argument.replace(u'\\', QStringLiteral("\\\\"));
+    argument.replace(u'%', QStringLiteral("%%"));
+    return argument.toUtf8();
+}
+
 void LaunchAtLoginStore::setEnabled(bool enabled) {
     m_status = readStatus();
     m_failed = false;
@@ -92,7 +112,7 @@ void LaunchAtLoginStore::setEnabled(bool enabled) {
                                                            "Name=Kestrum\n"
                                                            "Comment=Machine-health monitor\n"
                                                            "Exec=") +
-                                         QFile::encodeName(m_executablePath) +
+                                         execArgument(m_executablePath) +
                                          QByteArrayLiteral(" --hidden\n"
                                                            "Icon=app.kestrum.Kestrum\n"
                                                            "Terminal=false\n"

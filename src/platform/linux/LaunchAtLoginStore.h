@@ -38,6 +38,9 @@ public:
     QString autostartFile() const;
 
     Q_INVOKABLE void setEnabled(bool enabled);
+
+    // The program's path as the Exec key of a desktop entry writes it.
+    static QByteArray execArgument(const QString& path);
     Q_INVOKABLE void refresh();
 
 Q_SIGNALS:

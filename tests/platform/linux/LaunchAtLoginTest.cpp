@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -61,4 +63,32 @@ TEST(LaunchAtLoginStore, AnyPrefixThatCmakeInstalledCounts) {
     QTemporaryDir config;
     LaunchAtLoginStore store(program, dirs, config.path());
     EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
+}
+
+TEST(LaunchAtLoginStore, ProgramPathsAreQuotedForTheExecKey) {
+    struct Case {
+        const char* path;
+        const char* exec;
+    } cases[] = {
+        {"/usr/bin/kestrum", "/usr/bin/kestrum"},
+        {"/home/ayşe/My Apps/bin/kestrum", "\"/home/ayşe/My Apps/bin/kestrum\""},
+        {"/opt/$HOME/k\"q/kestrum", "\"/opt/\\\\$HOME/k\\\\\"q/kestrum\""},
+        {"/opt/100%/kestrum", "/opt/100%%/kestrum"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LaunchAtLoginStore::execArgument(QString::fromUtf8(c.path)), QByteArray(c.exec)) << c.path;
+
+    // The entry written for such a path is one the desktop accepts.
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validator.isEmpty())
+        return;
+    QTemporaryDir config;
+    const QString program = QStringLiteral("/home/ayşe/My Apps/bin/kestrum");
+    LaunchAtLoginStore store(program, {QStringLiteral("/home/ayşe/My Apps/bin")}, config.path());
+    store.setEnabled(true);
+    ASSERT_EQ(store.status(), LaunchAtLoginStatus::enabled);
+    QProcess validate;
+    validate.start(validator, {store.autostartFile()});
+    ASSERT_TRUE(validate.waitForFinished(10000));
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
 }

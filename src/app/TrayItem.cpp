@@ -82,7 +82,23 @@ void TrayItem::update() {
         presentation.iconText != m_presentation.iconText)
         m_tray.setIcon(renderIcon(presentation));
     m_tray.setToolTip(presentation.tooltip);
-    // The metric rows at the top of the menu, read-only.
+    // The metric rows at the top of the menu, read-only. Usually only their values change: the actions
+    // are kept and relabelled, so the desktop's exported menu is not rebuilt every sample.
+    const auto sameRows = [&] {
+        if (presentation.rows.size() != m_rowActions.size() || presentation.rows.size() != m_presentation.rows.size())
+            return false;
+        for (size_t i = 0; i < presentation.rows.size(); ++i) {
+            if (presentation.rows[i].symbol != m_presentation.rows[i].symbol)
+                return false;
+        }
+        return true;
+    };
+    if (sameRows()) {
+        for (size_t i = 0; i < presentation.rows.size(); ++i)
+            m_rowActions[i]->setText(presentation.rows[i].text);
+        m_presentation = std::move(presentation);
+        return;
+    }
     for (QAction* action : m_rowActions)
         m_menu.removeAction(action);
     qDeleteAll(m_rowActions);

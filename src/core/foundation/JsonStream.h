@@ -54,7 +54,9 @@ class JsonReader {
 public:
     enum class Type { null, boolean, number, string, array, object };
 
+    // Reads `text` in place: the text must outlive the reader, so a temporary is refused.
     explicit JsonReader(QByteArrayView text);
+    explicit JsonReader(QByteArray&& text) = delete;
 
     Type peek(const JsonPath& path);
     void readNull(const JsonPath& path);

@@ -19,10 +19,11 @@ const Date kNow = Date::now();
 QJsonObject result(Date ended, int components) {
     QJsonArray parts;
     for (int i = 0; i < components; ++i) {
-        parts.append(QJsonObject{{QStringLiteral("kind"), QStringLiteral("memory")},
-                                 {QStringLiteral("score"), 80 + i},
-                                 {QStringLiteral("confidence"), QStringLiteral("high")},
-                                 {QStringLiteral("details"), QStringLiteral("Bellek bant genişliği beklenen aralıkta.")}});
+        parts.append(QJsonObject{
+            {QStringLiteral("kind"), QStringLiteral("memory")},
+            {QStringLiteral("score"), 80 + i},
+            {QStringLiteral("confidence"), QStringLiteral("high")},
+            {QStringLiteral("details"), QStringLiteral("Bellek bant genişliği beklenen aralıkta.")}});
     }
     return QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
                        {QStringLiteral("startedAt"), ended.addingSeconds(-60).secondsSinceReferenceDate},
@@ -53,12 +54,15 @@ HealthArchive fullSizeArchive() {
     }
     a.samples = HealthArchiveCompaction::compactedSamples(a.samples, kNow);
     for (int i = 0; i < 500; ++i)
-        a.events.push_back({newUuid(), kNow.addingSeconds(-i * 3000.0), HealthInsightKind::cpu, HealthLevel::attention,
-                            QStringLiteral("İşlemci kullanım oranı yüksek"), QStringLiteral("Anlık kullanım %93; uyarı eşiği %90."),
-                            QStringLiteral("Yoğun kullanım sürerse en çok işlemci kullanan uygulamaları kontrol et."),
-                            QStringLiteral("cpu-high")});
+        a.events.push_back(
+            {newUuid(), kNow.addingSeconds(-i * 3000.0), HealthInsightKind::cpu, HealthLevel::attention,
+             QStringLiteral("İşlemci kullanım oranı yüksek"),
+             QStringLiteral("Anlık kullanım %93; uyarı eşiği %90."),
+             QStringLiteral("Yoğun kullanım sürerse en çok işlemci kullanan uygulamaları kontrol et."),
+             QStringLiteral("cpu-high")});
     for (int i = 0; i < 100; ++i)
-        a.incidents.push_back({newUuid(), kNow.addingSeconds(-i * 20000.0), kNow.addingSeconds(-i * 20000.0 + 600), QStringLiteral("fan")});
+        a.incidents.push_back({newUuid(), kNow.addingSeconds(-i * 20000.0),
+                               kNow.addingSeconds(-i * 20000.0 + 600), QStringLiteral("fan")});
     for (int i = 0; i < 50; ++i)
         a.performanceSessions.push_back(result(kNow.addingSeconds(-i * 40000.0), 4));
     for (int i = 0; i < 25; ++i) {
@@ -95,7 +99,8 @@ void BM_ArchiveSaveOnly(benchmark::State& state) {
 void BM_BaselineSevenDays(benchmark::State& state) {
     const HealthArchive archive = fullSizeArchive();
     for (auto _ : state)
-        benchmark::DoNotOptimize(PersonalBaselineEngine::makeBaseline(archive.samples, kNow, PersonalBaselineEngine::kLookbackSeconds));
+        benchmark::DoNotOptimize(PersonalBaselineEngine::makeBaseline(
+            archive.samples, kNow, PersonalBaselineEngine::kLookbackSeconds));
 }
 
 } // namespace

@@ -23,7 +23,8 @@ void BM_PatternMatchFirstTime(benchmark::State& state) {
     // A different text each time, so the result cache cannot answer.
     int i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(english().string(QStringLiteral("Anlık kullanım %%1; uyarı eşiği %90.").arg(++i % 100000)));
+        benchmark::DoNotOptimize(
+            english().string(QStringLiteral("Anlık kullanım %%1; uyarı eşiği %90.").arg(++i % 100000)));
 }
 
 void BM_PatternMatchRepeated(benchmark::State& state) {
@@ -35,7 +36,8 @@ void BM_PatternMatchRepeated(benchmark::State& state) {
 void BM_MissFirstTime(benchmark::State& state) {
     int i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(english().string(QStringLiteral("Tabloda olmayan bir metin %1").arg(++i % 100000)));
+        benchmark::DoNotOptimize(
+            english().string(QStringLiteral("Tabloda olmayan bir metin %1").arg(++i % 100000)));
 }
 
 void BM_TurkishPassThrough(benchmark::State& state) {
@@ -50,7 +52,8 @@ void BM_LongReport(benchmark::State& state) {
     for (int i = 0; i < 40; ++i) {
         report += QStringLiteral("# Bölüm %1\n").arg(i);
         report += QStringLiteral("İşlemci kullanım oranı yüksek\nAnlık kullanım %93; uyarı eşiği %90.\n");
-        report += QStringLiteral("- Kullanılabilir alan %12. Büyük dosyaları güvenli biçimde gözden geçir; otomatik silme yapma.\n");
+        report += QStringLiteral("- Kullanılabilir alan %12. Büyük dosyaları güvenli biçimde gözden geçir; "
+                                 "otomatik silme yapma.\n");
         report += QStringLiteral("- İndirme 1.234,5 MB/sn, gecikme 12 ms, süre 3 dk\n\n");
     }
     state.counters["lines"] = double(report.count(u'\n'));
@@ -66,4 +69,3 @@ BENCHMARK(BM_PatternMatchFirstTime)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MissFirstTime)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TurkishPassThrough);
 BENCHMARK(BM_LongReport)->Unit(benchmark::kMillisecond);
-

@@ -30,7 +30,8 @@ long residentKilobytes() {
 // Restamps the real sampler's snapshots with the simulated clock.
 class SimulatedTimeSampler : public SystemMetricsSampling {
 public:
-    SimulatedTimeSampler(std::unique_ptr<DefaultSystemMetricsSampler> real, const Date* now) : m_real(std::move(real)), m_now(now) {}
+    SimulatedTimeSampler(std::unique_ptr<DefaultSystemMetricsSampler> real, const Date* now)
+        : m_real(std::move(real)), m_now(now) {}
     QFuture<SystemSnapshot> sample() override {
         SystemSnapshot snapshot = m_real->sampleNow();
         snapshot.timestamp = *m_now;
@@ -56,7 +57,8 @@ struct Rig {
         else
             d.sampler = std::shared_ptr<SystemMetricsSampling>(LinuxServices::makeSampler().release());
         d.preferences = &preferences;
-        d.archiveRepository = std::make_shared<FileHealthArchiveRepository>(dir.path() + QStringLiteral("/health-archive.json"));
+        d.archiveRepository = std::make_shared<FileHealthArchiveRepository>(
+            dir.path() + QStringLiteral("/health-archive.json"));
         if (simulatedClock)
             d.dateProvider = [this] { return now; };
         store = std::make_unique<SystemMonitorStore>(std::move(d));
@@ -86,8 +88,8 @@ int main(int argc, char** argv) {
             rig.now = rig.now.addingSeconds(2);
             QCoro::waitFor(rig.store->refresh());
             if (i == 1 || i % 600 == 0)
-                std::printf("%7d  %7zu  %9zu  %9ld\n", i, rig.store->history().size(), rig.store->persistentHistory().size(),
-                            residentKilobytes());
+                std::printf("%7d  %7zu  %9zu  %9ld\n", i, rig.store->history().size(),
+                            rig.store->persistentHistory().size(), residentKilobytes());
         }
         return 0;
     }

@@ -1,8 +1,8 @@
 // CPU and wall time of one complete sample() of the real machine, and of the recorded Intel laptop tree
 // (more files to read than this VM has: battery, thermal zones, throttle counters, hwmon, a GPU).
 
-#include "LinuxServices.h"
 #include "LinuxNetworkPathProvider.h"
+#include "LinuxServices.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,14 +19,16 @@ void sampleLoop(benchmark::State& state, const LinuxServices::Roots& roots) {
         benchmark::DoNotOptimize(sampler->sampleNow());
 }
 
-void BM_SampleThisMachine(benchmark::State& state) { sampleLoop(state, LinuxServices::Roots{}); }
+void BM_SampleThisMachine(benchmark::State& state) {
+    sampleLoop(state, LinuxServices::Roots{});
+}
 
 void BM_SampleRecordedIntelLaptop(benchmark::State& state) {
-    sampleLoop(state, LinuxServices::Roots::recordedTree(QStringLiteral(KESTRUM_FIXTURES_DIR "/intel-laptop")));
+    sampleLoop(state,
+               LinuxServices::Roots::recordedTree(QStringLiteral(KESTRUM_FIXTURES_DIR "/intel-laptop")));
 }
 
 } // namespace
 
 BENCHMARK(BM_SampleThisMachine)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_SampleRecordedIntelLaptop)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
-

@@ -15,7 +15,8 @@ void BM_TreemapLayout(benchmark::State& state) {
         const QString name = QStringLiteral("item%1").arg(i);
         items.push_back({name, name, static_cast<uint64_t>(1 + (i * 7919) % 1'000'000), 1});
     }
-    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.allocatedBytes > b.allocatedBytes; });
+    std::sort(items.begin(), items.end(),
+              [](const auto& a, const auto& b) { return a.allocatedBytes > b.allocatedBytes; });
     for (auto _ : state)
         benchmark::DoNotOptimize(StorageTreemapLayout::tiles(items));
 }

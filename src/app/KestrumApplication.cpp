@@ -39,7 +39,8 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     // One Kestrum writes a given archive; a second one still shows the machine, without saving.
     m_lock = std::make_unique<ProcessLock>(KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock"));
     if (!m_lock->tryLock())
-        m_archiveBlockedReason = L10n::string(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
+        m_archiveBlockedReason =
+            L10n::string(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
 
     m_bus = std::make_unique<MonitorBusService>(*m_services.store);
     if (m_options.screenshotDirectory.isEmpty())
@@ -165,7 +166,7 @@ void KestrumApplication::releaseWindowIfHidden() {
         return;
     m_lastSection = window->property("currentIndex").toInt();
     m_engine.reset(); // the window, its settings window and the compiled views with it
-    malloc_trim(0); // hand the freed pages back to the system, not just to the allocator
+    malloc_trim(0);   // hand the freed pages back to the system, not just to the allocator
 }
 
 void KestrumApplication::runStartUp() {

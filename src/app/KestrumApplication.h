@@ -1,7 +1,7 @@
 #pragma once
 
-#include "foundation/ProcessLock.h"
 #include "LinuxServices.h"
+#include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
 #include "presentation/MonitorViewModel.h"
 #include "presentation/StorageMapViewModel.h"

@@ -35,19 +35,22 @@ void wait(int milliseconds) {
 // The recorded tree's reading with load and traffic varied along fixed curves.
 class VariedSampler : public SystemMetricsSampling {
 public:
-    explicit VariedSampler(std::unique_ptr<DefaultSystemMetricsSampler> recorded) : m_recorded(std::move(recorded)) {}
+    explicit VariedSampler(std::unique_ptr<DefaultSystemMetricsSampler> recorded)
+        : m_recorded(std::move(recorded)) {}
 
     QFuture<SystemSnapshot> sample() override {
         SystemSnapshot s = m_recorded->sampleNow();
         const double k = m_calls++;
-        const double load = std::clamp(0.24 + 0.14 * std::sin(k / 5.0) + 0.07 * std::sin(k / 1.7), 0.02, 0.98);
+        const double load =
+            std::clamp(0.24 + 0.14 * std::sin(k / 5.0) + 0.07 * std::sin(k / 1.7), 0.02, 0.98);
         s.cpu.availability = MetricAvailability::available();
         s.cpu.perCoreUsage.clear();
         for (int core = 0; core < 8; ++core)
             s.cpu.perCoreUsage.push_back(std::clamp(load + 0.18 * std::sin(k / 3.0 + core), 0.01, 1.0));
         s.cpu.totalUsage = load;
         if (s.memory.totalBytes > 0)
-            s.memory.usedBytes = static_cast<uint64_t>(double(s.memory.totalBytes) * (0.52 + 0.03 * std::sin(k / 9.0)));
+            s.memory.usedBytes =
+                static_cast<uint64_t>(double(s.memory.totalBytes) * (0.52 + 0.03 * std::sin(k / 9.0)));
         s.network.trafficAvailability = MetricAvailability::available();
         s.network.downloadBytesPerSecond = 1.6e6 * (1.05 + std::sin(k / 4.0)) + 2e5;
         s.network.uploadBytesPerSecond = 1.8e5 * (1.1 + std::sin(k / 6.0));
@@ -81,23 +84,28 @@ void prepareData(const QString& dataDirectory) {
         s.healthLevel = HealthLevel::normal;
         archive.samples.push_back(s);
     }
-    const auto event = [&](double hoursAgo, HealthInsightKind kind, HealthLevel level, const char* title, const QString& evidence,
-                           const char* recommendation, const char* signature) {
-        archive.events.push_back({newUuid(), now.addingSeconds(-hoursAgo * 3600), kind, level, QString::fromUtf8(title), evidence,
-                                  QString::fromUtf8(recommendation), QLatin1String(signature)});
+    const auto event = [&](double hoursAgo, HealthInsightKind kind, HealthLevel level, const char* title,
+                           const QString& evidence, const char* recommendation, const char* signature) {
+        archive.events.push_back({newUuid(), now.addingSeconds(-hoursAgo * 3600), kind, level,
+                                  QString::fromUtf8(title), evidence, QString::fromUtf8(recommendation),
+                                  QLatin1String(signature)});
     };
     event(26, HealthInsightKind::thermal, HealthLevel::critical, "Isıl baskı ciddi",
-          QStringLiteral("macOS performansın ısıdan etkilenebileceğini bildiriyor."), "Yüksek işlemci kullanan işleri azalt.",
-          "thermal-serious");
+          QStringLiteral("macOS performansın ısıdan etkilenebileceğini bildiriyor."),
+          "Yüksek işlemci kullanan işleri azalt.", "thermal-serious");
     for (const double hours : {3.0, 2.7, 2.4}) {
-        event(hours, HealthInsightKind::cpu, HealthLevel::attention, "İşlemci kullanımı kişisel normalin üzerinde",
+        event(hours, HealthInsightKind::cpu, HealthLevel::attention,
+              "İşlemci kullanımı kişisel normalin üzerinde",
               QStringLiteral("Anlık kullanım %93; uyarı eşiği %85."),
-              "Yoğun kullanım sürerse en çok işlemci kullanan uygulamaları Etkinlik Monitörü’nde kontrol et.", "cpu-high");
+              "Yoğun kullanım sürerse en çok işlemci kullanan uygulamaları Etkinlik Monitörü’nde kontrol et.",
+              "cpu-high");
     }
     archive.events.push_back(archive.events.front());
     archive.events.pop_back();
-    std::sort(archive.events.begin(), archive.events.end(), [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
-    archive.incidents.push_back({newUuid(), now.addingSeconds(-5 * 3600), now.addingSeconds(-4.5 * 3600), QStringLiteral("Fan sesi yükseldi")});
+    std::sort(archive.events.begin(), archive.events.end(),
+              [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
+    archive.incidents.push_back({newUuid(), now.addingSeconds(-5 * 3600), now.addingSeconds(-4.5 * 3600),
+                                 QStringLiteral("Fan sesi yükseldi")});
     FileHealthArchiveRepository(dataDirectory + QStringLiteral("/health-archive.json")).saveNow(archive);
 }
 
@@ -107,11 +115,21 @@ QString prepareStorageTree(const QString& parent) {
         const char* path;
         long long megabytes;
     } files[] = {
-        {"Videolar/tatil-2025.mp4", 1800}, {"Videolar/sunum-kaydı.mkv", 900},  {"Fotoğraflar/IMG_0001.jpg", 6},
-        {"Fotoğraflar/IMG_0002.jpg", 7},   {"Fotoğraflar/albüm.heic", 420},    {"Projeler/kestrum/src/main.cpp", 1},
-        {"Projeler/kestrum/build.tar.gz", 640}, {"Projeler/notlar.md", 1},     {"Müzik/konser.flac", 380},
-        {"Müzik/podcast.mp3", 95},         {"Belgeler/rapor.pdf", 24},         {"Belgeler/bütçe.xlsx", 3},
-        {"İndirilenler/debian-12.iso", 650}, {"İndirilenler/kurulum.AppImage", 120}, {"yedek.zip", 210},
+        {"Videolar/tatil-2025.mp4", 1800},
+        {"Videolar/sunum-kaydı.mkv", 900},
+        {"Fotoğraflar/IMG_0001.jpg", 6},
+        {"Fotoğraflar/IMG_0002.jpg", 7},
+        {"Fotoğraflar/albüm.heic", 420},
+        {"Projeler/kestrum/src/main.cpp", 1},
+        {"Projeler/kestrum/build.tar.gz", 640},
+        {"Projeler/notlar.md", 1},
+        {"Müzik/konser.flac", 380},
+        {"Müzik/podcast.mp3", 95},
+        {"Belgeler/rapor.pdf", 24},
+        {"Belgeler/bütçe.xlsx", 3},
+        {"İndirilenler/debian-12.iso", 650},
+        {"İndirilenler/kurulum.AppImage", 120},
+        {"yedek.zip", 210},
     };
     for (const auto& f : files) {
         const QString path = root + u'/' + QString::fromUtf8(f.path);
@@ -129,7 +147,9 @@ QString prepareStorageTree(const QString& parent) {
 LinuxServices::MonitorServices makeServices(const QString& fixtureRoot) {
     LinuxServices::Roots roots = LinuxServices::Roots::recordedTree(fixtureRoot);
     // The recorded laptop's Wi-Fi interface has an IPv4 address.
-    roots.addresses = [] { return std::map<QString, std::pair<bool, bool>>{{QStringLiteral("wlp0s20f3"), {true, false}}}; };
+    roots.addresses = [] {
+        return std::map<QString, std::pair<bool, bool>>{{QStringLiteral("wlp0s20f3"), {true, false}}};
+    };
     LinuxServices::MonitorServices services;
     services.savedPreferences = std::make_unique<JsonFilePreferencesStore>(KestrumPaths::preferencesFile());
     services.preferences = std::make_unique<InMemoryPreferencesStore>();
@@ -172,9 +192,11 @@ void run(KestrumApplication& application, const QString& outputDirectory) {
     std::vector<MenuBarPrimaryMetric> rows;
     for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>())
         rows.push_back(metric);
-    const TrayPresentation tray = TrayPresentation::make(application.store().currentSnapshot(), application.store().activeInsights(),
-                                                         true, MenuBarPrimaryMetric::cpu, rows);
-    TrayItem::renderIcon(tray).pixmap(64, 64).save(outputDirectory + QStringLiteral("/tray-%1.png").arg(language));
+    const TrayPresentation tray =
+        TrayPresentation::make(application.store().currentSnapshot(), application.store().activeInsights(),
+                               true, MenuBarPrimaryMetric::cpu, rows);
+    TrayItem::renderIcon(tray).pixmap(64, 64).save(outputDirectory +
+                                                   QStringLiteral("/tray-%1.png").arg(language));
     QApplication::quit();
 }
 

@@ -20,17 +20,20 @@ TrayItem::TrayItem(SystemMonitorStore& store, MenuBarPreferences& preferences, Q
         else
             m_store.start();
     });
-    connect(m_menu.addAction(L10n::string(trText("Pencereyi aç"))), &QAction::triggered, this, &TrayItem::openWindowRequested);
-    connect(m_menu.addAction(L10n::string(trText("Ayarlar…"))), &QAction::triggered, this, &TrayItem::settingsRequested);
+    connect(m_menu.addAction(L10n::string(trText("Pencereyi aç"))), &QAction::triggered, this,
+            &TrayItem::openWindowRequested);
+    connect(m_menu.addAction(L10n::string(trText("Ayarlar…"))), &QAction::triggered, this,
+            &TrayItem::settingsRequested);
     m_menu.addSeparator();
-    connect(m_menu.addAction(L10n::string(trText("Kestrum’dan çık"))), &QAction::triggered, this, &TrayItem::quitRequested);
+    connect(m_menu.addAction(L10n::string(trText("Kestrum’dan çık"))), &QAction::triggered, this,
+            &TrayItem::quitRequested);
     m_tray.setContextMenu(&m_menu);
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             Q_EMIT openWindowRequested();
     });
-    for (auto signal : {&SystemMonitorStore::currentSnapshotChanged, &SystemMonitorStore::activeInsightsChanged,
-                        &SystemMonitorStore::isMonitoringChanged})
+    for (auto signal : {&SystemMonitorStore::currentSnapshotChanged,
+                        &SystemMonitorStore::activeInsightsChanged, &SystemMonitorStore::isMonitoringChanged})
         connect(&store, signal, this, &TrayItem::update);
     connect(&preferences, &MenuBarPreferences::changed, this, &TrayItem::update);
     update();
@@ -73,9 +76,11 @@ void TrayItem::update() {
         if (m_preferences.isVisible(metric))
             visible.push_back(metric);
     }
-    TrayPresentation presentation = TrayPresentation::make(m_store.currentSnapshot(), m_store.activeInsights(),
-                                                           m_store.hasMeasurement(), m_preferences.primaryMetric(), visible);
-    m_toggleMonitoring->setText(m_store.isMonitoring() ? L10n::string(trText("İzlemeyi durdur")) : L10n::string(trText("İzlemeyi başlat")));
+    TrayPresentation presentation =
+        TrayPresentation::make(m_store.currentSnapshot(), m_store.activeInsights(), m_store.hasMeasurement(),
+                               m_preferences.primaryMetric(), visible);
+    m_toggleMonitoring->setText(m_store.isMonitoring() ? L10n::string(trText("İzlemeyi durdur"))
+                                                       : L10n::string(trText("İzlemeyi başlat")));
     if (presentation == m_presentation && !m_rowActions.empty())
         return;
     if (presentation.label != m_presentation.label || presentation.symbol != m_presentation.symbol ||
@@ -85,7 +90,8 @@ void TrayItem::update() {
     // The metric rows at the top of the menu, read-only. Usually only their values change: the actions
     // are kept and relabelled, so the desktop's exported menu is not rebuilt every sample.
     const auto sameRows = [&] {
-        if (presentation.rows.size() != m_rowActions.size() || presentation.rows.size() != m_presentation.rows.size())
+        if (presentation.rows.size() != m_rowActions.size() ||
+            presentation.rows.size() != m_presentation.rows.size())
             return false;
         for (size_t i = 0; i < presentation.rows.size(); ++i) {
             if (presentation.rows[i].symbol != m_presentation.rows[i].symbol)

@@ -16,9 +16,8 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTemporaryDir>
-#include <cstdio>
-
 #include <QtQml/qqmlextensionplugin.h>
+#include <cstdio>
 Q_IMPORT_QML_PLUGIN(KestrumPlugin)
 
 using namespace kestrum;
@@ -44,12 +43,16 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption hidden(QStringLiteral("hidden"), QStringLiteral("Start in the tray, without the window."));
-    const QCommandLineOption measure(QStringLiteral("measure-startup"), QStringLiteral("Print the time from launch to the first frame, then quit."));
-    const QCommandLineOption screenshots(QStringLiteral("screenshots"),
-                                         QStringLiteral("Render every section to PNG files in DIR, then quit."),
-                                         QStringLiteral("DIR"));
-    const QCommandLineOption fixture(QStringLiteral("fixture"), QStringLiteral("Recorded machine tree for --screenshots."),
+    const QCommandLineOption hidden(QStringLiteral("hidden"),
+                                    QStringLiteral("Start in the tray, without the window."));
+    const QCommandLineOption measure(
+        QStringLiteral("measure-startup"),
+        QStringLiteral("Print the time from launch to the first frame, then quit."));
+    const QCommandLineOption screenshots(
+        QStringLiteral("screenshots"), QStringLiteral("Render every section to PNG files in DIR, then quit."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption fixture(QStringLiteral("fixture"),
+                                     QStringLiteral("Recorded machine tree for --screenshots."),
                                      QStringLiteral("DIR"));
     parser.addOptions({hidden, measure, screenshots, fixture});
     parser.process(app);

@@ -8,7 +8,6 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -26,7 +25,9 @@ void onSignal(int) {
     [[maybe_unused]] const auto written = ::write(g_signalPipe[0], &byte, 1);
 }
 
-qsizetype displayWidth(const QString& text) { return text.toUcs4().size(); }
+qsizetype displayWidth(const QString& text) {
+    return text.toUcs4().size();
+}
 
 QString padded(const QString& text, qsizetype width) {
     return text + QString(std::max<qsizetype>(0, width - displayWidth(text)), u' ');
@@ -68,8 +69,9 @@ std::optional<double> Arguments::takeNumber(const QString& name, double minimum,
     bool ok = false;
     const double value = text->toDouble(&ok);
     if (!ok || !(value >= minimum && value <= maximum)) {
-        throw UsageError{trTemplate("\\(option) için \\(minimum) ile \\(maximum) arasında bir sayı gerekiyor.",
-                                    {name, QString::number(minimum), QString::number(maximum)})};
+        throw UsageError{
+            trTemplate("\\(option) için \\(minimum) ile \\(maximum) arasında bir sayı gerekiyor.",
+                       {name, QString::number(minimum), QString::number(maximum)})};
     }
     return value;
 }
@@ -137,7 +139,8 @@ void installInterruptHandler(std::function<void()> handler) {
         ::sigaction(SIGINT, &action, nullptr);
         ::sigaction(SIGTERM, &action, nullptr);
     }
-    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [handler = std::move(handler)] {
         char byte = 0;
         [[maybe_unused]] const auto n = ::read(g_signalPipe[1], &byte, 1);

@@ -6,7 +6,7 @@
 namespace kestrum {
 struct HealthArchive;
 struct PersonalBaseline;
-}
+} // namespace kestrum
 
 namespace kestrum::cli {
 

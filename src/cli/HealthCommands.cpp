@@ -20,7 +20,9 @@ namespace kestrum::cli {
 
 namespace {
 
-QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+QString tr(const char* turkish) {
+    return L10n::string(trText(turkish));
+}
 
 void printList(const QString& heading, const std::vector<QString>& items) {
     if (items.empty())
@@ -37,7 +39,8 @@ HealthArchive loadArchiveForReading() {
     try {
         return FileHealthArchiveRepository(KestrumPaths::archiveFile()).loadNow();
     } catch (const KestrumError& error) {
-        throw KestrumError(error.code(), trTemplate("Kalıcı sağlık geçmişi açılamadı: \\(description)", {error.description()}));
+        throw KestrumError(error.code(), trTemplate("Kalıcı sağlık geçmişi açılamadı: \\(description)",
+                                                    {error.description()}));
     }
 }
 
@@ -78,9 +81,11 @@ int runHealth(Arguments& arguments) {
         return ExitCode::success;
     }
 
-    printHeading(L10n::string(trTemplate("Kestrum sağlık durumu · \\(date)",
-                                         {L10n::date(snapshot.timestamp, L10n::DateStyle::numeric, L10n::TimeStyle::standard)})));
-    printLine(QStringLiteral("%1 · %2").arg(HealthPresentation::levelLabel(assessment.level), L10n::string(assessment.title)));
+    printHeading(L10n::string(
+        trTemplate("Kestrum sağlık durumu · \\(date)",
+                   {L10n::date(snapshot.timestamp, L10n::DateStyle::numeric, L10n::TimeStyle::standard)})));
+    printLine(QStringLiteral("%1 · %2").arg(HealthPresentation::levelLabel(assessment.level),
+                                            L10n::string(assessment.title)));
     printLine(HealthPresentation::confidenceLabel(assessment.confidence));
     printLine();
     printList(tr("Nedenler"), assessment.reasons);
@@ -92,15 +97,18 @@ int runHealth(Arguments& arguments) {
         return list.join(QStringLiteral(", "));
     };
     if (!assessment.coverage.evaluatedSignals.empty())
-        printLine(L10n::string(trTemplate("Değerlendirilen sinyaller: \\(signals)", {joined(assessment.coverage.evaluatedSignals)})));
+        printLine(L10n::string(trTemplate("Değerlendirilen sinyaller: \\(signals)",
+                                          {joined(assessment.coverage.evaluatedSignals)})));
     if (!assessment.coverage.unavailableSignals.empty())
-        printLine(L10n::string(trTemplate("Okunamayan sinyaller: \\(signals)", {joined(assessment.coverage.unavailableSignals)})));
+        printLine(L10n::string(trTemplate("Okunamayan sinyaller: \\(signals)",
+                                          {joined(assessment.coverage.unavailableSignals)})));
     printLine();
     printLine(tr("Etkin bulgular"));
     if (insights.empty())
         printLine(QStringLiteral("  ") + tr("Şu anda etkin bir bulgu yok."));
     for (const HealthInsight& insight : insights) {
-        printLine(QStringLiteral("  [%1] %2").arg(HealthPresentation::levelLabel(insight.level), L10n::string(insight.title)));
+        printLine(QStringLiteral("  [%1] %2")
+                      .arg(HealthPresentation::levelLabel(insight.level), L10n::string(insight.title)));
         printLine(QStringLiteral("      ") + L10n::localizedFragment(insight.evidence));
         printLine(QStringLiteral("      ") + L10n::localizedFragment(insight.recommendation));
     }
@@ -112,8 +120,8 @@ int runBaseline(Arguments& arguments) {
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("baseline konumsal argüman almaz.")};
     const HealthArchive archive = loadArchiveForReading();
-    const PersonalBaseline baseline =
-        PersonalBaselineEngine::makeBaseline(archive.samples, Date::now(), PersonalBaselineEngine::kLookbackSeconds);
+    const PersonalBaseline baseline = PersonalBaselineEngine::makeBaseline(
+        archive.samples, Date::now(), PersonalBaselineEngine::kLookbackSeconds);
     if (asJson) {
         printJson(baselineToJson(baseline));
         return ExitCode::success;
@@ -133,7 +141,10 @@ int runBaseline(Arguments& arguments) {
         return value ? percentage(value, digits) : tr("Henüz öğrenilmedi");
     };
     printGroups({PresentationGroup{
-        QStringLiteral("baseline"), tr("Öğrenilen değerler"), true, {},
+        QStringLiteral("baseline"),
+        tr("Öğrenilen değerler"),
+        true,
+        {},
         {{tr("Ölçüm sayısı"), QString::number(baseline.sampleCount)},
          {tr("Gözlenen gün"), QString::number(baseline.observedDayCount)},
          {tr("İşlemci kullanımı (ortanca)"), learned(baseline.medianCPUUsage, 0)},

@@ -18,7 +18,8 @@ namespace {
 MenuBarPrimaryMetric metricArgument(const QString& text) {
     if (const auto metric = fromRawValue<MenuBarPrimaryMetric>(text))
         return *metric;
-    throw UsageError{trTemplate("Bilinmeyen ölçüm: \\(name) (cpu, memory, battery, network, thermal, health)", {text})};
+    throw UsageError{
+        trTemplate("Bilinmeyen ölçüm: \\(name) (cpu, memory, battery, network, thermal, health)", {text})};
 }
 
 } // namespace
@@ -66,11 +67,12 @@ int runMenubar(Arguments& arguments) {
     if (asJson) {
         QJsonArray rows;
         for (const MenuBarPrimaryMetric row : allCases<MenuBarPrimaryMetric>()) {
-            rows.append(QJsonObject{
-                {QStringLiteral("metric"), rawValue(row)},
-                {QStringLiteral("visible"), preferences.isVisible(row)},
-                {QStringLiteral("label"), MenuBarMetricFormatter::labelText(row, snapshot, true, health.title)},
-                {QStringLiteral("symbol"), MenuBarMetricFormatter::systemImage(row, snapshot, health.systemImage)}});
+            rows.append(QJsonObject{{QStringLiteral("metric"), rawValue(row)},
+                                    {QStringLiteral("visible"), preferences.isVisible(row)},
+                                    {QStringLiteral("label"),
+                                     MenuBarMetricFormatter::labelText(row, snapshot, true, health.title)},
+                                    {QStringLiteral("symbol"), MenuBarMetricFormatter::systemImage(
+                                                                   row, snapshot, health.systemImage)}});
         }
         printJson(QJsonObject{{QStringLiteral("primaryMetric"), rawValue(metric)},
                               {QStringLiteral("label"), label},
@@ -82,16 +84,21 @@ int runMenubar(Arguments& arguments) {
     }
     const QString primaryLine = L10n::string(trText("Birincil ölçüm"));
     const QString healthLine = L10n::string(trText("Sağlık"));
-    printGroups({PresentationGroup{QStringLiteral("menubar"), L10n::string(trText("Menü çubuğu")), true, {},
-                                   {{primaryLine, QStringLiteral("%1  [%2]").arg(label, symbol)},
-                                    {healthLine, QStringLiteral("%1  [%2]").arg(health.title, health.systemImage)}}}});
+    printGroups({PresentationGroup{
+        QStringLiteral("menubar"),
+        L10n::string(trText("Menü çubuğu")),
+        true,
+        {},
+        {{primaryLine, QStringLiteral("%1  [%2]").arg(label, symbol)},
+         {healthLine, QStringLiteral("%1  [%2]").arg(health.title, health.systemImage)}}}});
     printLine(L10n::string(trText("Görünen satırlar")));
     bool anyRow = false;
     for (const MenuBarPrimaryMetric row : allCases<MenuBarPrimaryMetric>()) {
         if (!preferences.isVisible(row))
             continue;
         anyRow = true;
-        printLine(QStringLiteral("  ") + MenuBarMetricFormatter::labelText(row, snapshot, true, health.title));
+        printLine(QStringLiteral("  ") +
+                  MenuBarMetricFormatter::labelText(row, snapshot, true, health.title));
     }
     if (!anyRow)
         printLine(QStringLiteral("  ") + L10n::string(trText("Tüm satırlar gizli.")));

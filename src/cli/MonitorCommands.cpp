@@ -27,16 +27,25 @@ namespace kestrum::cli {
 
 namespace {
 
-QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+QString tr(const char* turkish) {
+    return L10n::string(trText(turkish));
+}
 
-QString monitorLockPath() { return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock"); }
+QString monitorLockPath() {
+    return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock");
+}
 
-QString timeText(Date date) { return L10n::date(date, L10n::DateStyle::none, L10n::TimeStyle::standard); }
-QString dateTimeText(Date date) { return L10n::date(date, L10n::DateStyle::numeric, L10n::TimeStyle::standard); }
+QString timeText(Date date) {
+    return L10n::date(date, L10n::DateStyle::none, L10n::TimeStyle::standard);
+}
+QString dateTimeText(Date date) {
+    return L10n::date(date, L10n::DateStyle::numeric, L10n::TimeStyle::standard);
+}
 
 void printSampleLine(const SystemMonitorStore& store) {
     const SystemSnapshot& s = store.currentSnapshot();
-    const MenuBarHealthPresentation health = MenuBarHealthPresentation::resolve(s, store.activeInsights(), true);
+    const MenuBarHealthPresentation health =
+        MenuBarHealthPresentation::resolve(s, store.activeInsights(), true);
     QStringList parts{timeText(s.timestamp)};
     for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>())
         parts.append(MenuBarMetricFormatter::labelText(metric, s, true, health.title));
@@ -57,7 +66,8 @@ QJsonObject sampleJson(const SystemMonitorStore& store, const std::vector<Health
 // The start of the period a --range option names (hour, day, week, month), or of `fallback` without one.
 Date rangeStart(const std::optional<QString>& range, const char* fallback, Date now) {
     const QString name = range.value_or(QString::fromLatin1(fallback));
-    const std::pair<const char*, double> periods[] = {{"hour", 3600.0}, {"day", 86400.0}, {"week", 604800.0}, {"month", 2592000.0}};
+    const std::pair<const char*, double> periods[] = {
+        {"hour", 3600.0}, {"day", 86400.0}, {"week", 604800.0}, {"month", 2592000.0}};
     for (const auto& [periodName, seconds] : periods) {
         if (name == QLatin1String(periodName))
             return now.addingSeconds(-seconds);
@@ -70,7 +80,8 @@ Date rangeStart(const std::optional<QString>& range, const char* fallback, Date 
 template <class F> int withDirectStore(F&& body) {
     ProcessLock lock(monitorLockPath());
     if (!lock.tryLock())
-        return fail(trText("Kestrum izleme süreci çalışıyor ama oturum veri yoluna ulaşılamıyor; değişiklik yapılamadı."));
+        return fail(trText(
+            "Kestrum izleme süreci çalışıyor ama oturum veri yoluna ulaşılamıyor; değişiklik yapılamadı."));
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     return body(*services.store);
 }
@@ -126,30 +137,32 @@ int runMonitor(Arguments& arguments) {
     });
 
     long long samples = 0;
-    QObject::connect(&store, &SystemMonitorStore::refreshCompleted, &store, [&](quint64, bool succeeded, QUuid) {
-        if (!succeeded || finishing)
-            return;
-        ++samples;
-        const auto& events = store.healthEvents();
-        std::vector<HealthEvent> fresh;
-        for (const HealthEvent& event : events) {
-            if (event.timestamp >= store.currentSnapshot().timestamp)
-                fresh.push_back(event);
-        }
-        if (asJson) {
-            printLine(QString::fromUtf8(QJsonDocument(sampleJson(store, fresh)).toJson(QJsonDocument::Compact)));
-            std::fflush(stdout);
-        } else {
-            printSampleLine(store);
-            for (const HealthEvent& event : fresh) {
-                printLine(QStringLiteral("  ! %1: %2 — %3")
-                              .arg(HealthPresentation::levelLabel(event.level), L10n::string(event.title),
-                                   L10n::localizedFragment(event.evidence)));
+    QObject::connect(
+        &store, &SystemMonitorStore::refreshCompleted, &store, [&](quint64, bool succeeded, QUuid) {
+            if (!succeeded || finishing)
+                return;
+            ++samples;
+            const auto& events = store.healthEvents();
+            std::vector<HealthEvent> fresh;
+            for (const HealthEvent& event : events) {
+                if (event.timestamp >= store.currentSnapshot().timestamp)
+                    fresh.push_back(event);
             }
-        }
-        if (count && samples >= static_cast<long long>(*count))
-            finish();
-    });
+            if (asJson) {
+                printLine(QString::fromUtf8(
+                    QJsonDocument(sampleJson(store, fresh)).toJson(QJsonDocument::Compact)));
+                std::fflush(stdout);
+            } else {
+                printSampleLine(store);
+                for (const HealthEvent& event : fresh) {
+                    printLine(QStringLiteral("  ! %1: %2 — %3")
+                                  .arg(HealthPresentation::levelLabel(event.level), L10n::string(event.title),
+                                       L10n::localizedFragment(event.evidence)));
+                }
+            }
+            if (count && samples >= static_cast<long long>(*count))
+                finish();
+        });
 
     store.startUp();
     const int code = QCoreApplication::exec();
@@ -183,10 +196,13 @@ int runEvents(Arguments& arguments) {
         QString when = dateTimeText(first.timestamp);
         if (it->observations.size() > 1)
             when += QStringLiteral(" – ") + timeText(last.timestamp);
-        printLine(QStringLiteral("%1  [%2]  %3").arg(when, HealthPresentation::levelLabel(last.level), L10n::string(last.title)));
+        printLine(QStringLiteral("%1  [%2]  %3")
+                      .arg(when, HealthPresentation::levelLabel(last.level), L10n::string(last.title)));
         printLine(QStringLiteral("    ") + L10n::localizedFragment(last.evidence));
         if (it->observations.size() > 1)
-            printLine(QStringLiteral("    ") + L10n::string(trTemplate("\\(count) kez gözlendi", {QString::number(it->observations.size())})));
+            printLine(QStringLiteral("    ") +
+                      L10n::string(
+                          trTemplate("\\(count) kez gözlendi", {QString::number(it->observations.size())})));
     }
     return ExitCode::success;
 }
@@ -211,16 +227,24 @@ int runHistory(Arguments& arguments) {
         return ExitCode::success;
     }
     using namespace MetricFormatting;
-    printHeading(L10n::string(trTemplate("Kalıcı geçmiş · \\(count) örnek", {QString::number(samples.size())})));
-    const QStringList header{tr("Zaman"), tr("CPU"), tr("RAM"), tr("Disk"), tr("Batarya"), tr("İndirme"), tr("Yükleme"), tr("Termal"), tr("Sağlık")};
+    printHeading(
+        L10n::string(trTemplate("Kalıcı geçmiş · \\(count) örnek", {QString::number(samples.size())})));
+    const QStringList header{tr("Zaman"),   tr("CPU"),     tr("RAM"),    tr("Disk"),  tr("Batarya"),
+                             tr("İndirme"), tr("Yükleme"), tr("Termal"), tr("Sağlık")};
     printLine(header.join(QStringLiteral("\t")));
     for (const HealthSample* s : samples) {
-        const auto optionalPercent = [](const std::optional<double>& v) { return v ? percentage(*v, 0) : QStringLiteral("—"); };
-        const auto optionalRate = [](const std::optional<double>& v) { return v ? rate(*v) : QStringLiteral("—"); };
-        printLine(QStringList{dateTimeText(s->timestamp), optionalPercent(s->cpuUsage), optionalPercent(s->memoryUsage),
-                              optionalPercent(s->diskUsage), optionalPercent(s->batteryCharge),
-                              optionalRate(s->downloadBytesPerSecond), optionalRate(s->uploadBytesPerSecond),
-                              SnapshotPresentation::thermalLevelLabel(s->thermalLevel), HealthPresentation::levelLabel(s->healthLevel)}
+        const auto optionalPercent = [](const std::optional<double>& v) {
+            return v ? percentage(*v, 0) : QStringLiteral("—");
+        };
+        const auto optionalRate = [](const std::optional<double>& v) {
+            return v ? rate(*v) : QStringLiteral("—");
+        };
+        printLine(QStringList{dateTimeText(s->timestamp), optionalPercent(s->cpuUsage),
+                              optionalPercent(s->memoryUsage), optionalPercent(s->diskUsage),
+                              optionalPercent(s->batteryCharge), optionalRate(s->downloadBytesPerSecond),
+                              optionalRate(s->uploadBytesPerSecond),
+                              SnapshotPresentation::thermalLevelLabel(s->thermalLevel),
+                              HealthPresentation::levelLabel(s->healthLevel)}
                       .join(QStringLiteral("\t")));
     }
     return ExitCode::success;
@@ -245,7 +269,8 @@ int runIncident(Arguments& arguments) {
             printLine(tr("Kayıtlı olay işareti yok."));
         for (const IncidentSession& incident : archive.incidents) {
             const QString end = incident.endedAt ? dateTimeText(*incident.endedAt) : tr("sürüyor");
-            printLine(QStringLiteral("%1 – %2  %3").arg(dateTimeText(incident.startedAt), end, incident.note));
+            printLine(
+                QStringLiteral("%1 – %2  %3").arg(dateTimeText(incident.startedAt), end, incident.note));
         }
         return ExitCode::success;
     }

@@ -35,9 +35,9 @@ int runSnapshot(Arguments& arguments) {
         printJson(snapshotToJson(snapshot));
         return ExitCode::success;
     }
-    printHeading(L10n::string(trTemplate("Kestrum anlık ölçüm · \\(date)",
-                                         {L10n::date(snapshot.timestamp, L10n::DateStyle::numeric,
-                                                     L10n::TimeStyle::standard)})));
+    printHeading(L10n::string(
+        trTemplate("Kestrum anlık ölçüm · \\(date)",
+                   {L10n::date(snapshot.timestamp, L10n::DateStyle::numeric, L10n::TimeStyle::standard)})));
     printGroups(SnapshotPresentation::groups(snapshot));
     return ExitCode::success;
 }

@@ -15,7 +15,9 @@ namespace kestrum::cli {
 
 namespace {
 
-QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+QString tr(const char* turkish) {
+    return L10n::string(trText(turkish));
+}
 
 } // namespace
 
@@ -57,11 +59,13 @@ int runStorage(Arguments& arguments) {
     }
     if (interrupted) {
         // Ctrl-C stops the scan, not the choice of folder.
-        PreferencesStoragePermissionRepository(preferences).save(folders.isEmpty() ? store.authorizedPath() : folders.first());
+        PreferencesStoragePermissionRepository(preferences)
+            .save(folders.isEmpty() ? store.authorizedPath() : folders.first());
         return ExitCode::interrupted;
     }
     if (store.state() == StorageMapStore::State::failed || !store.result())
-        return fail(store.errorMessage().isEmpty() ? trText("Önce taranacak klasöre izin ver.") : store.errorMessage());
+        return fail(store.errorMessage().isEmpty() ? trText("Önce taranacak klasöre izin ver.")
+                                                   : store.errorMessage());
 
     const StorageScanResult& result = *store.result();
     if (asJson) {
@@ -88,21 +92,27 @@ int runStorage(Arguments& arguments) {
         {tr("Dosya sayısı"), number(double(result.fileCount), 0)},
         {tr("Erişilemeyen öğeler"), number(double(result.inaccessibleItemCount), 0)},
     };
-    printGroups({PresentationGroup{QStringLiteral("summary"), tr("Özet"), true, store.stateMessage(), summary}});
+    printGroups(
+        {PresentationGroup{QStringLiteral("summary"), tr("Özet"), true, store.stateMessage(), summary}});
 
     std::vector<PresentationRow> items;
     constexpr size_t kShownItems = 40;
     for (size_t i = 0; i < result.items.size() && i < kShownItems; ++i) {
         const StorageMapItem& item = result.items[i];
-        items.push_back({item.name, QStringLiteral("%1  ·  %2").arg(bytes(double(item.allocatedBytes)), storageFileCountText(item.fileCount))});
+        items.push_back(
+            {item.name, QStringLiteral("%1  ·  %2")
+                            .arg(bytes(double(item.allocatedBytes)), storageFileCountText(item.fileCount))});
     }
     QString more;
     if (result.items.size() > kShownItems)
-        more = L10n::string(trTemplate("ve \\(count) öğe daha", {QString::number(result.items.size() - kShownItems)}));
+        more = L10n::string(
+            trTemplate("ve \\(count) öğe daha", {QString::number(result.items.size() - kShownItems)}));
     std::vector<PresentationRow> categories;
     for (const StorageCategorySummary& category : result.categories)
-        categories.push_back({storageCategoryTitle(category.category),
-                              QStringLiteral("%1  ·  %2").arg(bytes(double(category.allocatedBytes)), storageFileCountText(category.fileCount))});
+        categories.push_back(
+            {storageCategoryTitle(category.category),
+             QStringLiteral("%1  ·  %2")
+                 .arg(bytes(double(category.allocatedBytes)), storageFileCountText(category.fileCount))});
     printGroups({PresentationGroup{QStringLiteral("items"), tr("En büyük öğeler"), true, {}, items},
                  PresentationGroup{QStringLiteral("categories"), tr("Kategoriler"), true, {}, categories}});
     if (!more.isEmpty())
@@ -112,7 +122,10 @@ int runStorage(Arguments& arguments) {
         for (const StorageTreemapTile& tile : store.tiles()) {
             const NormalizedRect& r = tile.normalizedFrame;
             printLine(QStringLiteral("  %1 %2 %3 %4  %5")
-                          .arg(r.x, 0, 'f', 4).arg(r.y, 0, 'f', 4).arg(r.width, 0, 'f', 4).arg(r.height, 0, 'f', 4)
+                          .arg(r.x, 0, 'f', 4)
+                          .arg(r.y, 0, 'f', 4)
+                          .arg(r.width, 0, 'f', 4)
+                          .arg(r.height, 0, 'f', 4)
                           .arg(tile.item.name));
         }
     }

@@ -25,20 +25,26 @@ void printUsage() {
         {"health [--snapshot DOSYA] [--json]", L10n::string(trText("Sağlık kararı ve etkin bulgular"))},
         {"baseline [--json]", L10n::string(trText("Geçmişten öğrenilen kişisel normal"))},
         {"monitor [--json] [--interval SN] [--count N] [--duration SN]",
-         L10n::string(trText("Sürekli izleme: örnekler, kalıcı geçmiş, uyarılar ve bildirimler (Ctrl-C ile durur)"))},
-        {"events [--json] [--range hour|day|week|month]", L10n::string(trText("Kaydedilmiş sağlık olayları"))},
-        {"history [--json] [--range hour|day|week|month]", L10n::string(trText("Kalıcı geçmişteki örnekler"))},
-        {"incident start NOT | incident stop | incident list", L10n::string(trText("Bir zaman aralığını işaretler"))},
+         L10n::string(
+             trText("Sürekli izleme: örnekler, kalıcı geçmiş, uyarılar ve bildirimler (Ctrl-C ile durur)"))},
+        {"events [--json] [--range hour|day|week|month]",
+         L10n::string(trText("Kaydedilmiş sağlık olayları"))},
+        {"history [--json] [--range hour|day|week|month]",
+         L10n::string(trText("Kalıcı geçmişteki örnekler"))},
+        {"incident start NOT | incident stop | incident list",
+         L10n::string(trText("Bir zaman aralığını işaretler"))},
         {"notifications on|off", L10n::string(trText("Önemli sağlık uyarıları için masaüstü bildirimleri"))},
         {"storage [KLASÖR] [--json] [--treemap]",
-         L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri (KLASÖR verilmezse son seçilen)"))},
+         L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
+                             "(KLASÖR verilmezse son seçilen)"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
     for (const auto& [usage, text] : commands)
         printLine(QStringLiteral("  %1\n      %2").arg(QLatin1String(usage), text));
     printLine();
-    printLine(L10n::string(trText("Her komut --data-dir KLASÖR ile başka bir geçmiş klasörünü kullanabilir (KESTRUM_DATA_DIR da olur).")));
+    printLine(L10n::string(trText("Her komut --data-dir KLASÖR ile başka bir geçmiş klasörünü kullanabilir "
+                                  "(KESTRUM_DATA_DIR da olur).")));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include <QApplication>
-#include <gtest/gtest.h>
-
 #include <QtQml/qqmlextensionplugin.h>
+#include <gtest/gtest.h>
 Q_IMPORT_QML_PLUGIN(KestrumPlugin)
 
 int main(int argc, char** argv) {

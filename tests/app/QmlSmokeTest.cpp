@@ -1,9 +1,9 @@
 // Loads the whole window offscreen over fake stores and visits every section and the settings window;
 // any QML warning or error fails the test.
 
+#include "AppFakes.h"
 #include "KestrumApplication.h"
 #include "TestSupport.h"
-#include "AppFakes.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "storage/FileSystemStorageMapScanner.h"
 
@@ -20,7 +20,8 @@ QStringList g_warnings;
 
 // What the offscreen platform itself says about the test machine is not the application's fault.
 bool isPlatformNoise(const QString& message) {
-    return message.contains(QStringLiteral("XDG_RUNTIME_DIR")) || message.contains(QStringLiteral("does not support raise()"));
+    return message.contains(QStringLiteral("XDG_RUNTIME_DIR")) ||
+           message.contains(QStringLiteral("does not support raise()"));
 }
 
 void collect(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -36,7 +37,8 @@ public:
         r.rootName = QStringLiteral("klasör");
         r.fileCount = 3;
         r.allocatedBytes = 3000;
-        r.items = {{QStringLiteral("a"), QStringLiteral("a"), 2000, 2}, {QStringLiteral("b"), QStringLiteral("b"), 1000, 1}};
+        r.items = {{QStringLiteral("a"), QStringLiteral("a"), 2000, 2},
+                   {QStringLiteral("b"), QStringLiteral("b"), 1000, 1}};
         r.categories = {{StorageCategory::documents, 3000, 3}};
         return r;
     }
@@ -56,7 +58,8 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
         const QtMessageHandler previous = qInstallMessageHandler(collect);
         {
             KestrumApplication::Options options;
-            KestrumApplication application(options, std::move(services), std::make_shared<OneFolderScanner>());
+            KestrumApplication application(options, std::move(services),
+                                           std::make_shared<OneFolderScanner>());
             ASSERT_TRUE(application.start());
             QQuickWindow* window = application.mainWindow();
             ASSERT_NE(window, nullptr);
@@ -91,6 +94,7 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
             test::spinUntil([] { return false; }, 150);
         }
         qInstallMessageHandler(previous);
-        EXPECT_TRUE(g_warnings.isEmpty()) << (english ? "en: " : "tr: ") << g_warnings.join(u'\n').toStdString();
+        EXPECT_TRUE(g_warnings.isEmpty())
+            << (english ? "en: " : "tr: ") << g_warnings.join(u'\n').toStdString();
     }
 }

@@ -14,7 +14,6 @@
 #include <QImage>
 #include <QQuickWindow>
 #include <gtest/gtest.h>
-
 #include <set>
 
 using namespace kestrum;
@@ -35,7 +34,8 @@ std::set<QString> symbolsInUse() {
     for (const ThermalLevel level : allCases<ThermalLevel>()) {
         const SystemSnapshot snapshot = withThermal(level);
         for (const bool measured : {false, true}) {
-            const MenuBarHealthPresentation health = MenuBarHealthPresentation::resolve(snapshot, {}, measured);
+            const MenuBarHealthPresentation health =
+                MenuBarHealthPresentation::resolve(snapshot, {}, measured);
             symbols.insert(health.systemImage);
             for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>())
                 symbols.insert(MenuBarMetricFormatter::systemImage(metric, snapshot, health.systemImage));
@@ -62,7 +62,8 @@ TEST(SymbolIcons, EverySymbolInUseHasABundledDrawing) {
     EXPECT_GE(symbols.size(), 10u);
     for (const QString& symbol : symbols) {
         const QIcon icon = SymbolIcons::bundledFirst(symbol);
-        ASSERT_FALSE(icon.isNull()) << symbol.toStdString() << " has no drawing: a desktop without an icon theme shows nothing";
+        ASSERT_FALSE(icon.isNull()) << symbol.toStdString()
+                                    << " has no drawing: a desktop without an icon theme shows nothing";
         EXPECT_TRUE(hasInk(icon.pixmap(24, 24).toImage())) << symbol.toStdString();
     }
     // An unknown name is an empty icon, and an empty (transparent) picture of the size asked for in QML.
@@ -99,7 +100,8 @@ TEST(L10nBridge, QmlGetsTheSameTextsAsTheRestOfTheApp) {
         test::ScopedLanguage english(true);
         EXPECT_TRUE(bridge.isEnglish());
         EXPECT_EQ(bridge.string(QStringLiteral("Genel Bakış")), QStringLiteral("Overview"));
-        EXPECT_EQ(bridge.string(QStringLiteral("bilinmeyen metin")), QStringLiteral("bilinmeyen metin")) << "unknown passes through";
+        EXPECT_EQ(bridge.string(QStringLiteral("bilinmeyen metin")), QStringLiteral("bilinmeyen metin"))
+            << "unknown passes through";
     }
     test::ScopedLanguage turkish(false);
     EXPECT_FALSE(bridge.isEnglish());
@@ -116,7 +118,8 @@ TEST(KestrumApplication, StartingHiddenMonitorsWithoutLoadingTheWindow) {
     ASSERT_TRUE(application.start());
     EXPECT_EQ(application.mainWindow(), nullptr);
     EXPECT_FALSE(application.monitorViewModel().isActive());
-    EXPECT_TRUE(test::spinUntil([&] { return application.store().hasMeasurement(); })) << "monitoring runs without a window";
+    EXPECT_TRUE(test::spinUntil([&] { return application.store().hasMeasurement(); }))
+        << "monitoring runs without a window";
 
     // The settings window may be asked for from the tray: the window is loaded but stays hidden.
     application.showSettings();

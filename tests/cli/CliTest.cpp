@@ -31,14 +31,15 @@ protected:
         env.insert(QStringLiteral("KESTRUM_DATA_DIR"), data.path());
         env.insert(QStringLiteral("KESTRUM_CONFIG_DIR"), config.path());
         // No running monitor can be reached: commands work on the archive directly.
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
         env.insert(QStringLiteral("LANGUAGE"), english ? QStringLiteral("en_US") : QStringLiteral("tr_TR"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(KESTRUM_CLI_PATH), arguments);
         if (!process.waitForFinished(30000))
             return {};
         return CliRun{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+                      QString::fromUtf8(process.readAllStandardError())};
     }
 
     QString archivePath() const { return data.path() + QStringLiteral("/health-archive.json"); }
@@ -47,20 +48,29 @@ protected:
 } // namespace
 
 TEST_F(Cli, SnapshotJsonFeedsHealth) {
-    const CliRun snapshot = run({QStringLiteral("snapshot"), QStringLiteral("--json"), QStringLiteral("--interval"), QStringLiteral("0.1")});
+    const CliRun snapshot = run({QStringLiteral("snapshot"), QStringLiteral("--json"),
+                                 QStringLiteral("--interval"), QStringLiteral("0.1")});
     ASSERT_EQ(snapshot.exitCode, 0) << snapshot.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(snapshot.out.toUtf8()).object();
-    for (const char* key : {"id", "timestamp", "cpu", "memory", "battery", "disk", "thermal", "network", "gpu", "fan", "componentTemperatures"})
+    for (const char* key : {"id", "timestamp", "cpu", "memory", "battery", "disk", "thermal", "network",
+                            "gpu", "fan", "componentTemperatures"})
         EXPECT_TRUE(json.contains(QLatin1String(key))) << key;
     // The second sample of two has a real CPU reading.
-    EXPECT_EQ(json.value(QStringLiteral("cpu")).toObject().value(QStringLiteral("availability")).toObject().value(QStringLiteral("state")).toString(),
+    EXPECT_EQ(json.value(QStringLiteral("cpu"))
+                  .toObject()
+                  .value(QStringLiteral("availability"))
+                  .toObject()
+                  .value(QStringLiteral("state"))
+                  .toString(),
               QStringLiteral("available"));
 
     const QString file = data.path() + QStringLiteral("/snapshot.json");
     test::writeFile(file, snapshot.out.toUtf8());
-    const CliRun verdict = run({QStringLiteral("health"), QStringLiteral("--snapshot"), file, QStringLiteral("--json")});
+    const CliRun verdict =
+        run({QStringLiteral("health"), QStringLiteral("--snapshot"), file, QStringLiteral("--json")});
     ASSERT_EQ(verdict.exitCode, 0) << verdict.err.toStdString();
-    const QJsonObject assessment = QJsonDocument::fromJson(verdict.out.toUtf8()).object().value(QStringLiteral("assessment")).toObject();
+    const QJsonObject assessment =
+        QJsonDocument::fromJson(verdict.out.toUtf8()).object().value(QStringLiteral("assessment")).toObject();
     EXPECT_TRUE(assessment.contains(QStringLiteral("coverage")));
     EXPECT_TRUE(assessment.contains(QStringLiteral("confidence")));
 
@@ -93,17 +103,21 @@ TEST_F(Cli, BaselineFromTheArchiveAndAnUnreadableArchiveLeftAlone) {
     test::writeFile(archivePath(), corrupt);
     const CliRun failed = run({QStringLiteral("baseline")});
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(failed.err.contains(QStringLiteral("Kalıcı sağlık geçmişi açılamadı: JSON biçimi bozuk"))) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains(QStringLiteral("Kalıcı sağlık geçmişi açılamadı: JSON biçimi bozuk")))
+        << failed.err.toStdString();
     EXPECT_EQ(test::readFile(archivePath()), corrupt);
 
     test::writeFile(archivePath(), "{\"schemaVersion\": 2}");
     const CliRun newer = run({QStringLiteral("baseline")}, true);
-    EXPECT_TRUE(newer.err.contains(QStringLiteral("This history format is not supported (version 2)."))) << newer.err.toStdString();
+    EXPECT_TRUE(newer.err.contains(QStringLiteral("This history format is not supported (version 2).")))
+        << newer.err.toStdString();
 }
 
 TEST_F(Cli, MenubarRemembersItsChoices) {
-    const CliRun changed = run({QStringLiteral("menubar"), QStringLiteral("--primary"), QStringLiteral("memory"), QStringLiteral("--hide"),
-                             QStringLiteral("battery"), QStringLiteral("--json"), QStringLiteral("--interval"), QStringLiteral("0.1")});
+    const CliRun changed =
+        run({QStringLiteral("menubar"), QStringLiteral("--primary"), QStringLiteral("memory"),
+             QStringLiteral("--hide"), QStringLiteral("battery"), QStringLiteral("--json"),
+             QStringLiteral("--interval"), QStringLiteral("0.1")});
     ASSERT_EQ(changed.exitCode, 0) << changed.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(changed.out.toUtf8()).object();
     EXPECT_EQ(json.value(QStringLiteral("primaryMetric")).toString(), QStringLiteral("memory"));
@@ -112,8 +126,13 @@ TEST_F(Cli, MenubarRemembersItsChoices) {
     ASSERT_EQ(rows.size(), 6);
     EXPECT_FALSE(rows[2].toObject().value(QStringLiteral("visible")).toBool());
 
-    const CliRun again = run({QStringLiteral("menubar"), QStringLiteral("--json"), QStringLiteral("--interval"), QStringLiteral("0.1")});
-    EXPECT_EQ(QJsonDocument::fromJson(again.out.toUtf8()).object().value(QStringLiteral("primaryMetric")).toString(), QStringLiteral("memory"));
+    const CliRun again = run({QStringLiteral("menubar"), QStringLiteral("--json"),
+                              QStringLiteral("--interval"), QStringLiteral("0.1")});
+    EXPECT_EQ(QJsonDocument::fromJson(again.out.toUtf8())
+                  .object()
+                  .value(QStringLiteral("primaryMetric"))
+                  .toString(),
+              QStringLiteral("memory"));
 }
 
 TEST_F(Cli, UsageErrors) {
@@ -131,7 +150,8 @@ TEST_F(Cli, UsageErrors) {
     };
     for (const auto& c : cases) {
         const CliRun r = run(c.arguments);
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments.join(u' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, c.exitCode)
+            << c.arguments.join(u' ').toStdString() << ": " << r.err.toStdString();
     }
 }
 
@@ -157,28 +177,37 @@ HealthEvent eventAt(Date when, const char* title) {
     return e;
 }
 
-QJsonArray jsonArray(const CliRun& r) { return QJsonDocument::fromJson(r.out.toUtf8()).array(); }
+QJsonArray jsonArray(const CliRun& r) {
+    return QJsonDocument::fromJson(r.out.toUtf8()).array();
+}
 
 } // namespace
 
 TEST_F(Cli, IncidentMarkersOpenCloseAndList) {
     const CliRun nothingOpen = run({QStringLiteral("incident"), QStringLiteral("stop")});
     EXPECT_EQ(nothingOpen.exitCode, 1);
-    EXPECT_TRUE(nothingOpen.err.contains(QStringLiteral("Açık bir olay işareti yok."))) << nothingOpen.err.toStdString();
+    EXPECT_TRUE(nothingOpen.err.contains(QStringLiteral("Açık bir olay işareti yok.")))
+        << nothingOpen.err.toStdString();
 
-    ASSERT_EQ(run({QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("fan"), QStringLiteral("loud")}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("fan"),
+                   QStringLiteral("loud")})
+                  .exitCode,
+              0);
     const CliRun twice = run({QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("again")});
     EXPECT_EQ(twice.exitCode, 1) << "one open marker at a time";
-    const QJsonArray open = jsonArray(run({QStringLiteral("incident"), QStringLiteral("list"), QStringLiteral("--json")}));
+    const QJsonArray open =
+        jsonArray(run({QStringLiteral("incident"), QStringLiteral("list"), QStringLiteral("--json")}));
     ASSERT_EQ(open.size(), 1);
     EXPECT_FALSE(open[0].toObject().contains(QStringLiteral("endedAt")));
 
     ASSERT_EQ(run({QStringLiteral("incident"), QStringLiteral("stop")}).exitCode, 0);
-    const QJsonArray closed = jsonArray(run({QStringLiteral("incident"), QStringLiteral("list"), QStringLiteral("--json")}));
+    const QJsonArray closed =
+        jsonArray(run({QStringLiteral("incident"), QStringLiteral("list"), QStringLiteral("--json")}));
     ASSERT_EQ(closed.size(), 1);
     const QJsonObject marker = closed[0].toObject();
     EXPECT_EQ(marker.value(QStringLiteral("note")).toString(), QStringLiteral("fan loud"));
-    EXPECT_GE(marker.value(QStringLiteral("endedAt")).toDouble(), marker.value(QStringLiteral("startedAt")).toDouble());
+    EXPECT_GE(marker.value(QStringLiteral("endedAt")).toDouble(),
+              marker.value(QStringLiteral("startedAt")).toDouble());
     EXPECT_TRUE(run({QStringLiteral("incident")}).out.contains(QStringLiteral("fan loud")));
 }
 
@@ -187,24 +216,30 @@ TEST_F(Cli, HistoryAndEventsKeepToTheirRange) {
     HealthArchive archive;
     for (const double ago : {600.0, 7200.0, 3 * 86400.0})
         archive.samples.push_back(sampleAt(now.addingSeconds(-ago)));
-    archive.events = {eventAt(now.addingSeconds(-10 * 86400.0), "eski olay"), eventAt(now.addingSeconds(-1800), "yeni olay")};
+    archive.events = {eventAt(now.addingSeconds(-10 * 86400.0), "eski olay"),
+                      eventAt(now.addingSeconds(-1800), "yeni olay")};
     test::writeFile(archivePath(), encodeHealthArchive(archive));
 
     struct Case {
         const char* command;
         const char* range; // nullptr: the command's default
         qsizetype count;
-    } cases[] = {{"history", "hour", 1}, {"history", nullptr, 2}, {"history", "week", 3},
-                 {"events", "day", 1},   {"events", nullptr, 2}};
+    } cases[] = {{"history", "hour", 1},
+                 {"history", nullptr, 2},
+                 {"history", "week", 3},
+                 {"events", "day", 1},
+                 {"events", nullptr, 2}};
     for (const Case& c : cases) {
         QStringList arguments{QString::fromLatin1(c.command), QStringLiteral("--json")};
         if (c.range)
             arguments << QStringLiteral("--range") << QString::fromLatin1(c.range);
         const CliRun r = run(arguments);
-        ASSERT_EQ(r.exitCode, 0) << c.command << " " << (c.range ? c.range : "") << ": " << r.err.toStdString();
+        ASSERT_EQ(r.exitCode, 0) << c.command << " " << (c.range ? c.range : "") << ": "
+                                 << r.err.toStdString();
         EXPECT_EQ(jsonArray(r).size(), c.count) << c.command << " " << (c.range ? c.range : "");
     }
-    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("--range"), QStringLiteral("year")}).exitCode, 2);
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("--range"), QStringLiteral("year")}).exitCode,
+              2);
     const CliRun text = run({QStringLiteral("events"), QStringLiteral("--range"), QStringLiteral("day")});
     EXPECT_TRUE(text.out.contains(QStringLiteral("yeni olay")));
     EXPECT_FALSE(text.out.contains(QStringLiteral("eski olay")));
@@ -224,23 +259,25 @@ TEST_F(Cli, StorageScansOrdersAndRemembersTheFolder) {
     QStringList order;
     for (const QJsonValue& item : result.value(QStringLiteral("items")).toArray())
         order << item.toObject().value(QStringLiteral("name")).toString();
-    EXPECT_EQ(order, (QStringList{QStringLiteral("big.bin"), QStringLiteral("inner"), QStringLiteral("file2.txt"),
-                                  QStringLiteral("file10.txt")}))
+    EXPECT_EQ(order, (QStringList{QStringLiteral("big.bin"), QStringLiteral("inner"),
+                                  QStringLiteral("file2.txt"), QStringLiteral("file10.txt")}))
         << "largest first; equal sizes in natural order";
 
     // Without a folder the remembered one is scanned again.
     const CliRun again = run({QStringLiteral("storage"), QStringLiteral("--json")});
     ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(again.out.toUtf8()).object().value(QStringLiteral("rootPath")).toString(),
-              result.value(QStringLiteral("rootPath")).toString());
+    EXPECT_EQ(
+        QJsonDocument::fromJson(again.out.toUtf8()).object().value(QStringLiteral("rootPath")).toString(),
+        result.value(QStringLiteral("rootPath")).toString());
 
     EXPECT_EQ(run({QStringLiteral("storage"), tree.path() + QStringLiteral("/missing")}).exitCode, 1);
     EXPECT_EQ(run({QStringLiteral("storage"), tree.path(), tree.path()}).exitCode, 2);
 }
 
 TEST_F(Cli, MonitorPrintsOneLinePerSampleAndSavesTheArchive) {
-    const CliRun monitor = run({QStringLiteral("monitor"), QStringLiteral("--json"), QStringLiteral("--count"), QStringLiteral("2"),
-                                QStringLiteral("--interval"), QStringLiteral("1")});
+    const CliRun monitor =
+        run({QStringLiteral("monitor"), QStringLiteral("--json"), QStringLiteral("--count"),
+             QStringLiteral("2"), QStringLiteral("--interval"), QStringLiteral("1")});
     ASSERT_EQ(monitor.exitCode, 0) << monitor.err.toStdString();
     const QStringList lines = monitor.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << monitor.out.toStdString();

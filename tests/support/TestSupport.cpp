@@ -13,11 +13,14 @@
 
 namespace kestrum::test {
 
-QString fixture(const QString& name) { return QStringLiteral(KESTRUM_FIXTURES_DIR "/") + name; }
+QString fixture(const QString& name) {
+    return QStringLiteral(KESTRUM_FIXTURES_DIR "/") + name;
+}
 
 std::unique_ptr<QTemporaryDir> copyFixture(const QString& name) {
     auto dir = std::make_unique<QTemporaryDir>();
-    const int rc = QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), fixture(name) + QStringLiteral("/."), dir->path()});
+    const int rc = QProcess::execute(
+        QStringLiteral("cp"), {QStringLiteral("-a"), fixture(name) + QStringLiteral("/."), dir->path()});
     if (rc != 0)
         throw std::runtime_error("cannot copy fixture");
     return dir;
@@ -53,6 +56,8 @@ ScopedLanguage::ScopedLanguage(bool english) {
     L10n::setEngine(std::make_shared<const L10nEngine>(english, english ? bundledEnglishTable() : nullptr));
 }
 
-ScopedLanguage::~ScopedLanguage() { L10n::setEngine(std::make_shared<const L10nEngine>(false, nullptr)); }
+ScopedLanguage::~ScopedLanguage() {
+    L10n::setEngine(std::make_shared<const L10nEngine>(false, nullptr));
+}
 
 } // namespace kestrum::test

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -43,9 +42,11 @@ void writeFileAtomically(const QString& path, const QByteArray& data) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     if (!QDir().mkpath(folder)) {
-        throw KestrumError(QStringLiteral("fileWrite"), trTemplate("Klasör oluşturulamadı: \\(path)", {folder}));
+        throw KestrumError(QStringLiteral("fileWrite"),
+                           trTemplate("Klasör oluşturulamadı: \\(path)", {folder}));
     }
-    QByteArray temporary = QFile::encodeName(folder + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    QByteArray temporary =
+        QFile::encodeName(folder + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         failWrite(path, errno);

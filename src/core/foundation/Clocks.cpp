@@ -13,8 +13,14 @@ double readClock(clockid_t id) {
 }
 } // namespace
 
-DateProvider systemDateProvider() { return [] { return Date::now(); }; }
-MonotonicClock systemMonotonicClock() { return [] { return readClock(CLOCK_MONOTONIC); }; }
-MonotonicClock systemContinuousClock() { return [] { return readClock(CLOCK_BOOTTIME); }; }
+DateProvider systemDateProvider() {
+    return [] { return Date::now(); };
+}
+MonotonicClock systemMonotonicClock() {
+    return [] { return readClock(CLOCK_MONOTONIC); };
+}
+MonotonicClock systemContinuousClock() {
+    return [] { return readClock(CLOCK_BOOTTIME); };
+}
 
 } // namespace kestrum

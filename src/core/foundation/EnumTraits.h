@@ -15,7 +15,9 @@ namespace kestrum {
 template <class E> struct EnumTraits;
 
 template <class E>
-concept RawRepresentable = requires { EnumTraits<E>::cases; };
+concept RawRepresentable = requires {
+    EnumTraits<E>::cases;
+};
 
 template <RawRepresentable E> QString rawValue(E value) {
     for (const auto& [candidate, raw] : EnumTraits<E>::cases) {

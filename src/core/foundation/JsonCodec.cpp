@@ -2,7 +2,6 @@
 
 #include "Translatable.h"
 
-
 namespace kestrum::json {
 
 QString JsonPath::text() const {
@@ -16,7 +15,8 @@ QString JsonPath::text() const {
 }
 
 void throwMissing(const JsonPath& path) {
-    throw KestrumError(QStringLiteral("decoding"), trTemplate("Gerekli alan eksik: \\(path).", {path.text()}));
+    throw KestrumError(QStringLiteral("decoding"),
+                       trTemplate("Gerekli alan eksik: \\(path).", {path.text()}));
 }
 
 void throwWrongType(const JsonPath& path) {

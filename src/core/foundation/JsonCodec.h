@@ -11,8 +11,8 @@
 // files that define or use field lists; it is template-heavy.
 
 #include "Date.h"
-#include "JsonStream.h"
 #include "EnumTraits.h"
+#include "JsonStream.h"
 #include "KestrumError.h"
 #include "Uuid.h"
 
@@ -74,7 +74,9 @@ template <class T> struct IsSet : std::false_type {};
 template <class T> struct IsSet<std::set<T>> : std::true_type {};
 
 template <class T>
-concept Record = requires { JsonRecord<T>::fields; };
+concept Record = requires {
+    JsonRecord<T>::fields;
+};
 template <class T>
 concept Custom = requires(const T& v, const QJsonValue& j, JsonPath& p) {
     { JsonCustom<T>::encode(v) } -> std::convertible_to<QJsonValue>;
@@ -153,7 +155,7 @@ template <class T> T decodeInteger(const QJsonValue& value, const JsonPath& path
         if (i >= 0 && static_cast<double>(i) == d)
             return static_cast<T>(i);
         return d >= static_cast<double>(std::numeric_limits<T>::max()) ? std::numeric_limits<T>::max()
-                                                                        : static_cast<T>(d);
+                                                                       : static_cast<T>(d);
     } else {
         if (d < static_cast<double>(std::numeric_limits<T>::lowest()) ||
             d > static_cast<double>(std::numeric_limits<T>::max()))
@@ -321,7 +323,8 @@ template <class T> struct RecordLayout {
             std::array<size_t, count> o{};
             for (size_t i = 0; i < count; ++i)
                 o[i] = i;
-            std::sort(o.begin(), o.end(), [](size_t a, size_t b) { return std::strcmp(keys()[a], keys()[b]) < 0; });
+            std::sort(o.begin(), o.end(),
+                      [](size_t a, size_t b) { return std::strcmp(keys()[a], keys()[b]) < 0; });
             return o;
         }();
         return order;

@@ -86,8 +86,9 @@ void JsonFilePreferencesStore::reloadLocked() {
         const QString aside =
             m_path + QStringLiteral(".unreadable-") + QString::number(qint64(Date::now().unixSeconds()));
         QFile::rename(m_path, aside);
-        m_problem = trTemplate("Ayarlar dosyası okunamadı; \\(path) olarak saklandı ve varsayılan ayarlar kullanılıyor.",
-                               {aside});
+        m_problem = trTemplate(
+            "Ayarlar dosyası okunamadı; \\(path) olarak saklandı ve varsayılan ayarlar kullanılıyor.",
+            {aside});
         qCWarning(lcPreferences) << "preferences file is malformed, moved aside to" << aside;
         m_values.clear();
         return;

@@ -46,10 +46,18 @@ void JsonWriter::close(char bracket) {
     m_out.push_back(bracket);
 }
 
-void JsonWriter::beginObject() { open('{', true); }
-void JsonWriter::endObject() { close('}'); }
-void JsonWriter::beginArray() { open('[', false); }
-void JsonWriter::endArray() { close(']'); }
+void JsonWriter::beginObject() {
+    open('{', true);
+}
+void JsonWriter::endObject() {
+    close('}');
+}
+void JsonWriter::beginArray() {
+    open('[', false);
+}
+void JsonWriter::endArray() {
+    close(']');
+}
 
 void JsonWriter::key(std::string_view name) {
     beforeValue();
@@ -205,8 +213,8 @@ JsonReader::JsonReader(QByteArrayView text)
     : m_begin(text.data()), m_pos(text.data()), m_end(text.data() + text.size()) {}
 
 void JsonReader::syntaxError() {
-    throw KestrumError(QStringLiteral("decoding"),
-                       trTemplate("JSON biçimi bozuk (konum \\(offset)).", {QString::number(m_pos - m_begin)}));
+    throw KestrumError(QStringLiteral("decoding"), trTemplate("JSON biçimi bozuk (konum \\(offset)).",
+                                                              {QString::number(m_pos - m_begin)}));
 }
 
 void JsonReader::skipWhitespace() {
@@ -272,8 +280,8 @@ std::string_view JsonReader::numberToken() {
         ++m_pos;
     if (m_pos >= m_end || !(*m_pos >= '0' && *m_pos <= '9'))
         syntaxError();
-    while (m_pos < m_end && ((*m_pos >= '0' && *m_pos <= '9') || *m_pos == '.' || *m_pos == 'e' || *m_pos == 'E' ||
-                             *m_pos == '+' || *m_pos == '-'))
+    while (m_pos < m_end && ((*m_pos >= '0' && *m_pos <= '9') || *m_pos == '.' || *m_pos == 'e' ||
+                             *m_pos == 'E' || *m_pos == '+' || *m_pos == '-'))
         ++m_pos;
     return std::string_view(start, static_cast<size_t>(m_pos - start));
 }
@@ -420,7 +428,8 @@ std::string_view JsonReader::stringToken() {
             break;
         case 'u': {
             uint32_t code = hex4();
-            if (code >= 0xD800 && code <= 0xDBFF && m_end - m_pos >= 6 && m_pos[0] == '\\' && m_pos[1] == 'u') {
+            if (code >= 0xD800 && code <= 0xDBFF && m_end - m_pos >= 6 && m_pos[0] == '\\' &&
+                m_pos[1] == 'u') {
                 const char* next = m_pos;
                 m_pos += 2;
                 const uint32_t low = hex4();
@@ -477,7 +486,9 @@ bool JsonReader::nextMember(char closing) {
     return true;
 }
 
-void JsonReader::beginObject(const JsonPath& path) { enter(Type::object, path); }
+void JsonReader::beginObject(const JsonPath& path) {
+    enter(Type::object, path);
+}
 
 bool JsonReader::nextKey(std::string_view& key) {
     if (!nextMember('}'))
@@ -490,9 +501,13 @@ bool JsonReader::nextKey(std::string_view& key) {
     return true;
 }
 
-void JsonReader::beginArray(const JsonPath& path) { enter(Type::array, path); }
+void JsonReader::beginArray(const JsonPath& path) {
+    enter(Type::array, path);
+}
 
-bool JsonReader::nextElement() { return nextMember(']'); }
+bool JsonReader::nextElement() {
+    return nextMember(']');
+}
 
 void JsonReader::skipValue() {
     static const JsonPath root;
@@ -540,7 +555,8 @@ QJsonValue JsonReader::readValue() {
             return QJsonValue(static_cast<qint64>(integer));
         double d = 0;
         const auto [dptr, dec] = std::from_chars(token.data(), token.data() + token.size(), d);
-        if (dptr != token.data() + token.size() || (dec != std::errc() && dec != std::errc::result_out_of_range))
+        if (dptr != token.data() + token.size() ||
+            (dec != std::errc() && dec != std::errc::result_out_of_range))
             syntaxError();
         return d;
     }

@@ -35,11 +35,19 @@ QString configDirectory() {
     return xdg("XDG_CONFIG_HOME", ".config") + QStringLiteral("/kestrum");
 }
 
-QString stateDirectory() { return xdg("XDG_STATE_HOME", ".local/state") + QStringLiteral("/kestrum"); }
+QString stateDirectory() {
+    return xdg("XDG_STATE_HOME", ".local/state") + QStringLiteral("/kestrum");
+}
 
-QString archiveFile() { return dataDirectory() + QStringLiteral("/health-archive.json"); }
-QString benchmarkHistoryFile() { return dataDirectory() + QStringLiteral("/cpu-benchmark-history-v1.json"); }
-QString preferencesFile() { return configDirectory() + QStringLiteral("/preferences.json"); }
+QString archiveFile() {
+    return dataDirectory() + QStringLiteral("/health-archive.json");
+}
+QString benchmarkHistoryFile() {
+    return dataDirectory() + QStringLiteral("/cpu-benchmark-history-v1.json");
+}
+QString preferencesFile() {
+    return configDirectory() + QStringLiteral("/preferences.json");
+}
 
 void setDataDirectoryOverride(const QString& directory) {
     dataOverride() = directory.isEmpty() ? QString() : QDir(directory).absolutePath();

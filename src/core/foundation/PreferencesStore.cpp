@@ -10,10 +10,18 @@ template <class T> std::optional<T> typed(const std::optional<PreferenceValue>& 
 }
 } // namespace
 
-std::optional<bool> PreferencesStore::boolValue(const QString& key) const { return typed<bool>(value(key)); }
-std::optional<double> PreferencesStore::numberValue(const QString& key) const { return typed<double>(value(key)); }
-std::optional<QString> PreferencesStore::textValue(const QString& key) const { return typed<QString>(value(key)); }
-std::optional<Date> PreferencesStore::dateValue(const QString& key) const { return typed<Date>(value(key)); }
+std::optional<bool> PreferencesStore::boolValue(const QString& key) const {
+    return typed<bool>(value(key));
+}
+std::optional<double> PreferencesStore::numberValue(const QString& key) const {
+    return typed<double>(value(key));
+}
+std::optional<QString> PreferencesStore::textValue(const QString& key) const {
+    return typed<QString>(value(key));
+}
+std::optional<Date> PreferencesStore::dateValue(const QString& key) const {
+    return typed<Date>(value(key));
+}
 std::optional<QByteArray> PreferencesStore::dataValue(const QString& key) const {
     return typed<QByteArray>(value(key));
 }

@@ -6,9 +6,13 @@
 namespace kestrum {
 
 // std::round rounds halves away from zero, which is the rule every score and printed figure follows.
-inline double roundHalfAwayFromZero(double value) { return std::round(value); }
+inline double roundHalfAwayFromZero(double value) {
+    return std::round(value);
+}
 
-inline double clampedUnit(double value) { return std::clamp(value, 0.0, 1.0); }
+inline double clampedUnit(double value) {
+    return std::clamp(value, 0.0, 1.0);
+}
 
 // Scores: computed in doubles, rounded half away from zero, then clamped.
 inline int roundedClampedScore(double value, int lowest = 0, int highest = 100) {

@@ -11,7 +11,9 @@ namespace kestrum {
 // happens where the text is displayed, through L10n.
 
 // A fixed Turkish text.
-inline QString trText(const char* turkish) { return QString::fromUtf8(turkish); }
+inline QString trText(const char* turkish) {
+    return QString::fromUtf8(turkish);
+}
 
 // A Turkish template whose interpolations are written `\(expression)`; they are filled in order with
 // `values`. The template itself is the localisation key, so English patterns can match the result.

@@ -2,7 +2,9 @@
 
 namespace kestrum {
 
-QString uuidText(const QUuid& uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidText(const QUuid& uuid) {
+    return uuid.toString(QUuid::WithoutBraces).toUpper();
+}
 
 std::optional<QUuid> uuidFromText(const QString& text) {
     if (text.size() != 36)
@@ -13,6 +15,8 @@ std::optional<QUuid> uuidFromText(const QString& text) {
     return uuid;
 }
 
-QUuid newUuid() { return QUuid::createUuid(); }
+QUuid newUuid() {
+    return QUuid::createUuid();
+}
 
 } // namespace kestrum

@@ -36,11 +36,14 @@ std::optional<std::vector<QJsonObject>> benchmarkResults(const QByteArray& bytes
 FileHealthArchiveRepository::FileHealthArchiveRepository(QString archivePath, QString benchmarkHistoryPath)
     : m_archivePath(std::move(archivePath)), m_benchmarkHistoryPath(std::move(benchmarkHistoryPath)) {
     if (m_benchmarkHistoryPath.isEmpty())
-        m_benchmarkHistoryPath = QFileInfo(m_archivePath).absolutePath() + QStringLiteral("/cpu-benchmark-history-v1.json");
+        m_benchmarkHistoryPath =
+            QFileInfo(m_archivePath).absolutePath() + QStringLiteral("/cpu-benchmark-history-v1.json");
     m_executor.setMaxThreadCount(1);
 }
 
-FileHealthArchiveRepository::~FileHealthArchiveRepository() { m_executor.waitForDone(); }
+FileHealthArchiveRepository::~FileHealthArchiveRepository() {
+    m_executor.waitForDone();
+}
 
 QFuture<HealthArchive> FileHealthArchiveRepository::load() {
     return QtConcurrent::run(&m_executor, [this] { return loadNow(); });

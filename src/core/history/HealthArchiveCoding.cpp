@@ -7,28 +7,31 @@ namespace kestrum {
 namespace json {
 
 template <> struct JsonRecord<HealthSample> {
-    static constexpr auto fields = std::tuple{
-        field("id", &HealthSample::id),
-        field("timestamp", &HealthSample::timestamp),
-        field("cpuUsage", &HealthSample::cpuUsage),
-        field("memoryUsage", &HealthSample::memoryUsage),
-        field("batteryCharge", &HealthSample::batteryCharge),
-        field("batteryIsCharging", &HealthSample::batteryIsCharging),
-        field("batteryUsesPowerAdapter", &HealthSample::batteryUsesPowerAdapter),
-        field("diskUsage", &HealthSample::diskUsage),
-        field("thermalLevel", &HealthSample::thermalLevel),
-        field("downloadBytesPerSecond", &HealthSample::downloadBytesPerSecond),
-        field("uploadBytesPerSecond", &HealthSample::uploadBytesPerSecond),
-        field("wifiRSSI", &HealthSample::wifiRSSI),
-        field("healthLevel", &HealthSample::healthLevel)};
+    static constexpr auto fields =
+        std::tuple{field("id", &HealthSample::id),
+                   field("timestamp", &HealthSample::timestamp),
+                   field("cpuUsage", &HealthSample::cpuUsage),
+                   field("memoryUsage", &HealthSample::memoryUsage),
+                   field("batteryCharge", &HealthSample::batteryCharge),
+                   field("batteryIsCharging", &HealthSample::batteryIsCharging),
+                   field("batteryUsesPowerAdapter", &HealthSample::batteryUsesPowerAdapter),
+                   field("diskUsage", &HealthSample::diskUsage),
+                   field("thermalLevel", &HealthSample::thermalLevel),
+                   field("downloadBytesPerSecond", &HealthSample::downloadBytesPerSecond),
+                   field("uploadBytesPerSecond", &HealthSample::uploadBytesPerSecond),
+                   field("wifiRSSI", &HealthSample::wifiRSSI),
+                   field("healthLevel", &HealthSample::healthLevel)};
 };
 
 template <> struct JsonRecord<HealthEvent> {
-    static constexpr auto fields = std::tuple{
-        field("id", &HealthEvent::id),       field("timestamp", &HealthEvent::timestamp),
-        field("kind", &HealthEvent::kind),   field("level", &HealthEvent::level),
-        field("title", &HealthEvent::title), field("evidence", &HealthEvent::evidence),
-        field("recommendation", &HealthEvent::recommendation), field("signature", &HealthEvent::signature)};
+    static constexpr auto fields = std::tuple{field("id", &HealthEvent::id),
+                                              field("timestamp", &HealthEvent::timestamp),
+                                              field("kind", &HealthEvent::kind),
+                                              field("level", &HealthEvent::level),
+                                              field("title", &HealthEvent::title),
+                                              field("evidence", &HealthEvent::evidence),
+                                              field("recommendation", &HealthEvent::recommendation),
+                                              field("signature", &HealthEvent::signature)};
 };
 
 template <> struct JsonRecord<IncidentSession> {
@@ -38,19 +41,19 @@ template <> struct JsonRecord<IncidentSession> {
 };
 
 template <> struct JsonRecord<HealthArchive> {
-    static constexpr auto fields = std::tuple{
-        field("schemaVersion", &HealthArchive::schemaVersion),
-        field("samples", &HealthArchive::samples),
-        field("events", &HealthArchive::events),
-        field("incidents", &HealthArchive::incidents),
-        fieldEmptyWhenMissing("performanceSessions", &HealthArchive::performanceSessions),
-        fieldEmptyWhenMissing("healthTestResults", &HealthArchive::healthTestResults),
-        fieldEmptyWhenMissing("deepHealthTestResults", &HealthArchive::deepHealthTestResults),
-        fieldEmptyWhenMissing("cpuBenchmarkResults", &HealthArchive::cpuBenchmarkResults),
-        fieldEmptyWhenMissing("fullSystemScanResults", &HealthArchive::fullSystemScanResults),
-        fieldEmptyWhenMissing("processorComparisons", &HealthArchive::processorComparisons),
-        field("latestNetworkQualityResult", &HealthArchive::latestNetworkQualityResult),
-        field("latestNetworkSpeedResult", &HealthArchive::latestNetworkSpeedResult)};
+    static constexpr auto fields =
+        std::tuple{field("schemaVersion", &HealthArchive::schemaVersion),
+                   field("samples", &HealthArchive::samples),
+                   field("events", &HealthArchive::events),
+                   field("incidents", &HealthArchive::incidents),
+                   fieldEmptyWhenMissing("performanceSessions", &HealthArchive::performanceSessions),
+                   fieldEmptyWhenMissing("healthTestResults", &HealthArchive::healthTestResults),
+                   fieldEmptyWhenMissing("deepHealthTestResults", &HealthArchive::deepHealthTestResults),
+                   fieldEmptyWhenMissing("cpuBenchmarkResults", &HealthArchive::cpuBenchmarkResults),
+                   fieldEmptyWhenMissing("fullSystemScanResults", &HealthArchive::fullSystemScanResults),
+                   fieldEmptyWhenMissing("processorComparisons", &HealthArchive::processorComparisons),
+                   field("latestNetworkQualityResult", &HealthArchive::latestNetworkQualityResult),
+                   field("latestNetworkSpeedResult", &HealthArchive::latestNetworkSpeedResult)};
 };
 
 } // namespace json
@@ -73,11 +76,14 @@ void requireDate(const std::vector<QJsonObject>& records, const char* list, cons
 } // namespace
 
 KestrumError unsupportedSchemaError(long long version) {
-    return KestrumError(QStringLiteral("unsupportedSchema"),
-                        trTemplate("Geçmiş veri biçimi desteklenmiyor (sürüm \\(version)).", {QString::number(version)}));
+    return KestrumError(
+        QStringLiteral("unsupportedSchema"),
+        trTemplate("Geçmiş veri biçimi desteklenmiyor (sürüm \\(version)).", {QString::number(version)}));
 }
 
-QByteArray encodeHealthArchive(const HealthArchive& archive) { return json::writeDocument(archive); }
+QByteArray encodeHealthArchive(const HealthArchive& archive) {
+    return json::writeDocument(archive);
+}
 
 namespace {
 
@@ -122,8 +128,14 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes) {
     return archive;
 }
 
-QJsonValue healthSampleToJson(const HealthSample& sample) { return json::encode(sample); }
-QJsonValue healthEventToJson(const HealthEvent& event) { return json::encode(event); }
-QJsonValue incidentToJson(const IncidentSession& incident) { return json::encode(incident); }
+QJsonValue healthSampleToJson(const HealthSample& sample) {
+    return json::encode(sample);
+}
+QJsonValue healthEventToJson(const HealthEvent& event) {
+    return json::encode(event);
+}
+QJsonValue incidentToJson(const IncidentSession& incident) {
+    return json::encode(incident);
+}
 
 } // namespace kestrum

@@ -1,11 +1,10 @@
 #include "HealthArchiveCompaction.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <unordered_map>
-
-#include <QSet>
 
 namespace kestrum::HealthArchiveCompaction {
 
@@ -28,7 +27,8 @@ std::optional<double> dateOf(const QJsonObject& record, const char* key) {
 
 // Within 30 days, oldest first (stable), the newest `limit`.
 template <class T>
-std::vector<T> retained(const std::vector<T>& items, Date cutoff, size_t limit, const std::function<std::optional<double>(const T&)>& date) {
+std::vector<T> retained(const std::vector<T>& items, Date cutoff, size_t limit,
+                        const std::function<std::optional<double>(const T&)>& date) {
     std::vector<std::pair<double, const T*>> kept;
     kept.reserve(items.size());
     for (const T& item : items) {
@@ -36,7 +36,8 @@ std::vector<T> retained(const std::vector<T>& items, Date cutoff, size_t limit, 
         if (when && *when >= cutoff.secondsSinceReferenceDate)
             kept.emplace_back(*when, &item);
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     const size_t skip = kept.size() > limit ? kept.size() - limit : 0;
     std::vector<T> out;
     out.reserve(kept.size() - skip);
@@ -81,7 +82,9 @@ std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samp
         bool operator==(const Key&) const = default;
     };
     struct KeyHash {
-        size_t operator()(const Key& k) const { return std::hash<double>()(k.width) ^ (std::hash<double>()(k.index) << 1); }
+        size_t operator()(const Key& k) const {
+            return std::hash<double>()(k.width) ^ (std::hash<double>()(k.index) << 1);
+        }
     };
     std::unordered_map<Key, size_t, KeyHash> latestInBucket;
     latestInBucket.reserve(samples.size());
@@ -99,7 +102,8 @@ std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samp
             kept[it->second] = &sample; // of equal times the first one seen stays
         }
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const auto* a, const auto* b) { return a->timestamp < b->timestamp; });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const auto* a, const auto* b) { return a->timestamp < b->timestamp; });
     std::vector<HealthSample> out;
     out.reserve(kept.size());
     for (const HealthSample* sample : kept)
@@ -107,17 +111,20 @@ std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samp
     return out;
 }
 
-std::vector<QJsonObject> retainedProcessorComparisons(const std::vector<QJsonObject>& records, Date cutoff, Date now) {
+std::vector<QJsonObject> retainedProcessorComparisons(const std::vector<QJsonObject>& records, Date cutoff,
+                                                      Date now) {
     std::vector<std::pair<double, const QJsonObject*>> kept;
     for (const QJsonObject& record : records) {
         const auto savedAt = dateOf(record, "savedAt");
-        if (!savedAt || *savedAt < cutoff.secondsSinceReferenceDate || *savedAt > now.secondsSinceReferenceDate)
+        if (!savedAt || *savedAt < cutoff.secondsSinceReferenceDate ||
+            *savedAt > now.secondsSinceReferenceDate)
             continue;
         if (isConsistentComparison(record))
             kept.emplace_back(*savedAt, &record);
     }
     // Newest first; the newest copy of an id stays.
-    std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<const QJsonObject*> unique;
     QSet<QString> seen;
     for (const auto& [when, record] : kept) {
@@ -141,8 +148,9 @@ HealthArchive compacted(const HealthArchive& archive, Date now) {
     HealthArchive out;
     out.schemaVersion = archive.schemaVersion;
     out.samples = compactedSamples(archive.samples, now);
-    out.events = retained<HealthEvent>(archive.events, cutoff, 500,
-                                       [](const HealthEvent& e) { return std::optional(e.timestamp.secondsSinceReferenceDate); });
+    out.events = retained<HealthEvent>(archive.events, cutoff, 500, [](const HealthEvent& e) {
+        return std::optional(e.timestamp.secondsSinceReferenceDate);
+    });
     out.incidents = retained<IncidentSession>(archive.incidents, cutoff, 100, [](const IncidentSession& i) {
         return std::optional(i.endedAt.value_or(i.startedAt).secondsSinceReferenceDate);
     });

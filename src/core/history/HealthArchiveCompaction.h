@@ -13,6 +13,7 @@ std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samp
 HealthArchive compacted(const HealthArchive& archive, Date now);
 // The saved processor-comparison records that are kept: consistent, within [cutoff, now], newest copy
 // of each id, at most 100, oldest first.
-std::vector<QJsonObject> retainedProcessorComparisons(const std::vector<QJsonObject>& records, Date cutoff, Date now);
+std::vector<QJsonObject> retainedProcessorComparisons(const std::vector<QJsonObject>& records, Date cutoff,
+                                                      Date now);
 
 } // namespace kestrum::HealthArchiveCompaction

@@ -25,7 +25,8 @@ HealthSample HealthSample::make(const SystemSnapshot& snapshot, HealthLevel asse
     const DiskStats& disk = snapshot.disk;
     if (disk.availability.isAvailable() && disk.totalBytes != 0) {
         // Available above total counts as nothing used.
-        const double used = disk.availableBytes >= disk.totalBytes ? 0.0 : double(disk.totalBytes - disk.availableBytes);
+        const double used =
+            disk.availableBytes >= disk.totalBytes ? 0.0 : double(disk.totalBytes - disk.availableBytes);
         sample.diskUsage = clampedUnit(used / double(disk.totalBytes));
     }
     sample.thermalLevel = snapshot.thermal;

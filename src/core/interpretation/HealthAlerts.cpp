@@ -42,8 +42,8 @@ double HealthAlertTracker::requiredSeconds(const HealthInsight& insight) {
 }
 
 std::vector<HealthEvent> HealthAlertTracker::newEvents(const std::vector<HealthInsight>& insights,
-                                                       const std::vector<HealthEvent>& existingEvents, Date now,
-                                                       const IdProvider& idProvider) {
+                                                       const std::vector<HealthEvent>& existingEvents,
+                                                       Date now, const IdProvider& idProvider) {
     // A signature that disappears for one refresh starts over.
     std::set<QString> signatures;
     for (const HealthInsight& insight : insights)
@@ -60,17 +60,19 @@ std::vector<HealthEvent> HealthAlertTracker::newEvents(const std::vector<HealthI
     return HealthInsightEngine::newEvents(due, existingEvents, now, 1800, idProvider);
 }
 
-std::vector<HealthEvent> HealthAlertNotificationPolicy::eligibleEvents(const std::vector<HealthEvent>& newEvents,
-                                                                       const std::vector<HealthEvent>& existingEvents,
-                                                                       double cooldownSeconds) {
+std::vector<HealthEvent>
+HealthAlertNotificationPolicy::eligibleEvents(const std::vector<HealthEvent>& newEvents,
+                                              const std::vector<HealthEvent>& existingEvents,
+                                              double cooldownSeconds) {
     std::vector<HealthEvent> sorted = newEvents;
     std::stable_sort(sorted.begin(), sorted.end(), earlier);
     std::vector<HealthEvent> running = existingEvents;
     std::vector<HealthEvent> eligible;
     for (const HealthEvent& event : sorted) {
         const bool suppressed = std::any_of(running.begin(), running.end(), [&](const HealthEvent& other) {
-            return other.kind == event.kind && other.signature == event.signature && other.level == event.level &&
-                   !(other.timestamp > event.timestamp) && event.timestamp.secondsSince(other.timestamp) < cooldownSeconds;
+            return other.kind == event.kind && other.signature == event.signature &&
+                   other.level == event.level && !(other.timestamp > event.timestamp) &&
+                   event.timestamp.secondsSince(other.timestamp) < cooldownSeconds;
         });
         running.push_back(event);
         if (!suppressed)
@@ -84,8 +86,8 @@ HealthNotificationContent HealthNotificationContent::make(const HealthEvent& eve
             L10n::localizedFragment(event.evidence) + u' ' + L10n::localizedFragment(event.recommendation)};
 }
 
-std::vector<HealthAlertObservationGroup> HealthAlertObservationGroup::groups(const std::vector<HealthEvent>& events,
-                                                                            Date since, Date through) {
+std::vector<HealthAlertObservationGroup>
+HealthAlertObservationGroup::groups(const std::vector<HealthEvent>& events, Date since, Date through) {
     std::vector<HealthEvent> kept;
     for (const HealthEvent& event : events) {
         if (!(event.timestamp < since) && !(event.timestamp > through))
@@ -98,8 +100,8 @@ std::vector<HealthAlertObservationGroup> HealthAlertObservationGroup::groups(con
         const auto it = latestGroupOfKind.find(event.kind);
         if (it != latestGroupOfKind.end()) {
             const HealthEvent& last = out[it->second].observations.back();
-            if (!event.signature.isEmpty() && event.signature == last.signature && event.level == last.level &&
-                event.timestamp.secondsSince(last.timestamp) <= 2700) {
+            if (!event.signature.isEmpty() && event.signature == last.signature &&
+                event.level == last.level && event.timestamp.secondsSince(last.timestamp) <= 2700) {
                 out[it->second].observations.push_back(event);
                 continue;
             }

@@ -32,7 +32,8 @@ namespace HealthAlertNotificationPolicy {
 // The new events that may raise a notification: not within `cooldown` of an earlier event (existing or
 // earlier in the batch) of the same kind, signature and level.
 std::vector<HealthEvent> eligibleEvents(const std::vector<HealthEvent>& newEvents,
-                                        const std::vector<HealthEvent>& existingEvents, double cooldownSeconds);
+                                        const std::vector<HealthEvent>& existingEvents,
+                                        double cooldownSeconds);
 } // namespace HealthAlertNotificationPolicy
 
 // A notification's texts, localised.
@@ -48,7 +49,8 @@ struct HealthAlertObservationGroup {
 
     // Events within [since, through], oldest first; an event joins its kind's latest group when it has
     // the same non-empty signature and level as that group's last event and follows it within 45 minutes.
-    static std::vector<HealthAlertObservationGroup> groups(const std::vector<HealthEvent>& events, Date since, Date through);
+    static std::vector<HealthAlertObservationGroup> groups(const std::vector<HealthEvent>& events, Date since,
+                                                           Date through);
     bool operator==(const HealthAlertObservationGroup&) const = default;
 };
 

@@ -57,10 +57,13 @@ HealthAssessment assess(const SystemSnapshot& snapshot) {
     } else {
         evaluated.push_back(memorySignal);
         if (clampedUnit(double(memory.usedBytes) / double(memory.totalBytes)) >= 0.95) {
-            finding(HealthLevel::attention,
-                    trText("Bellek kullanım oranı %95 veya üzerinde; bu ölçüm macOS Bellek Baskısı değeri değildir."),
-                    trText("Yüksek kullanım tek başına bellek baskısı veya arıza kanıtı değildir. Yavaşlama da varsa "
-                           "Etkinlik Monitörü’nde Bellek Baskısı grafiğini ve uygulama kullanımını kontrol et."));
+            finding(
+                HealthLevel::attention,
+                trText("Bellek kullanım oranı %95 veya üzerinde; bu ölçüm macOS Bellek Baskısı değeri "
+                       "değildir."),
+                trText("Yüksek kullanım tek başına bellek baskısı veya arıza kanıtı değildir. Yavaşlama da "
+                       "varsa "
+                       "Etkinlik Monitörü’nde Bellek Baskısı grafiğini ve uygulama kullanımını kontrol et."));
         }
     }
 
@@ -108,9 +111,10 @@ HealthAssessment assess(const SystemSnapshot& snapshot) {
         return a;
     }
     if (a.reasons.empty()) {
-        a.reasons.push_back(!unavailable.empty()
-                                ? trText("Okunabilen temel sistem göstergelerinde belirgin bir sorun görülmedi.")
-                                : trText("Değerlendirilen temel sistem göstergeleri normal aralıkta."));
+        a.reasons.push_back(
+            !unavailable.empty()
+                ? trText("Okunabilen temel sistem göstergelerinde belirgin bir sorun görülmedi.")
+                : trText("Değerlendirilen temel sistem göstergeleri normal aralıkta."));
     }
     a.level = level;
     switch (level) {
@@ -121,7 +125,8 @@ HealthAssessment assess(const SystemSnapshot& snapshot) {
         a.title = trText("Kontrol edilmesi gereken noktalar var");
         break;
     default:
-        a.title = !unavailable.empty() ? trText("Okunabilen sinyaller normal") : trText("Temel sağlık sinyalleri normal");
+        a.title = !unavailable.empty() ? trText("Okunabilen sinyaller normal")
+                                       : trText("Temel sağlık sinyalleri normal");
         break;
     }
     if (unavailable.empty() && evaluated.size() >= 3)

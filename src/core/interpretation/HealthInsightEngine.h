@@ -29,8 +29,8 @@ Thresholds thresholds(const PersonalBaseline& baseline);
 // New events for insights that are not within the cooldown of an earlier event of the same signature,
 // kind and level. A change of level raises a new event at once.
 std::vector<HealthEvent> newEvents(const std::vector<HealthInsight>& insights,
-                                   const std::vector<HealthEvent>& existingEvents, Date now, double cooldownSeconds,
-                                   const std::function<QUuid()>& idProvider = {});
+                                   const std::vector<HealthEvent>& existingEvents, Date now,
+                                   double cooldownSeconds, const std::function<QUuid()>& idProvider = {});
 
 } // namespace HealthInsightEngine
 

@@ -19,8 +19,8 @@ HealthObservationAdapter HealthObservationAdapter::frozen(const PersonalBaseline
     HealthObservationAdapter adapter;
     adapter.comparison = QUuid::createUuid();
     const bool personal = baseline.confidence != BaselineConfidence::learning;
-    const auto personalThreshold = [&](const std::optional<double>& field, double fixed, double add, double low,
-                                       double high) -> std::optional<double> {
+    const auto personalThreshold = [&](const std::optional<double>& field, double fixed, double add,
+                                       double low, double high) -> std::optional<double> {
         if (!field || !personal)
             return fixed;
         if (!std::isfinite(*field) || *field < 0 || *field > 1)
@@ -30,7 +30,8 @@ HealthObservationAdapter HealthObservationAdapter::frozen(const PersonalBaseline
     adapter.cpuThreshold = personalThreshold(baseline.highCPUUsage, 0.90, 0.15, 0.80, 0.90);
     adapter.memoryThreshold = personalThreshold(baseline.highMemoryUsage, 0.95, 0.10, 0.85, 0.95);
     if (baseline.medianWiFiRSSI && personal &&
-        (!std::isfinite(*baseline.medianWiFiRSSI) || *baseline.medianWiFiRSSI < -127 || *baseline.medianWiFiRSSI > -1))
+        (!std::isfinite(*baseline.medianWiFiRSSI) || *baseline.medianWiFiRSSI < -127 ||
+         *baseline.medianWiFiRSSI > -1))
         adapter.wifiThreshold = std::nullopt;
     else
         adapter.wifiThreshold = HealthInsightEngine::wifiThreshold(baseline);
@@ -42,7 +43,8 @@ bool HealthObservationAdapter::hasSameThresholds(const HealthObservationAdapter&
            wifiThreshold == other.wifiThreshold;
 }
 
-Observation observationFor(HealthInsightKind kind, const SystemSnapshot& snapshot, const HealthObservationAdapter& adapter) {
+Observation observationFor(HealthInsightKind kind, const SystemSnapshot& snapshot,
+                           const HealthObservationAdapter& adapter) {
     using Severity = Continuity::Severity;
     switch (kind) {
     case HealthInsightKind::thermal:
@@ -69,8 +71,8 @@ Observation observationFor(HealthInsightKind kind, const SystemSnapshot& snapsho
     }
     case HealthInsightKind::memory: {
         const MemoryStats& memory = snapshot.memory;
-        if (!memory.availability.isAvailable() || memory.totalBytes == 0 || memory.usedBytes > memory.totalBytes ||
-            !adapter.memoryThreshold)
+        if (!memory.availability.isAvailable() || memory.totalBytes == 0 ||
+            memory.usedBytes > memory.totalBytes || !adapter.memoryThreshold)
             return Observation::unavailable();
         if (clampedUnit(double(memory.usedBytes) / double(memory.totalBytes)) >= *adapter.memoryThreshold)
             return Observation::elevated(Severity::attention);
@@ -100,7 +102,8 @@ Observation observationFor(HealthInsightKind kind, const SystemSnapshot& snapsho
         const NetworkStats& network = snapshot.network;
         if (!network.pathAvailability.isAvailable() || !network.isConnected)
             return Observation::unavailable();
-        if (network.interfaceKind != NetworkInterfaceKind::wifi || !network.wifiRSSI || *network.wifiRSSI < -127)
+        if (network.interfaceKind != NetworkInterfaceKind::wifi || !network.wifiRSSI ||
+            *network.wifiRSSI < -127)
             return Observation::unavailable();
         if (!adapter.wifiThreshold)
             return Observation::unavailable();
@@ -169,7 +172,8 @@ State Continuity::observe(const Observation& observation, double clock, const Co
             normalStart = clock;
         if (normalSamples < requirements.minimumSamples)
             ++normalSamples;
-        state = normalSamples >= requirements.minimumSamples && clock - *normalStart >= requirements.minimumDuration
+        state = normalSamples >= requirements.minimumSamples &&
+                        clock - *normalStart >= requirements.minimumDuration
                     ? State::normalObserved()
                     : State::confirmingNormal();
         break;
@@ -200,13 +204,14 @@ void HealthObservationMonitor::reset(Interruption why) {
     m_interruption = why;
 }
 
-void HealthObservationMonitor::receive(const SystemSnapshot& snapshot, const PersonalBaseline& baseline, double interval,
-                                       double started, double tick, Date now) {
+void HealthObservationMonitor::receive(const SystemSnapshot& snapshot, const PersonalBaseline& baseline,
+                                       double interval, double started, double tick, Date now) {
     const double window = std::max(2 * interval + 5, 10.0);
     const double age = now.secondsSince(snapshot.timestamp);
     const bool invalid = !std::isfinite(interval) || interval < 1 || interval > 30 || !std::isfinite(tick) ||
-                         !std::isfinite(started) || started < 0 || tick < started || tick - started > window ||
-                         !std::isfinite(age) || age < -2 || age > window || (m_lastID && *m_lastID == snapshot.id) ||
+                         !std::isfinite(started) || started < 0 || tick < started ||
+                         tick - started > window || !std::isfinite(age) || age < -2 || age > window ||
+                         (m_lastID && *m_lastID == snapshot.id) ||
                          (m_lastDate && !(snapshot.timestamp > *m_lastDate));
     if (invalid) {
         reset(Interruption::gap);
@@ -233,8 +238,8 @@ void HealthObservationMonitor::receive(const SystemSnapshot& snapshot, const Per
         const auto it = m_policies.find(kind);
         if (it == m_policies.end())
             continue;
-        const Continuity::Context context{kind, QStringLiteral("r05-observation-") + rawValue(kind), m_session,
-                                          m_adapter->comparison};
+        const Continuity::Context context{kind, QStringLiteral("r05-observation-") + rawValue(kind),
+                                          m_session, m_adapter->comparison};
         it->second.observe(observationFor(kind, snapshot, *m_adapter), tick, context);
     }
 }
@@ -274,19 +279,24 @@ std::optional<HealthObservationRow> resolve(HealthInsightKind kind, const State&
     case Kind::elevated:
         row.tone = state.severity == Continuity::Severity::critical ? Tone::critical : Tone::attention;
         row.status = L10n::string(trText("Sinyal yüksek"));
-        row.detail = kind == HealthInsightKind::memory
-                         ? L10n::string(trText("Son geçerli ölçümde kullanım eşik üzerinde. Bu, tek başına bellek baskısı veya arıza demek değildir."))
-                         : L10n::string(trText("Son geçerli ölçümde sinyal eşik üzerinde. Bu, tek başına arıza teşhisi değildir."));
+        row.detail =
+            kind == HealthInsightKind::memory
+                ? L10n::string(trText("Son geçerli ölçümde kullanım eşik üzerinde. Bu, tek başına bellek "
+                                      "baskısı veya arıza demek değildir."))
+                : L10n::string(trText(
+                      "Son geçerli ölçümde sinyal eşik üzerinde. Bu, tek başına arıza teşhisi değildir."));
         return row;
     case Kind::confirmingNormal:
         row.tone = Tone::observing;
         row.status = L10n::string(trText("Eşik altında; gözlem sürüyor"));
-        row.detail = L10n::string(trText("Yüksek sinyalden sonraki ölçümler eşik altında; doğrulama penceresi henüz tamamlanmadı."));
+        row.detail = L10n::string(trText(
+            "Yüksek sinyalden sonraki ölçümler eşik altında; doğrulama penceresi henüz tamamlanmadı."));
         return row;
     case Kind::normalObserved:
         row.tone = Tone::observed;
         row.status = L10n::string(trText("Gözlem boyunca eşik altında"));
-        row.detail = L10n::string(trText("Yüksek sinyalden sonra yeterli, kesintisiz ölçüm eşik altında kaldı. Bu, onarım kanıtı değildir."));
+        row.detail = L10n::string(trText("Yüksek sinyalden sonra yeterli, kesintisiz ölçüm eşik altında "
+                                         "kaldı. Bu, onarım kanıtı değildir."));
         return row;
     case Kind::unknown:
         break;
@@ -299,17 +309,20 @@ std::optional<HealthObservationRow> resolve(HealthInsightKind kind, const State&
         row.detail = L10n::string(trText("Gerekli ölçüm alınamıyor; veri eksikliği düzelme değildir."));
         break;
     case Continuity::Interruption::sleep:
-        row.detail = L10n::string(trText("Uyku veya uyanma gözlemi kesti; yeni, kesintisiz ölçüm gerekiyor."));
+        row.detail =
+            L10n::string(trText("Uyku veya uyanma gözlemi kesti; yeni, kesintisiz ölçüm gerekiyor."));
         break;
     case Continuity::Interruption::monitoringStopped:
         row.detail = L10n::string(trText("Canlı izleme kapalı; önceki gözlem sonucu güncel sayılmaz."));
         break;
     case Continuity::Interruption::gap:
     case Continuity::Interruption::invalidClock:
-        row.detail = L10n::string(trText("Ölçüm aralığı kesildi veya veri eskidi; önceki sonuç güncel değil."));
+        row.detail =
+            L10n::string(trText("Ölçüm aralığı kesildi veya veri eskidi; önceki sonuç güncel değil."));
         break;
     case Continuity::Interruption::contextChanged:
-        row.detail = L10n::string(trText("Bu ölçüm oturumunda karşılaştırılabilir yüksek sinyal henüz gözlenmedi."));
+        row.detail =
+            L10n::string(trText("Bu ölçüm oturumunda karşılaştırılabilir yüksek sinyal henüz gözlenmedi."));
         break;
     }
     return row;
@@ -338,7 +351,8 @@ std::optional<HealthObservationRow> primaryRow(const std::vector<HealthObservati
     };
     std::vector<HealthObservationRow> kept;
     for (const auto& row : rows) {
-        if (row.kind == HealthInsightKind::cpu || row.kind == HealthInsightKind::memory || row.kind == HealthInsightKind::thermal)
+        if (row.kind == HealthInsightKind::cpu || row.kind == HealthInsightKind::memory ||
+            row.kind == HealthInsightKind::thermal)
             kept.push_back(row);
     }
     std::stable_sort(kept.begin(), kept.end(), [&](const auto& a, const auto& b) {

@@ -26,7 +26,15 @@ struct HealthObservationAdapter {
 };
 
 struct HealthObservationContinuity {
-    enum class Interruption { unavailable, sleep, monitoringStopped, samplingFailed, gap, invalidClock, contextChanged };
+    enum class Interruption {
+        unavailable,
+        sleep,
+        monitoringStopped,
+        samplingFailed,
+        gap,
+        invalidClock,
+        contextChanged
+    };
     enum class Severity { attention, critical };
 
     struct State {
@@ -35,9 +43,13 @@ struct HealthObservationContinuity {
         std::optional<Interruption> interruption; // with unknown
         Severity severity = Severity::attention;  // with elevated
 
-        static State unknown(std::optional<Interruption> why = std::nullopt) { return {Kind::unknown, why, Severity::attention}; }
+        static State unknown(std::optional<Interruption> why = std::nullopt) {
+            return {Kind::unknown, why, Severity::attention};
+        }
         static State elevated(Severity s) { return {Kind::elevated, std::nullopt, s}; }
-        static State confirmingNormal() { return {Kind::confirmingNormal, std::nullopt, Severity::attention}; }
+        static State confirmingNormal() {
+            return {Kind::confirmingNormal, std::nullopt, Severity::attention};
+        }
         static State normalObserved() { return {Kind::normalObserved, std::nullopt, Severity::attention}; }
         bool operator==(const State&) const = default;
     };
@@ -49,7 +61,9 @@ struct HealthObservationContinuity {
         Interruption interruption = Interruption::unavailable;
 
         static Observation elevated(Severity s) { return {Kind::elevated, s, Interruption::unavailable}; }
-        static Observation unavailable(Interruption i = Interruption::unavailable) { return {Kind::unavailable, Severity::attention, i}; }
+        static Observation unavailable(Interruption i = Interruption::unavailable) {
+            return {Kind::unavailable, Severity::attention, i};
+        }
         static Observation normal() { return {Kind::normal, Severity::attention, Interruption::unavailable}; }
         bool operator==(const Observation&) const = default;
     };
@@ -85,7 +99,8 @@ private:
 };
 
 // Judges one sample of one kind against the frozen thresholds.
-HealthObservationContinuity::Observation observationFor(HealthInsightKind kind, const SystemSnapshot& snapshot,
+HealthObservationContinuity::Observation observationFor(HealthInsightKind kind,
+                                                        const SystemSnapshot& snapshot,
                                                         const HealthObservationAdapter& adapter);
 
 class HealthObservationMonitor {
@@ -101,8 +116,8 @@ public:
         bool operator==(const Source&) const = default;
     };
 
-    void receive(const SystemSnapshot& snapshot, const PersonalBaseline& baseline, double interval, double started,
-                 double tick, Date now);
+    void receive(const SystemSnapshot& snapshot, const PersonalBaseline& baseline, double interval,
+                 double started, double tick, Date now);
     State state(HealthInsightKind kind, double clock);
     // Empties the observation and starts a new session (the store's continuity resets).
     void reset(Interruption why);
@@ -137,7 +152,8 @@ struct HealthObservationRow {
 };
 
 namespace HealthObservationPresentationPolicy {
-std::optional<HealthObservationRow> resolve(HealthInsightKind kind, const HealthObservationContinuity::State& state);
+std::optional<HealthObservationRow> resolve(HealthInsightKind kind,
+                                            const HealthObservationContinuity::State& state);
 } // namespace HealthObservationPresentationPolicy
 
 namespace HealthNextStepPolicy {

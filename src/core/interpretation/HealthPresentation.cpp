@@ -8,7 +8,9 @@
 namespace kestrum::HealthPresentation {
 
 namespace {
-QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+QString tr(const char* turkish) {
+    return L10n::string(trText(turkish));
+}
 } // namespace
 
 QString levelLabel(HealthLevel level) {
@@ -59,15 +61,17 @@ QString baselineProgressText(const PersonalBaseline& baseline) {
     if (baseline.confidence != BaselineConfidence::learning)
         return {};
     // Each persisted sample stands for one valid minute.
-    return L10n::string(trTemplate("\\(sampleCount)/\\(requiredMinutes) geçerli dakika · \\(dayCount) farklı gün gözlendi "
-                                   "(\\(requiredDays) gerekli).",
-                                   {QString::number(baseline.sampleCount), QStringLiteral("240"),
-                                    QString::number(baseline.observedDayCount), QStringLiteral("3")}));
+    return L10n::string(
+        trTemplate("\\(sampleCount)/\\(requiredMinutes) geçerli dakika · \\(dayCount) farklı gün gözlendi "
+                   "(\\(requiredDays) gerekli).",
+                   {QString::number(baseline.sampleCount), QStringLiteral("240"),
+                    QString::number(baseline.observedDayCount), QStringLiteral("3")}));
 }
 
 QString baselineNote(const PersonalBaseline& baseline) {
     if (baseline.confidence == BaselineConfidence::learning)
-        return tr("Kişisel karşılaştırma öğrenilirken kritik termal, disk ve batarya kuralları çalışmaya devam eder.");
+        return tr("Kişisel karşılaştırma öğrenilirken kritik termal, disk ve batarya kuralları çalışmaya "
+                  "devam eder.");
     return tr("Uyarılar bu Mac’in olağan davranışını sabit güvenlik sınırlarıyla birlikte değerlendiriyor.");
 }
 

@@ -11,7 +11,9 @@ namespace kestrum {
 
 namespace {
 
-QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+QString tr(const char* turkish) {
+    return L10n::string(trText(turkish));
+}
 
 MenuBarHealthPresentation presentation(const char* title, const char* image) {
     return {L10n::string(QString::fromUtf8(title)), QLatin1String(image)};
@@ -141,7 +143,8 @@ QString labelText(MenuBarPrimaryMetric metric, const SystemSnapshot& snapshot, b
     return placeholder;
 }
 
-QString systemImage(MenuBarPrimaryMetric metric, const SystemSnapshot& snapshot, const QString& healthSystemImage) {
+QString systemImage(MenuBarPrimaryMetric metric, const SystemSnapshot& snapshot,
+                    const QString& healthSystemImage) {
     switch (metric) {
     case MenuBarPrimaryMetric::cpu:
         return QStringLiteral("cpu");

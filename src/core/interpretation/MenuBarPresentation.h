@@ -15,8 +15,8 @@ struct MenuBarHealthPresentation {
     QString systemImage; // symbol name; the application maps it to an icon
 
     // The assessment's level, raised by a more severe active insight.
-    static MenuBarHealthPresentation resolve(const SystemSnapshot& snapshot, const std::vector<HealthInsight>& insights,
-                                             bool hasMeasurement);
+    static MenuBarHealthPresentation resolve(const SystemSnapshot& snapshot,
+                                             const std::vector<HealthInsight>& insights, bool hasMeasurement);
     bool operator==(const MenuBarHealthPresentation&) const = default;
 };
 
@@ -25,7 +25,8 @@ namespace MenuBarMetricFormatter {
 // name and " —" without a measurement or when its group is unavailable.
 QString labelText(MenuBarPrimaryMetric metric, const SystemSnapshot& snapshot, bool hasMeasurement,
                   const QString& healthTitle);
-QString systemImage(MenuBarPrimaryMetric metric, const SystemSnapshot& snapshot, const QString& healthSystemImage);
+QString systemImage(MenuBarPrimaryMetric metric, const SystemSnapshot& snapshot,
+                    const QString& healthSystemImage);
 // The metric's short name: "CPU", "RAM", "Batarya", "Ağ", "Termal", "Sağlık".
 QString metricName(MenuBarPrimaryMetric metric);
 } // namespace MenuBarMetricFormatter

@@ -8,7 +8,8 @@
 namespace kestrum::PersonalBaselineEngine {
 
 std::optional<double> percentile(std::vector<double> values, double p) {
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }), values.end());
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
+                 values.end());
     if (values.empty())
         return std::nullopt;
     std::sort(values.begin(), values.end());
@@ -41,8 +42,8 @@ std::vector<double> batteryDrainRates(const std::vector<const HealthSample*>& so
         session.clear();
     };
     for (const HealthSample* sample : sortedSamples) {
-        const bool qualifies = sample->batteryIsCharging == false && sample->batteryUsesPowerAdapter != true &&
-                               sample->batteryCharge.has_value();
+        const bool qualifies = sample->batteryIsCharging == false &&
+                               sample->batteryUsesPowerAdapter != true && sample->batteryCharge.has_value();
         if (!qualifies) {
             close();
             continue;
@@ -69,7 +70,8 @@ PersonalBaseline makeBaseline(const std::vector<HealthSample>& samples, Date now
         if (sample.timestamp >= windowStart && sample.timestamp <= now)
             kept.push_back(&sample);
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const auto* a, const auto* b) { return a->timestamp < b->timestamp; });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const auto* a, const auto* b) { return a->timestamp < b->timestamp; });
 
     PersonalBaseline baseline;
     baseline.generatedAt = now;

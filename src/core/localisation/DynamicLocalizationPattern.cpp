@@ -5,9 +5,10 @@
 namespace kestrum {
 
 namespace {
-const char* const kMeasurementMarkers[] = {"milliseconds(", "rate(",        "bytes(",     "duration(",
-                                           "batteryDrain(", "speed(",       "percent(",   "percentage(",
-                                           "MetricFormatting.bytes(", "formatted(.number"};
+const char* const kMeasurementMarkers[] = {"milliseconds(",    "rate(",         "bytes(",
+                                           "duration(",        "batteryDrain(", "speed(",
+                                           "percent(",         "percentage(",   "MetricFormatting.bytes(",
+                                           "formatted(.number"};
 } // namespace
 
 std::optional<DynamicLocalizationPattern> DynamicLocalizationPattern::make(const QString& source,

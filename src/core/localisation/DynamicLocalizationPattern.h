@@ -17,8 +17,8 @@ public:
 
     // The English text for `key`, each captured value first passed through `localizeCapture`
     // (the layer's fragment localisation). Absent when the key does not match or cannot be rebuilt.
-    std::optional<QString> localizedValue(const QString& key,
-                                          const std::function<QString(const QString&)>& localizeCapture) const;
+    std::optional<QString>
+    localizedValue(const QString& key, const std::function<QString(const QString&)>& localizeCapture) const;
 
     const QRegularExpression& regex() const { return m_regex; }
     const QStringList& sourceExpressions() const { return m_sourceExpressions; }

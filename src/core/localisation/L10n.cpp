@@ -3,13 +3,16 @@
 #include "L10nEngine.h"
 #include "foundation/Logging.h"
 
+#include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
 #include <mutex>
 #include <vector>
 
 // Q_INIT_RESOURCE may not be used inside a namespace.
-static void initialiseLocalisationResources() { Q_INIT_RESOURCE(kestrum_l10n); }
+static void initialiseLocalisationResources() {
+    Q_INIT_RESOURCE(kestrum_l10n);
+}
 
 namespace kestrum {
 
@@ -25,7 +28,9 @@ std::shared_ptr<const L10nEngine>& engineSlot() {
     return engine;
 }
 
-QString firstEntry(const QString& list) { return list.section(u':', 0, 0).trimmed(); }
+QString firstEntry(const QString& list) {
+    return list.section(u':', 0, 0).trimmed();
+}
 
 } // namespace
 
@@ -72,17 +77,28 @@ std::optional<TranslationTable> parseTranslationPropertyList(const QByteArray& x
 std::shared_ptr<const TranslationTable> bundledEnglishTable() {
     static const std::shared_ptr<const TranslationTable> table = [] {
         initialiseLocalisationResources();
-        QFile file(QStringLiteral(":/kestrum/l10n/en.plist"));
-        if (!file.open(QIODevice::ReadOnly)) {
+        // One table per subsystem (en.plist, en-network.plist, ...), merged into one.
+        TranslationTable merged;
+        const QDir folder(QStringLiteral(":/kestrum/l10n"));
+        const QStringList files =
+            folder.entryList({QStringLiteral("en.plist"), QStringLiteral("en-*.plist")}, QDir::Files, QDir::Name);
+        for (const QString& name : files) {
+            QFile file(folder.filePath(name));
+            if (!file.open(QIODevice::ReadOnly)) {
+                qCWarning(lcLocalisation) << "English table" << name << "unreadable";
+                continue;
+            }
+            const auto parsed = parseTranslationPropertyList(file.readAll());
+            if (!parsed) {
+                qCWarning(lcLocalisation) << "English table" << name << "malformed; its texts stay Turkish";
+                continue;
+            }
+            for (auto it = parsed->cbegin(); it != parsed->cend(); ++it)
+                merged.insert(it.key(), it.value());
+        }
+        if (merged.isEmpty())
             qCWarning(lcLocalisation) << "English table missing; texts stay Turkish";
-            return std::make_shared<const TranslationTable>();
-        }
-        auto parsed = parseTranslationPropertyList(file.readAll());
-        if (!parsed) {
-            qCWarning(lcLocalisation) << "English table unreadable; texts stay Turkish";
-            return std::make_shared<const TranslationTable>();
-        }
-        return std::make_shared<const TranslationTable>(std::move(*parsed));
+        return std::make_shared<const TranslationTable>(std::move(merged));
     }();
     return table;
 }
@@ -108,11 +124,21 @@ void setEngine(std::shared_ptr<const L10nEngine> engine) {
     engineSlot() = std::move(engine);
 }
 
-bool isEnglish() { return engine().isEnglish(); }
-QString string(const QString& key) { return engine().string(key); }
-QString localizedFragment(const QString& text) { return engine().localizedFragment(text); }
-QString localizeSentences(const QString& text) { return engine().localizeSentences(text); }
-QString report(const QString& text) { return engine().report(text); }
+bool isEnglish() {
+    return engine().isEnglish();
+}
+QString string(const QString& key) {
+    return engine().string(key);
+}
+QString localizedFragment(const QString& text) {
+    return engine().localizedFragment(text);
+}
+QString localizeSentences(const QString& text) {
+    return engine().localizeSentences(text);
+}
+QString report(const QString& text) {
+    return engine().report(text);
+}
 QString date(Date date, DateStyle dateStyle, TimeStyle timeStyle) {
     return engine().date(date, dateStyle, timeStyle);
 }

@@ -15,11 +15,11 @@ constexpr qsizetype kCacheLimit = 8192;
 struct Normalisation {
     QRegularExpression percent{QStringLiteral(
         "(^|[\\s(:])(?<!\\]\\()%([0-9]+(?:[.,][0-9]+)?)(?=[/\\s,;:!?)]|\\.(?![A-Za-z0-9])|$)")};
-    QRegularExpression groupedThousands{QStringLiteral(
-        "\\b([0-9]{1,3}(?:\\.[0-9]{3})+)(?=\\s*(?:Mbps|Gbps|Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|Wh|mAh|dBm)\\b)")};
-    QRegularExpression decimalComma{QStringLiteral(
-        "\\b([0-9]{1,3}(?:\\.[0-9]{3})*|[0-9]+),([0-9]{1,2})(?=\\s*(?:Mbps|Gbps|Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|"
-        "Wh|mAh|dBm)\\b)")};
+    QRegularExpression groupedThousands{QStringLiteral("\\b([0-9]{1,3}(?:\\.[0-9]{3})+)(?=\\s*(?:Mbps|Gbps|"
+                                                       "Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|Wh|mAh|dBm)\\b)")};
+    QRegularExpression decimalComma{QStringLiteral("\\b([0-9]{1,3}(?:\\.[0-9]{3})*|[0-9]+),([0-9]{1,2})(?="
+                                                   "\\s*(?:Mbps|Gbps|Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|"
+                                                   "Wh|mAh|dBm)\\b)")};
     std::pair<QRegularExpression, QString> unitWords[5] = {
         {QRegularExpression(QStringLiteral("(?<=\\d)\\s+sa\\b")), QStringLiteral(" hr")},
         {QRegularExpression(QStringLiteral("(?<=\\d)\\s+dk\\b")), QStringLiteral(" min")},
@@ -56,7 +56,9 @@ template <class F> QString replaceMatches(const QString& text, const QRegularExp
     return out;
 }
 
-bool isTerminator(QChar c) { return c == u'.' || c == u'!' || c == u'?'; }
+bool isTerminator(QChar c) {
+    return c == u'.' || c == u'!' || c == u'?';
+}
 
 } // namespace
 
@@ -120,14 +122,19 @@ const std::vector<DynamicLocalizationPattern>& L10nEngine::patterns() const {
     return m_patterns;
 }
 
-bool L10nEngine::hasBuiltPatterns() const { return m_patternsBuilt; }
-size_t L10nEngine::patternCount() const { return patterns().size(); }
+bool L10nEngine::hasBuiltPatterns() const {
+    return m_patternsBuilt;
+}
+size_t L10nEngine::patternCount() const {
+    return patterns().size();
+}
 
 std::optional<QString> L10nEngine::translated(const QString& key) const {
     if (const auto it = m_normalizedTable.constFind(key); it != m_normalizedTable.cend())
         return it.value();
     for (const DynamicLocalizationPattern& pattern : patterns()) {
-        if (const auto value = pattern.localizedValue(key, [this](const QString& t) { return localizedFragment(t); }))
+        if (const auto value =
+                pattern.localizedValue(key, [this](const QString& t) { return localizedFragment(t); }))
             return normalizeNumbers(*value, pattern.normalizesPercentPresentation(),
                                     pattern.normalizesMeasurementPresentation());
     }
@@ -214,10 +221,12 @@ QString L10nEngine::date(Date date, L10n::DateStyle dateStyle, L10n::TimeStyle t
     case L10n::DateStyle::none:
         break;
     case L10n::DateStyle::numeric:
-        datePart = locale.toString(local.date(), m_english ? QStringLiteral("M/d/yyyy") : QStringLiteral("dd.MM.yyyy"));
+        datePart = locale.toString(local.date(),
+                                   m_english ? QStringLiteral("M/d/yyyy") : QStringLiteral("dd.MM.yyyy"));
         break;
     case L10n::DateStyle::abbreviated:
-        datePart = locale.toString(local.date(), m_english ? QStringLiteral("MMM d, yyyy") : QStringLiteral("d MMM yyyy"));
+        datePart = locale.toString(local.date(),
+                                   m_english ? QStringLiteral("MMM d, yyyy") : QStringLiteral("d MMM yyyy"));
         break;
     case L10n::DateStyle::full:
         datePart = locale.toString(local.date(), m_english ? QStringLiteral("dddd, MMMM d, yyyy")
@@ -229,10 +238,12 @@ QString L10nEngine::date(Date date, L10n::DateStyle dateStyle, L10n::TimeStyle t
     case L10n::TimeStyle::none:
         break;
     case L10n::TimeStyle::shortened:
-        timePart = locale.toString(local.time(), m_english ? QStringLiteral("h:mm AP") : QStringLiteral("HH:mm"));
+        timePart =
+            locale.toString(local.time(), m_english ? QStringLiteral("h:mm AP") : QStringLiteral("HH:mm"));
         break;
     case L10n::TimeStyle::standard:
-        timePart = locale.toString(local.time(), m_english ? QStringLiteral("h:mm:ss AP") : QStringLiteral("HH:mm:ss"));
+        timePart = locale.toString(local.time(),
+                                   m_english ? QStringLiteral("h:mm:ss AP") : QStringLiteral("HH:mm:ss"));
         break;
     }
     if (datePart.isEmpty())

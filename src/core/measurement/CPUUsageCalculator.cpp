@@ -9,16 +9,23 @@ namespace kestrum::CPUUsageCalculator {
 namespace {
 
 // A counter that went backwards was reset or wrapped: its current value is the whole delta.
-uint64_t delta(uint64_t current, uint64_t previous) { return current >= previous ? current - previous : current; }
+uint64_t delta(uint64_t current, uint64_t previous) {
+    return current >= previous ? current - previous : current;
+}
 
-double usage(double busy, double total) { return total > 0 ? std::clamp(busy / total, 0.0, 1.0) : 0.0; }
+double usage(double busy, double total) {
+    return total > 0 ? std::clamp(busy / total, 0.0, 1.0) : 0.0;
+}
 
 } // namespace
 
 CPUStats stats(const CPUTickSnapshot& current, const std::optional<CPUTickSnapshot>& previous) {
     if (current.cores.empty() || !previous || previous->cores.size() != current.cores.size()) {
-        return CPUStats{0, {}, current.loadAverage,
-                        MetricAvailability::unavailable(trText("CPU kullanımı için başlangıç ölçümü alındı."))};
+        return CPUStats{
+            0,
+            {},
+            current.loadAverage,
+            MetricAvailability::unavailable(trText("CPU kullanımı için başlangıç ölçümü alındı."))};
     }
     CPUStats result;
     result.perCoreUsage.reserve(current.cores.size());

@@ -15,7 +15,9 @@ DefaultSystemMetricsSampler::DefaultSystemMetricsSampler(SamplerProviders provid
     m_executor.setExpiryTimeout(-1); // one long-lived thread instead of a new one every few seconds
 }
 
-DefaultSystemMetricsSampler::~DefaultSystemMetricsSampler() { m_executor.waitForDone(); }
+DefaultSystemMetricsSampler::~DefaultSystemMetricsSampler() {
+    m_executor.waitForDone();
+}
 
 QFuture<SystemSnapshot> DefaultSystemMetricsSampler::sample() {
     return QtConcurrent::run(&m_executor, [this] { return sampleNow(); });

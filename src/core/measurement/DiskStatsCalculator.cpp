@@ -16,7 +16,8 @@ DiskStats stats(std::optional<int64_t> totalBytes, std::optional<int64_t> import
     }
     if (!totalBytes || *totalBytes < 1)
         return DiskStats::unreadable();
-    return DiskStats{static_cast<uint64_t>(*totalBytes), static_cast<uint64_t>(std::min(*totalBytes, available)),
+    return DiskStats{static_cast<uint64_t>(*totalBytes),
+                     static_cast<uint64_t>(std::min(*totalBytes, available)),
                      MetricAvailability::available()};
 }
 

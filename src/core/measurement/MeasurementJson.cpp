@@ -50,10 +50,16 @@ MetricAvailability JsonCustom<MetricAvailability>::decode(const QJsonValue& valu
 
 } // namespace json
 
-QJsonValue snapshotToJson(const SystemSnapshot& snapshot) { return json::encode(snapshot); }
+QJsonValue snapshotToJson(const SystemSnapshot& snapshot) {
+    return json::encode(snapshot);
+}
 
-SystemSnapshot snapshotFromJson(const QJsonValue& value) { return json::decode<SystemSnapshot>(value); }
+SystemSnapshot snapshotFromJson(const QJsonValue& value) {
+    return json::decode<SystemSnapshot>(value);
+}
 
-QJsonValue availabilityToJson(const MetricAvailability& availability) { return json::encode(availability); }
+QJsonValue availabilityToJson(const MetricAvailability& availability) {
+    return json::encode(availability);
+}
 
 } // namespace kestrum

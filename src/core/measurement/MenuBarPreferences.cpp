@@ -2,7 +2,9 @@
 
 namespace kestrum {
 
-QString MenuBarPreferences::primaryMetricKey() { return QStringLiteral("ui.menuBar.primaryMetric"); }
+QString MenuBarPreferences::primaryMetricKey() {
+    return QStringLiteral("ui.menuBar.primaryMetric");
+}
 
 QString MenuBarPreferences::rowKey(MenuBarPrimaryMetric metric) {
     return QStringLiteral("ui.menuBar.rows.") + rawValue(metric);
@@ -29,7 +31,9 @@ void MenuBarPreferences::setPrimaryMetricName(const QString& name) {
         setPrimaryMetric(*metric);
 }
 
-bool MenuBarPreferences::isVisible(MenuBarPrimaryMetric metric) const { return m_rows[declarationIndex(metric)]; }
+bool MenuBarPreferences::isVisible(MenuBarPrimaryMetric metric) const {
+    return m_rows[declarationIndex(metric)];
+}
 
 void MenuBarPreferences::setVisible(MenuBarPrimaryMetric metric, bool visible) {
     m_rows[declarationIndex(metric)] = visible;

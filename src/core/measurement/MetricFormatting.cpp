@@ -21,7 +21,8 @@ bool usable(const std::optional<double>& value, bool negativeAllowed) {
     return value && std::isfinite(*value) && (negativeAllowed || *value >= 0);
 }
 
-QString withUnit(const std::optional<double>& value, int digits, const char* unit, bool negativeAllowed = false) {
+QString withUnit(const std::optional<double>& value, int digits, const char* unit,
+                 bool negativeAllowed = false) {
     if (!usable(value, negativeAllowed))
         return unavailableText();
     return number(*value, digits) + QString::fromUtf8(unit);
@@ -42,7 +43,9 @@ QString trimmedNumber(double value, int digits) {
 
 } // namespace
 
-QString unavailableText() { return L10n::string(trText("Kullanılamıyor")); }
+QString unavailableText() {
+    return L10n::string(trText("Kullanılamıyor"));
+}
 
 QString number(double value, int fractionDigits) {
     // Half away from zero at the printed precision, whatever the platform's printf does with halves.
@@ -78,22 +81,36 @@ QString bytes(std::optional<double> byteCount, ByteCountStyle style) {
         value /= base;
         ++unit;
     }
-    const double rounded = roundHalfAwayFromZero(value * std::pow(10.0, digits[unit])) / std::pow(10.0, digits[unit]);
+    const double rounded =
+        roundHalfAwayFromZero(value * std::pow(10.0, digits[unit])) / std::pow(10.0, digits[unit]);
     return trimmedNumber(rounded, digits[unit]) + u' ' + QLatin1String(units[unit]);
 }
 
 QString rate(std::optional<double> bytesPerSecond) {
     if (!usable(bytesPerSecond, false))
         return unavailableText();
-    return bytes(bytesPerSecond, ByteCountStyle::file) + (L10n::isEnglish() ? QStringLiteral("/s") : QStringLiteral("/sn"));
+    return bytes(bytesPerSecond, ByteCountStyle::file) +
+           (L10n::isEnglish() ? QStringLiteral("/s") : QStringLiteral("/sn"));
 }
 
-QString temperature(std::optional<double> celsius) { return withUnit(celsius, 1, " °C", true); }
-QString voltage(std::optional<double> volts) { return withUnit(volts, 2, " V"); }
-QString amperage(std::optional<double> amps) { return withUnit(amps, 2, " A", true); }
-QString power(std::optional<double> watts) { return withUnit(watts, 1, " W", true); }
-QString loadAverage(std::optional<double> value) { return withUnit(value, 2, ""); }
-QString milliseconds(std::optional<double> value) { return withUnit(value, 0, " ms"); }
+QString temperature(std::optional<double> celsius) {
+    return withUnit(celsius, 1, " °C", true);
+}
+QString voltage(std::optional<double> volts) {
+    return withUnit(volts, 2, " V");
+}
+QString amperage(std::optional<double> amps) {
+    return withUnit(amps, 2, " A", true);
+}
+QString power(std::optional<double> watts) {
+    return withUnit(watts, 1, " W", true);
+}
+QString loadAverage(std::optional<double> value) {
+    return withUnit(value, 2, "");
+}
+QString milliseconds(std::optional<double> value) {
+    return withUnit(value, 0, " ms");
+}
 
 QString minutes(std::optional<long long> minutes) {
     if (!minutes || *minutes < 0)

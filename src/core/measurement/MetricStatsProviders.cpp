@@ -43,14 +43,14 @@ DiskStats URLResourceDiskStatsProvider::sample() {
                                       capacity->fallbackAvailableBytes);
 }
 
-NetworkStatsProvider::NetworkStatsProvider(std::shared_ptr<NetworkPathSnapshotProviding> pathProvider,
-                                           std::unique_ptr<NetworkByteCounterReading> counterReader,
-                                           std::unique_ptr<WiFiLinkMetricsProviding> wifiProvider,
-                                           std::unique_ptr<NetworkConnectionDetailsProviding> connectionDetailsProvider,
-                                           MonotonicClock uptime)
+NetworkStatsProvider::NetworkStatsProvider(
+    std::shared_ptr<NetworkPathSnapshotProviding> pathProvider,
+    std::unique_ptr<NetworkByteCounterReading> counterReader,
+    std::unique_ptr<WiFiLinkMetricsProviding> wifiProvider,
+    std::unique_ptr<NetworkConnectionDetailsProviding> connectionDetailsProvider, MonotonicClock uptime)
     : m_pathProvider(std::move(pathProvider)), m_counterReader(std::move(counterReader)),
-      m_wifiProvider(std::move(wifiProvider)), m_connectionDetailsProvider(std::move(connectionDetailsProvider)),
-      m_uptime(std::move(uptime)) {}
+      m_wifiProvider(std::move(wifiProvider)),
+      m_connectionDetailsProvider(std::move(connectionDetailsProvider)), m_uptime(std::move(uptime)) {}
 
 std::optional<NetworkStatsProvider::Baseline> NetworkStatsProvider::baseline() const {
     std::lock_guard lock(m_mutex);
@@ -98,7 +98,8 @@ NetworkStats NetworkStatsProvider::sample() {
     }
     const double now = m_uptime();
     if (!std::isfinite(now)) {
-        stats.trafficAvailability = MetricAvailability::unavailable(trText("Ağ trafik ölçüm zamanı okunamadı."));
+        stats.trafficAvailability =
+            MetricAvailability::unavailable(trText("Ağ trafik ölçüm zamanı okunamadı."));
         return stats;
     }
     if (m_baseline && m_baseline->interfaceNames == path.interfaceNames && now > m_baseline->timestamp) {

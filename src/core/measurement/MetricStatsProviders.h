@@ -79,7 +79,9 @@ public:
 // Until the connection-details reader exists the sampler reports empty details.
 class EmptyConnectionDetailsProvider : public NetworkConnectionDetailsProviding {
 public:
-    NetworkConnectionDetails read(const std::set<QString>&) override { return NetworkConnectionDetails::empty(); }
+    NetworkConnectionDetails read(const std::set<QString>&) override {
+        return NetworkConnectionDetails::empty();
+    }
 };
 
 // Sensor telemetry not offered for this machine or channel: no supplemental values, fans and component

@@ -10,8 +10,10 @@ enum class NetworkInterfaceKind { wifi, ethernet, wired, other, unavailable };
 
 template <> struct EnumTraits<NetworkInterfaceKind> {
     static constexpr std::pair<NetworkInterfaceKind, std::string_view> cases[] = {
-        {NetworkInterfaceKind::wifi, "Wi-Fi"},     {NetworkInterfaceKind::ethernet, "Ethernet"},
-        {NetworkInterfaceKind::wired, TR_MARK("Kablolu")},  {NetworkInterfaceKind::other, TR_MARK("Diğer")},
+        {NetworkInterfaceKind::wifi, "Wi-Fi"},
+        {NetworkInterfaceKind::ethernet, "Ethernet"},
+        {NetworkInterfaceKind::wired, TR_MARK("Kablolu")},
+        {NetworkInterfaceKind::other, TR_MARK("Diğer")},
         {NetworkInterfaceKind::unavailable, TR_MARK("Bağlantı yok")},
     };
 };

@@ -4,8 +4,8 @@
 
 namespace kestrum::NetworkRateCalculator {
 
-std::pair<double, double> bytesPerSecond(const NetworkByteCounter& current, const NetworkByteCounter& previous,
-                                         double elapsedSeconds) {
+std::pair<double, double> bytesPerSecond(const NetworkByteCounter& current,
+                                         const NetworkByteCounter& previous, double elapsedSeconds) {
     if (!(elapsedSeconds > 0) || std::isinf(elapsedSeconds))
         return {0, 0};
     const auto rate = [&](uint64_t now, uint64_t before) {

@@ -34,7 +34,8 @@ BatteryStats BatteryStats::notPresent(MetricAvailability availability) {
 }
 
 FanStats FanStats::unavailable() {
-    return FanStats{{}, MetricAvailability::unavailable(trText("Fan telemetrisi bu dağıtım kanalında sunulmuyor."))};
+    return FanStats{
+        {}, MetricAvailability::unavailable(trText("Fan telemetrisi bu dağıtım kanalında sunulmuyor."))};
 }
 
 ComponentTemperatureStats ComponentTemperatureStats::notOffered() {
@@ -54,9 +55,13 @@ NetworkPathSnapshot NetworkPathSnapshot::unavailable() {
     return path;
 }
 
-NetworkPathSnapshot NetworkPathSnapshot::disconnected() { return NetworkPathSnapshot{}; }
+NetworkPathSnapshot NetworkPathSnapshot::disconnected() {
+    return NetworkPathSnapshot{};
+}
 
-NetworkStats NetworkStats::disconnected() { return NetworkStats{}; }
+NetworkStats NetworkStats::disconnected() {
+    return NetworkStats{};
+}
 
 NetworkStats NetworkStats::unavailable() {
     NetworkStats stats;
@@ -71,7 +76,8 @@ SystemSnapshot SystemSnapshot::empty(QUuid id, Date timestamp) {
     snapshot.timestamp = timestamp;
     snapshot.cpu = CPUStats::empty();
     snapshot.memory = MemoryStats::unreadable();
-    snapshot.battery = BatteryStats::notPresent(MetricAvailability::unavailable(trText("Batarya bilgisi okunamadı.")));
+    snapshot.battery =
+        BatteryStats::notPresent(MetricAvailability::unavailable(trText("Batarya bilgisi okunamadı.")));
     snapshot.disk = DiskStats::unreadable();
     snapshot.thermal = ThermalLevel::unavailable;
     snapshot.network = NetworkStats::disconnected();
@@ -82,6 +88,8 @@ SystemSnapshot SystemSnapshot::empty(QUuid id, Date timestamp) {
     return snapshot;
 }
 
-SystemSnapshot SystemSnapshot::empty() { return empty(newUuid(), Date::now()); }
+SystemSnapshot SystemSnapshot::empty() {
+    return empty(newUuid(), Date::now());
+}
 
 } // namespace kestrum

@@ -10,7 +10,9 @@ namespace kestrum::SnapshotPresentation {
 
 namespace {
 
-QString tr(const char* turkish) { return L10n::string(trText(turkish)); }
+QString tr(const char* turkish) {
+    return L10n::string(trText(turkish));
+}
 
 PresentationGroup group(const char* key, QString title, const MetricAvailability& availability) {
     PresentationGroup g;
@@ -22,7 +24,9 @@ PresentationGroup group(const char* key, QString title, const MetricAvailability
     return g;
 }
 
-void add(PresentationGroup& g, QString label, QString value) { g.rows.push_back({std::move(label), std::move(value)}); }
+void add(PresentationGroup& g, QString label, QString value) {
+    g.rows.push_back({std::move(label), std::move(value)});
+}
 
 QString dBm(const std::optional<int>& value) {
     return value ? QString::number(*value) + QStringLiteral(" dBm") : MetricFormatting::unavailableText();
@@ -42,7 +46,8 @@ PresentationGroup cpuGroup(const CPUStats& cpu) {
     QStringList load;
     for (double value : cpu.loadAverage)
         load.append(MetricFormatting::loadAverage(value));
-    add(g, tr("Yük ortalaması (1/5/15 dk)"), load.isEmpty() ? MetricFormatting::unavailableText() : load.join(QStringLiteral(" · ")));
+    add(g, tr("Yük ortalaması (1/5/15 dk)"),
+        load.isEmpty() ? MetricFormatting::unavailableText() : load.join(QStringLiteral(" · ")));
     return g;
 }
 
@@ -54,10 +59,13 @@ PresentationGroup memoryGroup(const MemoryStats& memory) {
     add(g, tr("Kullanılan"), MetricFormatting::bytes(double(memory.usedBytes), ByteCountStyle::memory));
     add(g, tr("Toplam"), MetricFormatting::bytes(double(memory.totalBytes), ByteCountStyle::memory));
     add(g, tr("Kullanım oranı"),
-        memory.totalBytes > 0 ? MetricFormatting::percentage(double(memory.usedBytes) / double(memory.totalBytes), 1)
-                              : MetricFormatting::unavailableText());
-    add(g, tr("Sıkıştırılmış"), MetricFormatting::bytes(double(memory.compressedBytes), ByteCountStyle::memory));
-    add(g, tr("Takas alanı kullanımı"), MetricFormatting::bytes(double(memory.swapUsedBytes), ByteCountStyle::memory));
+        memory.totalBytes > 0
+            ? MetricFormatting::percentage(double(memory.usedBytes) / double(memory.totalBytes), 1)
+            : MetricFormatting::unavailableText());
+    add(g, tr("Sıkıştırılmış"),
+        MetricFormatting::bytes(double(memory.compressedBytes), ByteCountStyle::memory));
+    add(g, tr("Takas alanı kullanımı"),
+        MetricFormatting::bytes(double(memory.swapUsedBytes), ByteCountStyle::memory));
     return g;
 }
 
@@ -68,10 +76,11 @@ PresentationGroup diskGroup(const DiskStats& disk) {
     add(g, tr("Toplam kapasite"), MetricFormatting::bytes(double(disk.totalBytes)));
     add(g, tr("Kullanılabilir"), MetricFormatting::bytes(double(disk.availableBytes)));
     add(g, tr("Doluluk"),
-        disk.totalBytes > 0
-            ? MetricFormatting::percentage(double(disk.totalBytes - std::min(disk.availableBytes, disk.totalBytes)) /
-                                               double(disk.totalBytes), 1)
-            : MetricFormatting::unavailableText());
+        disk.totalBytes > 0 ? MetricFormatting::percentage(
+                                  double(disk.totalBytes - std::min(disk.availableBytes, disk.totalBytes)) /
+                                      double(disk.totalBytes),
+                                  1)
+                            : MetricFormatting::unavailableText());
     return g;
 }
 
@@ -84,19 +93,20 @@ PresentationGroup batteryGroup(const BatteryStats& battery) {
         return g;
     }
     add(g, tr("Şarj"), MetricFormatting::percentage(battery.chargeFraction, 0));
-    QString state = battery.isFullyCharged ? tr("Tam dolu")
-                    : battery.isCharging   ? tr("Şarj oluyor")
+    QString state = battery.isFullyCharged                      ? tr("Tam dolu")
+                    : battery.isCharging                        ? tr("Şarj oluyor")
                     : battery.isConnectedToPowerAdapter == true ? tr("Prize bağlı, şarj olmuyor")
                                                                 : tr("Batarya ile çalışıyor");
     add(g, tr("Durum"), state);
     add(g, battery.isCharging ? tr("Dolmasına kalan") : tr("Kalan süre"),
-        battery.timeRemainingMinutes ? MetricFormatting::minutes(*battery.timeRemainingMinutes) : tr("Hesaplanıyor"));
+        battery.timeRemainingMinutes ? MetricFormatting::minutes(*battery.timeRemainingMinutes)
+                                     : tr("Hesaplanıyor"));
     add(g, tr("Sağlık"), MetricFormatting::batteryCondition(battery.healthCondition));
     add(g, tr("Sıcaklık"), MetricFormatting::temperature(battery.temperatureCelsius));
     add(g, tr("Voltaj"), MetricFormatting::voltage(battery.voltageVolts));
     add(g, tr("Akım"), MetricFormatting::amperage(battery.amperageAmps));
     add(g, tr("Güç kaynağı"),
-        !battery.isConnectedToPowerAdapter ? MetricFormatting::unavailableText()
+        !battery.isConnectedToPowerAdapter   ? MetricFormatting::unavailableText()
         : *battery.isConnectedToPowerAdapter ? tr("Güç adaptörü")
                                              : tr("Batarya"));
     return g;
@@ -137,9 +147,12 @@ PresentationGroup networkGroup(const NetworkStats& network) {
         add(g, tr("Wi-Fi sinyali"), dBm(network.wifiRSSI));
         add(g, tr("Gürültü"), dBm(network.wifiNoise));
         add(g, tr("Aktarım hızı"),
-            network.wifiTransmitRateMbps ? MetricFormatting::number(*network.wifiTransmitRateMbps, 0) + QStringLiteral(" Mbps")
-                                         : MetricFormatting::unavailableText());
-        add(g, tr("Kanal"), network.wifiChannel ? QString::number(*network.wifiChannel) : MetricFormatting::unavailableText());
+            network.wifiTransmitRateMbps
+                ? MetricFormatting::number(*network.wifiTransmitRateMbps, 0) + QStringLiteral(" Mbps")
+                : MetricFormatting::unavailableText());
+        add(g, tr("Kanal"),
+            network.wifiChannel ? QString::number(*network.wifiChannel)
+                                : MetricFormatting::unavailableText());
     }
     return g;
 }
@@ -206,12 +219,20 @@ QString thermalLevelLabel(ThermalLevel level) {
     return tr("Kullanılamıyor");
 }
 
-QString yesNo(bool value) { return value ? tr("Evet") : tr("Hayır"); }
+QString yesNo(bool value) {
+    return value ? tr("Evet") : tr("Hayır");
+}
 
 std::vector<PresentationGroup> groups(const SystemSnapshot& snapshot) {
-    return {cpuGroup(snapshot.cpu),         memoryGroup(snapshot.memory), diskGroup(snapshot.disk),
-            batteryGroup(snapshot.battery), thermalGroup(snapshot.thermal), networkGroup(snapshot.network),
-            gpuGroup(snapshot.gpu),         fanGroup(snapshot.fan),       temperatureGroup(snapshot.componentTemperatures)};
+    return {cpuGroup(snapshot.cpu),
+            memoryGroup(snapshot.memory),
+            diskGroup(snapshot.disk),
+            batteryGroup(snapshot.battery),
+            thermalGroup(snapshot.thermal),
+            networkGroup(snapshot.network),
+            gpuGroup(snapshot.gpu),
+            fanGroup(snapshot.fan),
+            temperatureGroup(snapshot.componentTemperatures)};
 }
 
 } // namespace kestrum::SnapshotPresentation

@@ -17,10 +17,10 @@ struct PresentationRow {
 };
 
 struct PresentationGroup {
-    QString key;   // stable identifier: "cpu", "memory", …
+    QString key; // stable identifier: "cpu", "memory", …
     QString title;
     bool isAvailable = true;
-    QString note;  // the availability reason, or another short remark
+    QString note; // the availability reason, or another short remark
     std::vector<PresentationRow> rows;
     bool operator==(const PresentationGroup&) const = default;
 };

@@ -55,7 +55,9 @@ QCoro::Task<bool> TimerLoopSleeper::sleep(double seconds, std::stop_token stop) 
     co_return fired;
 }
 
-QCoro::Task<bool> NoNotifications::requestAuthorization() { co_return false; }
+QCoro::Task<bool> NoNotifications::requestAuthorization() {
+    co_return false;
+}
 
 } // namespace kestrum
 

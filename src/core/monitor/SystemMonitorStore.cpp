@@ -24,8 +24,10 @@ const QString SystemMonitorStore::kNotificationsEnabledKey = QStringLiteral("ale
 const QString SystemMonitorStore::kReminderIntervalDaysKey = QStringLiteral("fullScan.reminderIntervalDays");
 const QString SystemMonitorStore::kNextReminderAtKey = QStringLiteral("fullScan.nextReminderAt");
 const QString SystemMonitorStore::kCooldownUntilKey = QStringLiteral("healthTest.intensiveCooldownUntil");
-const QString SystemMonitorStore::kResourceConsentVersionKey = QStringLiteral("privacy.resourceAnalysisConsentVersion");
-const QString SystemMonitorStore::kResourceAnalysisEnabledKey = QStringLiteral("privacy.resourceAnalysisEnabled");
+const QString SystemMonitorStore::kResourceConsentVersionKey =
+    QStringLiteral("privacy.resourceAnalysisConsentVersion");
+const QString SystemMonitorStore::kResourceAnalysisEnabledKey =
+    QStringLiteral("privacy.resourceAnalysisEnabled");
 
 namespace {
 
@@ -58,8 +60,9 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
 
     PreferencesStore& prefs = *m_deps.preferences;
     const double storedInterval = prefs.numberValue(kSampleIntervalKey).value_or(0);
-    m_sampleInterval = std::isfinite(storedInterval) && storedInterval > 0 ? std::clamp(storedInterval, 1.0, 30.0)
-                                                                           : kDefaultSampleInterval;
+    m_sampleInterval = std::isfinite(storedInterval) && storedInterval > 0
+                           ? std::clamp(storedInterval, 1.0, 30.0)
+                           : kDefaultSampleInterval;
     m_notificationsEnabled = prefs.boolValue(kNotificationsEnabledKey).value_or(false);
     if (const auto days = prefs.numberValue(kReminderIntervalDaysKey); days && std::isfinite(*days)) {
         const int clamped = static_cast<int>(std::clamp(*days, 0.0, 90.0));
@@ -155,7 +158,8 @@ QCoro::Task<SystemMonitorRefreshOutcome> SystemMonitorStore::refresh(AnalyticsTr
         // Concurrent callers share the sample in flight.
         const quint64 awaited = m_refreshGeneration;
         for (;;) {
-            const auto [generation, succeeded, id] = co_await qCoro(this, &SystemMonitorStore::refreshCompleted);
+            const auto [generation, succeeded, id] =
+                co_await qCoro(this, &SystemMonitorStore::refreshCompleted);
             if (generation == awaited)
                 co_return SystemMonitorRefreshOutcome{succeeded, id};
         }
@@ -177,7 +181,9 @@ QCoro::Task<SystemMonitorRefreshOutcome> SystemMonitorStore::refresh(AnalyticsTr
     co_return outcome;
 }
 
-double SystemMonitorStore::continuityClock() const { return m_deps.monotonicClock() - m_continuityClockOrigin; }
+double SystemMonitorStore::continuityClock() const {
+    return m_deps.monotonicClock() - m_continuityClockOrigin;
+}
 
 QCoro::Task<SystemMonitorRefreshOutcome> SystemMonitorStore::performRefresh(AnalyticsTrigger) {
     QPointer<SystemMonitorStore> self(this);
@@ -204,7 +210,8 @@ QCoro::Task<SystemMonitorRefreshOutcome> SystemMonitorStore::performRefresh(Anal
     m_history.push_back(snapshot);
     m_hasRecordedFirstSnapshotReady = true;
     if (m_history.size() > kHistoryLimit)
-        m_history.erase(m_history.begin(), m_history.begin() + static_cast<std::ptrdiff_t>(m_history.size() - kHistoryLimit));
+        m_history.erase(m_history.begin(),
+                        m_history.begin() + static_cast<std::ptrdiff_t>(m_history.size() - kHistoryLimit));
     Q_EMIT currentSnapshotChanged();
     Q_EMIT historyChanged();
 
@@ -218,8 +225,8 @@ QCoro::Task<SystemMonitorRefreshOutcome> SystemMonitorStore::performRefresh(Anal
         co_return SystemMonitorRefreshOutcome{true, snapshot.id};
     }
 
-    const bool appended =
-        appendPersistentSampleIfNeeded(HealthSample::make(snapshot, m_currentAssessment.level, m_deps.idProvider()));
+    const bool appended = appendPersistentSampleIfNeeded(
+        HealthSample::make(snapshot, m_currentAssessment.level, m_deps.idProvider()));
     if (appended) {
         m_personalBaseline =
             PersonalBaselineEngine::makeBaseline(m_archive.samples, snapshot.timestamp, kBaselineLookback);
@@ -233,14 +240,16 @@ QCoro::Task<SystemMonitorRefreshOutcome> SystemMonitorStore::performRefresh(Anal
     const std::vector<HealthEvent> newEvents =
         m_alertTracker.newEvents(m_activeInsights, m_archive.events, snapshot.timestamp, m_deps.idProvider);
     if (!newEvents.empty()) {
-        const std::vector<HealthEvent> eligible =
-            HealthAlertNotificationPolicy::eligibleEvents(newEvents, m_archive.events, kNotificationCooldownSeconds);
+        const std::vector<HealthEvent> eligible = HealthAlertNotificationPolicy::eligibleEvents(
+            newEvents, m_archive.events, kNotificationCooldownSeconds);
         auto& events = m_archive.events;
         events.insert(events.end(), newEvents.begin(), newEvents.end());
-        std::stable_sort(events.begin(), events.end(),
-                         [](const HealthEvent& a, const HealthEvent& b) { return a.timestamp < b.timestamp; });
+        std::stable_sort(events.begin(), events.end(), [](const HealthEvent& a, const HealthEvent& b) {
+            return a.timestamp < b.timestamp;
+        });
         if (events.size() > kEventLimit)
-            events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(events.size() - kEventLimit));
+            events.erase(events.begin(),
+                         events.begin() + static_cast<std::ptrdiff_t>(events.size() - kEventLimit));
         Q_EMIT healthEventsChanged();
         if (m_notificationsEnabled) {
             for (const HealthEvent& event : eligible)
@@ -344,7 +353,8 @@ QCoro::Task<void> SystemMonitorStore::prepareArchive() {
         ok = false;
         const QString description = describeException(std::current_exception());
         if (self)
-            setPersistenceError(trTemplate("Kalıcı sağlık geçmişi açılamadı: \\(description)", {description}));
+            setPersistenceError(
+                trTemplate("Kalıcı sağlık geçmişi açılamadı: \\(description)", {description}));
     }
     if (!self)
         co_return;
@@ -354,7 +364,8 @@ QCoro::Task<void> SystemMonitorStore::prepareArchive() {
         for (QJsonObject& session : compacted.performanceSessions) {
             if (!session.contains(QStringLiteral("endedAt"))) {
                 session.insert(QStringLiteral("endedAt"),
-                               session.value(QStringLiteral("lastRecordedAt")).toDouble(session.value(QStringLiteral("startedAt")).toDouble()));
+                               session.value(QStringLiteral("lastRecordedAt"))
+                                   .toDouble(session.value(QStringLiteral("startedAt")).toDouble()));
             }
         }
         const bool changed = !(compacted == loaded);
@@ -377,7 +388,8 @@ void SystemMonitorStore::apply(const HealthArchive& archive) {
     m_lastPersistedSampleAt.reset();
     if (!m_archive.samples.empty())
         m_lastPersistedSampleAt = m_archive.samples.back().timestamp;
-    m_personalBaseline = PersonalBaselineEngine::makeBaseline(m_archive.samples, m_deps.dateProvider(), kBaselineLookback);
+    m_personalBaseline =
+        PersonalBaselineEngine::makeBaseline(m_archive.samples, m_deps.dateProvider(), kBaselineLookback);
     Q_EMIT persistentHistoryChanged();
     Q_EMIT healthEventsChanged();
     Q_EMIT incidentsChanged();
@@ -385,14 +397,17 @@ void SystemMonitorStore::apply(const HealthArchive& archive) {
     Q_EMIT personalBaselineChanged();
 }
 
-HealthArchive SystemMonitorStore::archiveFromState() const { return m_archive; }
+HealthArchive SystemMonitorStore::archiveFromState() const {
+    return m_archive;
+}
 
 QCoro::Task<bool> SystemMonitorStore::persistArchive() {
     QPointer<SystemMonitorStore> self(this);
     if (!m_isArchivePrepared)
         co_return false;
     const quint64 eraseGeneration = m_historyEraseGeneration;
-    const HealthArchive compacted = HealthArchiveCompaction::compacted(archiveFromState(), m_deps.dateProvider());
+    const HealthArchive compacted =
+        HealthArchiveCompaction::compacted(archiveFromState(), m_deps.dateProvider());
     apply(compacted);
     std::shared_ptr<HealthArchivePersisting> repository = m_deps.archiveRepository;
     try {
@@ -400,7 +415,8 @@ QCoro::Task<bool> SystemMonitorStore::persistArchive() {
     } catch (...) {
         const QString description = describeException(std::current_exception());
         if (self)
-            setPersistenceError(trTemplate("Kalıcı sağlık geçmişi kaydedilemedi: \\(description)", {description}));
+            setPersistenceError(
+                trTemplate("Kalıcı sağlık geçmişi kaydedilemedi: \\(description)", {description}));
         co_return false;
     }
     if (!self)
@@ -463,9 +479,9 @@ QCoro::Task<void> SystemMonitorStore::setNotificationsEnabled(bool enabled) {
         co_return;
     m_notificationsEnabled = granted;
     m_deps.preferences->setValue(kNotificationsEnabledKey, granted);
-    m_notificationStatusMessage = granted
-                                      ? trText("Önemli sağlık uyarıları için Mac bildirimleri açıldı.")
-                                      : trText("Bildirim izni verilmedi. Uyarılar Sağlık Merkezi’nde görünmeye devam eder.");
+    m_notificationStatusMessage =
+        granted ? trText("Önemli sağlık uyarıları için Mac bildirimleri açıldı.")
+                : trText("Bildirim izni verilmedi. Uyarılar Sağlık Merkezi’nde görünmeye devam eder.");
     Q_EMIT notificationsEnabledChanged();
     Q_EMIT notificationStatusMessageChanged();
 }
@@ -520,17 +536,28 @@ void SystemMonitorStore::setPersistenceError(const QString& text) {
     Q_EMIT persistenceErrorChanged();
 }
 
-QVariant SystemMonitorStore::intensiveTestCooldownUntilValue() const { return optionalDate(m_intensiveTestCooldownUntil); }
-QVariant SystemMonitorStore::fullSystemScanNextReminderAtValue() const { return optionalDate(m_fullSystemScanNextReminderAt); }
+QVariant SystemMonitorStore::intensiveTestCooldownUntilValue() const {
+    return optionalDate(m_intensiveTestCooldownUntil);
+}
+QVariant SystemMonitorStore::fullSystemScanNextReminderAtValue() const {
+    return optionalDate(m_fullSystemScanNextReminderAt);
+}
 QVariant SystemMonitorStore::fullSystemScanReminderIntervalDaysValue() const {
-    return m_fullSystemScanReminderIntervalDays ? QVariant(*m_fullSystemScanReminderIntervalDays) : QVariant();
+    return m_fullSystemScanReminderIntervalDays ? QVariant(*m_fullSystemScanReminderIntervalDays)
+                                                : QVariant();
 }
 
 // ---- user-started operations ----
 
-bool SystemMonitorStore::isRunning(UserOperation operation) const { return m_operations.at(operation).running; }
-QString SystemMonitorStore::operationError(UserOperation operation) const { return m_operations.at(operation).error; }
-QVariant SystemMonitorStore::operationProgress(UserOperation operation) const { return m_operations.at(operation).progress; }
+bool SystemMonitorStore::isRunning(UserOperation operation) const {
+    return m_operations.at(operation).running;
+}
+QString SystemMonitorStore::operationError(UserOperation operation) const {
+    return m_operations.at(operation).error;
+}
+QVariant SystemMonitorStore::operationProgress(UserOperation operation) const {
+    return m_operations.at(operation).progress;
+}
 
 const std::vector<QJsonObject>& SystemMonitorStore::results(UserOperation operation) const {
     static const std::vector<QJsonObject> none;
@@ -586,7 +613,8 @@ QString SystemMonitorStore::refusalReason(UserOperation operation, bool allowLow
         break;
     case Op::deepHealthTest:
         if (lowBattery && !allowLowBattery)
-            return trText("Batarya %20’nin altında. Prize bağlayın veya düşük batarya uyarısında devam etmeyi seçin.");
+            return trText(
+                "Batarya %20’nin altında. Prize bağlayın veya düşük batarya uyarısında devam etmeyi seçin.");
         if (running(Op::cpuBenchmark))
             return trText("CPU benchmark çalışırken derin test başlatılamaz.");
         if (running(Op::quickHealthTest))
@@ -604,7 +632,8 @@ QString SystemMonitorStore::refusalReason(UserOperation operation, bool allowLow
         break;
     case Op::fullSystemScan:
         if (lowBattery && !allowLowBattery)
-            return trText("Batarya %20’nin altında. Prize bağla veya düşük batarya uyarısında devam etmeyi seç.");
+            return trText(
+                "Batarya %20’nin altında. Prize bağla veya düşük batarya uyarısında devam etmeyi seç.");
         if (anyOtherRunning())
             return trText("Başka bir test çalışıyor. Tam Tarama’yı test tamamlandıktan sonra başlat.");
         break;
@@ -628,7 +657,8 @@ void SystemMonitorStore::reserveCooldown(double estimatedSeconds) {
     Q_EMIT intensiveTestCooldownUntilChanged();
 }
 
-bool SystemMonitorStore::startOperation(UserOperation operation, OperationWork work, OperationOptions options) {
+bool SystemMonitorStore::startOperation(UserOperation operation, OperationWork work,
+                                        OperationOptions options) {
     OperationState& state = m_operations[operation];
     if (state.running)
         return false;
@@ -664,8 +694,8 @@ void SystemMonitorStore::cancelOperation(UserOperation operation) {
         state.stop->request_stop();
 }
 
-QCoro::Task<void> SystemMonitorStore::runOperation(UserOperation operation, OperationWork work, ProgressReporter report,
-                                                   std::stop_token stop) {
+QCoro::Task<void> SystemMonitorStore::runOperation(UserOperation operation, OperationWork work,
+                                                   ProgressReporter report, std::stop_token stop) {
     QPointer<SystemMonitorStore> self(this);
     QString error;
     try {

@@ -42,15 +42,23 @@ class SystemMonitorStore : public QObject {
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(QString persistenceError READ persistenceError NOTIFY persistenceErrorChanged)
     Q_PROPERTY(bool notificationsEnabled READ notificationsEnabled NOTIFY notificationsEnabledChanged)
-    Q_PROPERTY(QString notificationStatusMessage READ notificationStatusMessage NOTIFY notificationStatusMessageChanged)
-    Q_PROPERTY(bool resourceAnalysisEnabled READ resourceAnalysisEnabled NOTIFY resourceAnalysisEnabledChanged)
-    Q_PROPERTY(quint64 historyEraseGeneration READ historyEraseGeneration NOTIFY historyEraseGenerationChanged)
+    Q_PROPERTY(QString notificationStatusMessage READ notificationStatusMessage NOTIFY
+                   notificationStatusMessageChanged)
+    Q_PROPERTY(
+        bool resourceAnalysisEnabled READ resourceAnalysisEnabled NOTIFY resourceAnalysisEnabledChanged)
+    Q_PROPERTY(
+        quint64 historyEraseGeneration READ historyEraseGeneration NOTIFY historyEraseGenerationChanged)
     Q_PROPERTY(bool isArchivePrepared READ isArchivePrepared NOTIFY isArchivePreparedChanged)
-    Q_PROPERTY(QVariant intensiveTestCooldownUntil READ intensiveTestCooldownUntilValue NOTIFY intensiveTestCooldownUntilChanged)
-    Q_PROPERTY(QVariant fullSystemScanReminderIntervalDays READ fullSystemScanReminderIntervalDaysValue NOTIFY fullSystemScanReminderChanged)
-    Q_PROPERTY(QVariant fullSystemScanNextReminderAt READ fullSystemScanNextReminderAtValue NOTIFY fullSystemScanReminderChanged)
-    Q_PROPERTY(QString fullSystemScanReminderStatusMessage READ fullSystemScanReminderStatusMessage NOTIFY fullSystemScanReminderChanged)
-    Q_PROPERTY(bool isSavingProcessorComparison READ isSavingProcessorComparison NOTIFY isSavingProcessorComparisonChanged)
+    Q_PROPERTY(QVariant intensiveTestCooldownUntil READ intensiveTestCooldownUntilValue NOTIFY
+                   intensiveTestCooldownUntilChanged)
+    Q_PROPERTY(QVariant fullSystemScanReminderIntervalDays READ fullSystemScanReminderIntervalDaysValue NOTIFY
+                   fullSystemScanReminderChanged)
+    Q_PROPERTY(QVariant fullSystemScanNextReminderAt READ fullSystemScanNextReminderAtValue NOTIFY
+                   fullSystemScanReminderChanged)
+    Q_PROPERTY(QString fullSystemScanReminderStatusMessage READ fullSystemScanReminderStatusMessage NOTIFY
+                   fullSystemScanReminderChanged)
+    Q_PROPERTY(bool isSavingProcessorComparison READ isSavingProcessorComparison NOTIFY
+                   isSavingProcessorComparisonChanged)
     Q_PROPERTY(bool isDiscoveringHardware READ isDiscoveringHardware NOTIFY isDiscoveringHardwareChanged)
     // One running flag, error text and progress per user-started operation.
     Q_PROPERTY(bool isNetworkQualityTestRunning READ isNetworkQualityTestRunning NOTIFY operationsChanged)
@@ -95,7 +103,8 @@ public:
     // ---- the loop ----
     Q_INVOKABLE void start();
     Q_INVOKABLE void stop();
-    QCoro::Task<SystemMonitorRefreshOutcome> refresh(AnalyticsTrigger trigger = AnalyticsTrigger::manualRefresh);
+    QCoro::Task<SystemMonitorRefreshOutcome>
+    refresh(AnalyticsTrigger trigger = AnalyticsTrigger::manualRefresh);
     // The application's first task: archive, hardware discovery when it exists, then the first start.
     QCoro::Task<void> startUp();
     QCoro::Task<void> prepareArchive();
@@ -134,8 +143,12 @@ public:
     const std::vector<QJsonObject>& performanceSessions() const { return m_archive.performanceSessions; }
     const std::vector<QJsonObject>& processorComparisons() const { return m_archive.processorComparisons; }
     const std::vector<QJsonObject>& results(UserOperation operation) const;
-    const std::optional<QJsonObject>& latestNetworkQualityResult() const { return m_archive.latestNetworkQualityResult; }
-    const std::optional<QJsonObject>& latestNetworkSpeedResult() const { return m_archive.latestNetworkSpeedResult; }
+    const std::optional<QJsonObject>& latestNetworkQualityResult() const {
+        return m_archive.latestNetworkQualityResult;
+    }
+    const std::optional<QJsonObject>& latestNetworkSpeedResult() const {
+        return m_archive.latestNetworkSpeedResult;
+    }
     const PersonalBaseline& personalBaseline() const { return m_personalBaseline; }
     const std::vector<HealthInsight>& activeInsights() const { return m_activeInsights; }
     const HealthAssessment& currentAssessment() const { return m_currentAssessment; }
@@ -155,7 +168,9 @@ public:
     bool isArchivePrepared() const { return m_isArchivePrepared; }
     std::optional<Date> intensiveTestCooldownUntil() const { return m_intensiveTestCooldownUntil; }
     QVariant intensiveTestCooldownUntilValue() const;
-    std::optional<int> fullSystemScanReminderIntervalDays() const { return m_fullSystemScanReminderIntervalDays; }
+    std::optional<int> fullSystemScanReminderIntervalDays() const {
+        return m_fullSystemScanReminderIntervalDays;
+    }
     QVariant fullSystemScanReminderIntervalDaysValue() const;
     std::optional<Date> fullSystemScanNextReminderAt() const { return m_fullSystemScanNextReminderAt; }
     QVariant fullSystemScanNextReminderAtValue() const;
@@ -234,7 +249,8 @@ private:
     void setLastError(const QString& text);
     void setPersistenceError(const QString& text);
     void reserveCooldown(double estimatedSeconds);
-    QCoro::Task<void> runOperation(UserOperation operation, OperationWork work, ProgressReporter report, std::stop_token stop);
+    QCoro::Task<void> runOperation(UserOperation operation, OperationWork work, ProgressReporter report,
+                                   std::stop_token stop);
 
     Dependencies m_deps;
 

@@ -17,7 +17,8 @@ UserOperationTraits UserOperationTraits::of(UserOperation operation) {
     case UserOperation::cpuBenchmark:
         return {false, false, -1, false, trText("CPU benchmark iptal edildi.")};
     case UserOperation::fullSystemScan:
-        return {false, true, 545, true, trText("Tam Tarama iptal edildi. Tamamlanmayan tarama geçmişe kaydedilmedi.")};
+        return {false, true, 545, true,
+                trText("Tam Tarama iptal edildi. Tamamlanmayan tarama geçmişe kaydedilmedi.")};
     }
     return {};
 }

@@ -32,9 +32,12 @@ enum class WiFiSecurity {
 
 template <> struct EnumTraits<WiFiStandard> {
     static constexpr std::pair<WiFiStandard, std::string_view> cases[] = {
-        {WiFiStandard::legacy, TR_MARK("Eski nesil Wi-Fi")}, {WiFiStandard::wifi4, "Wi-Fi 4"},
-        {WiFiStandard::wifi5, "Wi-Fi 5"},           {WiFiStandard::wifi6, "Wi-Fi 6"},
-        {WiFiStandard::wifi6E, "Wi-Fi 6E"},         {WiFiStandard::wifi7, "Wi-Fi 7"},
+        {WiFiStandard::legacy, TR_MARK("Eski nesil Wi-Fi")},
+        {WiFiStandard::wifi4, "Wi-Fi 4"},
+        {WiFiStandard::wifi5, "Wi-Fi 5"},
+        {WiFiStandard::wifi6, "Wi-Fi 6"},
+        {WiFiStandard::wifi6E, "Wi-Fi 6E"},
+        {WiFiStandard::wifi7, "Wi-Fi 7"},
     };
 };
 

@@ -3,9 +3,9 @@
 #include "storage/StorageMapStore.h"
 
 #include <QObject>
-#include <array>
 #include <QUrl>
 #include <QVariant>
+#include <array>
 
 namespace kestrum {
 

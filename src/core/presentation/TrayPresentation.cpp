@@ -21,18 +21,23 @@ QString compactRate(double bytesPerSecond) {
         value /= 1000.0;
         ++unit;
     }
-    const QString number = value < 9.95 ? QString::number(std::round(value * 10) / 10, 'f', 1) : QString::number(roundedInteger(value));
+    const QString number = value < 9.95 ? QString::number(std::round(value * 10) / 10, 'f', 1)
+                                        : QString::number(roundedInteger(value));
     return number + QLatin1String(units[unit]);
 }
 
-QString percentNumber(double fraction) { return QString::number(roundedInteger(std::clamp(fraction, 0.0, 1.0) * 100)); }
+QString percentNumber(double fraction) {
+    return QString::number(roundedInteger(std::clamp(fraction, 0.0, 1.0) * 100));
+}
 
 QString iconTextFor(MenuBarPrimaryMetric metric, const SystemSnapshot& s, bool hasMeasurement) {
     if (!hasMeasurement)
         return {};
     switch (metric) {
     case MenuBarPrimaryMetric::cpu:
-        return s.cpu.availability.isAvailable() && std::isfinite(s.cpu.totalUsage) ? percentNumber(s.cpu.totalUsage) : QString();
+        return s.cpu.availability.isAvailable() && std::isfinite(s.cpu.totalUsage)
+                   ? percentNumber(s.cpu.totalUsage)
+                   : QString();
     case MenuBarPrimaryMetric::memory:
         return s.memory.availability.isAvailable() && s.memory.totalBytes > 0
                    ? percentNumber(double(s.memory.usedBytes) / double(s.memory.totalBytes))
@@ -42,7 +47,8 @@ QString iconTextFor(MenuBarPrimaryMetric metric, const SystemSnapshot& s, bool h
                    ? percentNumber(*s.battery.chargeFraction)
                    : QString();
     case MenuBarPrimaryMetric::network:
-        return s.network.pathAvailability.isAvailable() && s.network.isConnected && s.network.trafficAvailability.isAvailable()
+        return s.network.pathAvailability.isAvailable() && s.network.isConnected &&
+                       s.network.trafficAvailability.isAvailable()
                    ? compactRate(s.network.downloadBytesPerSecond)
                    : QString();
     case MenuBarPrimaryMetric::thermal:
@@ -54,24 +60,27 @@ QString iconTextFor(MenuBarPrimaryMetric metric, const SystemSnapshot& s, bool h
 
 } // namespace
 
-TrayPresentation TrayPresentation::make(const SystemSnapshot& snapshot, const std::vector<HealthInsight>& insights,
-                                        bool hasMeasurement, MenuBarPrimaryMetric primary,
+TrayPresentation TrayPresentation::make(const SystemSnapshot& snapshot,
+                                        const std::vector<HealthInsight>& insights, bool hasMeasurement,
+                                        MenuBarPrimaryMetric primary,
                                         const std::vector<MenuBarPrimaryMetric>& visibleRows) {
     TrayPresentation p;
-    const MenuBarHealthPresentation health = MenuBarHealthPresentation::resolve(snapshot, insights, hasMeasurement);
+    const MenuBarHealthPresentation health =
+        MenuBarHealthPresentation::resolve(snapshot, insights, hasMeasurement);
     p.healthTitle = health.title;
     p.healthSymbol = health.systemImage;
     p.label = MenuBarMetricFormatter::labelText(primary, snapshot, hasMeasurement, health.title);
     p.symbol = MenuBarMetricFormatter::systemImage(primary, snapshot, health.systemImage);
     p.iconText = iconTextFor(primary, snapshot, hasMeasurement);
-    p.tooltip = primary == MenuBarPrimaryMetric::health
-                    ? p.label
-                    : p.label + QStringLiteral(" · ") +
-                          L10n::string(trTemplate("Sağlık: \\(title)", {health.title}));
+    p.tooltip =
+        primary == MenuBarPrimaryMetric::health
+            ? p.label
+            : p.label + QStringLiteral(" · ") + L10n::string(trTemplate("Sağlık: \\(title)", {health.title}));
     for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>()) {
         if (std::find(visibleRows.begin(), visibleRows.end(), metric) == visibleRows.end())
             continue;
-        p.rows.push_back({metric, MenuBarMetricFormatter::labelText(metric, snapshot, hasMeasurement, health.title),
+        p.rows.push_back({metric,
+                          MenuBarMetricFormatter::labelText(metric, snapshot, hasMeasurement, health.title),
                           MenuBarMetricFormatter::systemImage(metric, snapshot, health.systemImage)});
     }
     return p;

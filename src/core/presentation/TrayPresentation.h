@@ -19,12 +19,12 @@ struct TrayPresentation {
         bool operator==(const Row&) const = default;
     };
 
-    QString label;        // "CPU 12%"
-    QString symbol;       // the primary metric's symbol name
-    QString iconText;     // the short value drawn into the icon ("12", "1.3M"); empty for a symbol alone
+    QString label;    // "CPU 12%"
+    QString symbol;   // the primary metric's symbol name
+    QString iconText; // the short value drawn into the icon ("12", "1.3M"); empty for a symbol alone
     QString healthTitle;
     QString healthSymbol;
-    QString tooltip;      // "CPU 12% · Sağlık: Normal"
+    QString tooltip;       // "CPU 12% · Sağlık: Normal"
     std::vector<Row> rows; // the visible metric rows, in metric order
 
     static TrayPresentation make(const SystemSnapshot& snapshot, const std::vector<HealthInsight>& insights,

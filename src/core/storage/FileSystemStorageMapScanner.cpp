@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -52,8 +51,8 @@ struct Tally {
 
 // A directory waiting to be read.
 struct Directory {
-    std::string path;    // absolute, as bytes
-    int item = -1;       // the root's direct child it lies under; -1 for the root itself
+    std::string path; // absolute, as bytes
+    int item = -1;    // the root's direct child it lies under; -1 for the root itself
     StorageClassifier::Bundle bundle = StorageClassifier::Bundle::none;
 };
 
@@ -81,8 +80,10 @@ public:
     // the directory where the file limit falls).
     void read(const Directory& directory, StorageClassifier& classifier, DirectoryResult& out,
               std::vector<RegularFile>* onlyFiles = nullptr) {
-        const int fd = ::open(directory.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOATIME);
-        const int dirFd = fd >= 0 ? fd : ::open(directory.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd =
+            ::open(directory.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOATIME);
+        const int dirFd =
+            fd >= 0 ? fd : ::open(directory.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (dirFd < 0) {
             if (errno != ENOENT) // vanished meanwhile: not an access problem
                 ++out.inaccessible;
@@ -154,8 +155,8 @@ private:
 };
 
 // Reads a level's directories on `threads` workers; each result lands at its directory's index.
-void readLevel(const std::vector<Directory>& level, std::vector<DirectoryResult>& results, int threads, Walker& walker,
-               const std::stop_token& stop) {
+void readLevel(const std::vector<Directory>& level, std::vector<DirectoryResult>& results, int threads,
+               Walker& walker, const std::stop_token& stop) {
     results.assign(level.size(), DirectoryResult{});
     std::atomic<size_t> next{0};
     const auto work = [&] {
@@ -166,7 +167,8 @@ void readLevel(const std::vector<Directory>& level, std::vector<DirectoryResult>
             walker.read(level[i], classifier, results[i]);
         }
     };
-    const int workers = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(threads, 1)), level.size()));
+    const int workers =
+        static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(threads, 1)), level.size()));
     if (workers <= 1) {
         work();
         return;
@@ -179,7 +181,8 @@ void readLevel(const std::vector<Directory>& level, std::vector<DirectoryResult>
 
 } // namespace
 
-FileSystemStorageMapScanner::FileSystemStorageMapScanner(int64_t maximumFileCount, int threadCount, DateProvider dateProvider)
+FileSystemStorageMapScanner::FileSystemStorageMapScanner(int64_t maximumFileCount, int threadCount,
+                                                         DateProvider dateProvider)
     : m_maximumFileCount(maximumFileCount), m_threadCount(std::max(threadCount, 1)),
       m_dateProvider(dateProvider ? std::move(dateProvider) : systemDateProvider()) {}
 
@@ -195,7 +198,7 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
         throw StorageMapScannerError::locationCannotBeRead();
 
     Walker walker(rootStat.st_dev, stop);
-    std::vector<Tally> items;          // by root child index
+    std::vector<Tally> items; // by root child index
     std::vector<std::string> itemNames;
     std::array<Tally, kCategoryCount> categories{};
     Tally total;
@@ -225,15 +228,17 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
                 std::vector<size_t> order(root.rootFiles.size());
                 for (size_t i = 0; i < order.size(); ++i)
                     order[i] = i;
-                std::sort(order.begin(), order.end(),
-                          [&](size_t a, size_t b) { return root.rootFiles[a].first < root.rootFiles[b].first; });
+                std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+                    return root.rootFiles[a].first < root.rootFiles[b].first;
+                });
                 StorageClassifier classifier;
                 for (int64_t k = 0; k < m_maximumFileCount; ++k) {
                     const size_t i = order[static_cast<size_t>(k)];
                     const auto& [name, tally] = root.rootFiles[i];
                     items[firstFileItem + i].add(tally.bytes);
                     total.add(tally.bytes);
-                    categories[static_cast<size_t>(declarationIndex(classifier.classify(name, StorageClassifier::Bundle::none)))]
+                    categories[static_cast<size_t>(declarationIndex(
+                                   classifier.classify(name, StorageClassifier::Bundle::none)))]
                         .add(tally.bytes);
                 }
                 inaccessible += root.inaccessible;
@@ -279,7 +284,8 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
         std::vector<size_t> order(level.size());
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = i;
-        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return level[a].path < level[b].path; });
+        std::sort(order.begin(), order.end(),
+                  [&](size_t a, size_t b) { return level[a].path < level[b].path; });
         for (const size_t i : order) {
             const int64_t room = m_maximumFileCount - total.files;
             if (results[i].files.files <= room) {
@@ -290,12 +296,15 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
             DirectoryResult scratch;
             StorageClassifier classifier;
             walker.read(level[i], classifier, scratch, &files);
-            std::sort(files.begin(), files.end(), [](const RegularFile& a, const RegularFile& b) { return a.name < b.name; });
+            std::sort(files.begin(), files.end(),
+                      [](const RegularFile& a, const RegularFile& b) { return a.name < b.name; });
             for (int64_t k = 0; k < room && k < static_cast<int64_t>(files.size()); ++k) {
                 const RegularFile& file = files[static_cast<size_t>(k)];
                 items[static_cast<size_t>(level[i].item)].add(file.bytes);
                 total.add(file.bytes);
-                categories[static_cast<size_t>(declarationIndex(classifier.classify(file.name, level[i].bundle)))].add(file.bytes);
+                categories[static_cast<size_t>(
+                               declarationIndex(classifier.classify(file.name, level[i].bundle)))]
+                    .add(file.bytes);
             }
             break;
         }
@@ -315,7 +324,8 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
     for (size_t i = 0; i < items.size(); ++i) {
         if (items[i].files == 0)
             continue;
-        const QString name = QFile::decodeName(QByteArray(itemNames[i].data(), static_cast<qsizetype>(itemNames[i].size())));
+        const QString name =
+            QFile::decodeName(QByteArray(itemNames[i].data(), static_cast<qsizetype>(itemNames[i].size())));
         result.items.push_back({name, name, items[i].bytes, items[i].files});
     }
     std::sort(result.items.begin(), result.items.end(), [](const StorageMapItem& a, const StorageMapItem& b) {

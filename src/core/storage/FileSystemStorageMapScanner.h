@@ -34,8 +34,8 @@ class FileSystemStorageMapScanner : public StorageMapScanning {
 public:
     static constexpr int64_t kDefaultMaximumFileCount = 500'000;
 
-    explicit FileSystemStorageMapScanner(int64_t maximumFileCount = kDefaultMaximumFileCount, int threadCount = 4,
-                                         DateProvider dateProvider = {});
+    explicit FileSystemStorageMapScanner(int64_t maximumFileCount = kDefaultMaximumFileCount,
+                                         int threadCount = 4, DateProvider dateProvider = {});
     StorageScanResult scan(const QString& rootPath, std::stop_token stop) override;
 
 private:

@@ -54,7 +54,8 @@ QString StorageMapStore::stateMessage() const {
     case State::noFolder:
         if (m_errorMessage)
             return L10n::localizedFragment(*m_errorMessage);
-        return L10n::string(trText("Ev klasörü, İndirilenler, Belgeler veya incelemek istediğin başka bir klasörü seçebilirsin."));
+        return L10n::string(trText(
+            "Ev klasörü, İndirilenler, Belgeler veya incelemek istediğin başka bir klasörü seçebilirsin."));
     case State::folderReady:
         return authorizedPath();
     case State::scanning:
@@ -63,7 +64,8 @@ QString StorageMapStore::stateMessage() const {
         if (m_result && m_result->items.empty())
             return L10n::string(trText("Bu klasörde boyutu ölçülebilen dosya bulunamadı."));
         if (m_result && m_result->wasTruncated)
-            return L10n::string(trText("Tarama 500.000 dosyalık güvenlik sınırına ulaştı; sonuç kısmi olabilir."));
+            return L10n::string(
+                trText("Tarama 500.000 dosyalık güvenlik sınırına ulaştı; sonuç kısmi olabilir."));
         return {};
     case State::failed:
         return L10n::localizedFragment(errorMessage());
@@ -158,7 +160,8 @@ void StorageMapStore::startScan() {
     m_scanTask.emplace(runScan(std::move(work), generation, stop));
 }
 
-QCoro::Task<void> StorageMapStore::runScan(QFuture<StorageScanResult> work, quint64 generation, std::stop_token stop) {
+QCoro::Task<void> StorageMapStore::runScan(QFuture<StorageScanResult> work, quint64 generation,
+                                           std::stop_token stop) {
     QPointer<StorageMapStore> self(this);
     std::optional<StorageScanResult> result;
     std::optional<QString> failure;

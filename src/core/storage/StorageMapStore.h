@@ -29,8 +29,8 @@ public:
     enum class State { noFolder, folderReady, scanning, result, failed };
     Q_ENUM(State)
 
-    StorageMapStore(std::shared_ptr<StorageMapScanning> scanner, std::shared_ptr<StoragePermissionPersisting> permissions,
-                    QObject* parent = nullptr);
+    StorageMapStore(std::shared_ptr<StorageMapScanning> scanner,
+                    std::shared_ptr<StoragePermissionPersisting> permissions, QObject* parent = nullptr);
     ~StorageMapStore() override;
 
     Q_INVOKABLE void restorePermissionIfNeeded();

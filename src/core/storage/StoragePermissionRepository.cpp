@@ -13,7 +13,8 @@ KestrumError StoragePermissionError::bookmarkIsStale() {
                         trText("Kaydedilmiş klasör izni artık geçerli değil. Klasörü yeniden seç."));
 }
 
-PreferencesStoragePermissionRepository::PreferencesStoragePermissionRepository(PreferencesStore& preferences, QString key)
+PreferencesStoragePermissionRepository::PreferencesStoragePermissionRepository(PreferencesStore& preferences,
+                                                                               QString key)
     : m_preferences(preferences), m_key(std::move(key)) {}
 
 void PreferencesStoragePermissionRepository::save(const QString& folder) {
@@ -30,6 +31,8 @@ std::optional<QString> PreferencesStoragePermissionRepository::load() {
     return path;
 }
 
-void PreferencesStoragePermissionRepository::clear() { m_preferences.remove(m_key); }
+void PreferencesStoragePermissionRepository::clear() {
+    m_preferences.remove(m_key);
+}
 
 } // namespace kestrum

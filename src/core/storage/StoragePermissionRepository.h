@@ -28,7 +28,8 @@ class PreferencesStoragePermissionRepository : public StoragePermissionPersistin
 public:
     static constexpr const char* kDefaultKey = "storageMap.securityScopedBookmark";
 
-    explicit PreferencesStoragePermissionRepository(PreferencesStore& preferences, QString key = QLatin1String(kDefaultKey));
+    explicit PreferencesStoragePermissionRepository(PreferencesStore& preferences,
+                                                    QString key = QLatin1String(kDefaultKey));
     void save(const QString& folder) override;
     std::optional<QString> load() override;
     void clear() override;

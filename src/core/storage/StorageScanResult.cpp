@@ -9,30 +9,34 @@ namespace kestrum {
 
 namespace json {
 template <> struct JsonRecord<StorageMapItem> {
-    static constexpr auto fields = std::tuple{
-        field("name", &StorageMapItem::name), field("relativePath", &StorageMapItem::relativePath),
-        field("allocatedBytes", &StorageMapItem::allocatedBytes), field("fileCount", &StorageMapItem::fileCount)};
+    static constexpr auto fields =
+        std::tuple{field("name", &StorageMapItem::name), field("relativePath", &StorageMapItem::relativePath),
+                   field("allocatedBytes", &StorageMapItem::allocatedBytes),
+                   field("fileCount", &StorageMapItem::fileCount)};
 };
 template <> struct JsonRecord<StorageCategorySummary> {
-    static constexpr auto fields = std::tuple{field("category", &StorageCategorySummary::category),
-                                              field("allocatedBytes", &StorageCategorySummary::allocatedBytes),
-                                              field("fileCount", &StorageCategorySummary::fileCount)};
+    static constexpr auto fields =
+        std::tuple{field("category", &StorageCategorySummary::category),
+                   field("allocatedBytes", &StorageCategorySummary::allocatedBytes),
+                   field("fileCount", &StorageCategorySummary::fileCount)};
 };
 template <> struct JsonRecord<StorageScanResult> {
-    static constexpr auto fields = std::tuple{
-        field("rootName", &StorageScanResult::rootName),
-        field("rootPath", &StorageScanResult::rootPath),
-        field("scannedAt", &StorageScanResult::scannedAt),
-        field("allocatedBytes", &StorageScanResult::allocatedBytes),
-        field("fileCount", &StorageScanResult::fileCount),
-        field("inaccessibleItemCount", &StorageScanResult::inaccessibleItemCount),
-        field("wasTruncated", &StorageScanResult::wasTruncated),
-        field("items", &StorageScanResult::items),
-        field("categories", &StorageScanResult::categories)};
+    static constexpr auto fields =
+        std::tuple{field("rootName", &StorageScanResult::rootName),
+                   field("rootPath", &StorageScanResult::rootPath),
+                   field("scannedAt", &StorageScanResult::scannedAt),
+                   field("allocatedBytes", &StorageScanResult::allocatedBytes),
+                   field("fileCount", &StorageScanResult::fileCount),
+                   field("inaccessibleItemCount", &StorageScanResult::inaccessibleItemCount),
+                   field("wasTruncated", &StorageScanResult::wasTruncated),
+                   field("items", &StorageScanResult::items),
+                   field("categories", &StorageScanResult::categories)};
 };
 } // namespace json
 
-QJsonValue storageScanResultToJson(const StorageScanResult& result) { return json::encode(result); }
+QJsonValue storageScanResultToJson(const StorageScanResult& result) {
+    return json::encode(result);
+}
 
 QString storageFileCountText(int64_t count) {
     return L10n::string(trTemplate("\\(count) dosya", {MetricFormatting::number(double(count), 0)}));

@@ -15,10 +15,14 @@ enum class StorageCategory { applications, video, images, audio, documents, arch
 
 template <> struct EnumTraits<StorageCategory> {
     static constexpr std::pair<StorageCategory, std::string_view> cases[] = {
-        {StorageCategory::applications, "applications"}, {StorageCategory::video, "video"},
-        {StorageCategory::images, "images"},             {StorageCategory::audio, "audio"},
-        {StorageCategory::documents, "documents"},       {StorageCategory::archives, "archives"},
-        {StorageCategory::developer, "developer"},       {StorageCategory::other, "other"},
+        {StorageCategory::applications, "applications"},
+        {StorageCategory::video, "video"},
+        {StorageCategory::images, "images"},
+        {StorageCategory::audio, "audio"},
+        {StorageCategory::documents, "documents"},
+        {StorageCategory::archives, "archives"},
+        {StorageCategory::developer, "developer"},
+        {StorageCategory::other, "other"},
     };
 };
 
@@ -43,12 +47,12 @@ struct StorageScanResult {
     QString rootName;
     QString rootPath;
     Date scannedAt;
-    uint64_t allocatedBytes = 0;      // saturating sum of the counted files' allocated sizes
-    int64_t fileCount = 0;            // regular files counted (the limit when truncated)
+    uint64_t allocatedBytes = 0; // saturating sum of the counted files' allocated sizes
+    int64_t fileCount = 0;       // regular files counted (the limit when truncated)
     int64_t inaccessibleItemCount = 0;
     bool wasTruncated = false;
-    std::vector<StorageMapItem> items;               // largest first, ties in natural name order
-    std::vector<StorageCategorySummary> categories;  // largest first, ties in declaration order
+    std::vector<StorageMapItem> items;              // largest first, ties in natural name order
+    std::vector<StorageCategorySummary> categories; // largest first, ties in declaration order
     bool operator==(const StorageScanResult&) const = default;
 };
 

@@ -9,8 +9,8 @@ namespace {
 
 // Works on index ranges with prefix sums, so that a split costs O(log n) and the whole layout
 // O(n log n) instead of re-summing every sub-list.
-void split(const std::vector<const StorageMapItem*>& items, const std::vector<double>& prefix, size_t begin, size_t end,
-           NormalizedRect rect, std::vector<std::optional<NormalizedRect>>& frames) {
+void split(const std::vector<const StorageMapItem*>& items, const std::vector<double>& prefix, size_t begin,
+           size_t end, NormalizedRect rect, std::vector<std::optional<NormalizedRect>>& frames) {
     const size_t n = end - begin;
     if (n == 0)
         return;

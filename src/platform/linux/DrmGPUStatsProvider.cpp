@@ -40,13 +40,14 @@ std::optional<QString> ofCompatibleName(const QString& uevent) {
 
 } // namespace
 
-DrmGPUStatsProvider::DrmGPUStatsProvider(QString sysRoot, QStringList pciIdsPaths, std::shared_ptr<NvmlLibrary> nvml)
+DrmGPUStatsProvider::DrmGPUStatsProvider(QString sysRoot, QStringList pciIdsPaths,
+                                         std::shared_ptr<NvmlLibrary> nvml)
     : m_sysRoot(std::move(sysRoot)), m_pciIdsPaths(std::move(pciIdsPaths)), m_nvml(std::move(nvml)) {}
 
 std::optional<QString> DrmGPUStatsProvider::appleGPUName(const QString& compatible) {
     static const std::pair<const char*, const char*> socs[] = {
-        {"t8103", "M1"},     {"t6000", "M1 Pro"}, {"t6001", "M1 Max"}, {"t6002", "M1 Ultra"},
-        {"t8112", "M2"},     {"t6020", "M2 Pro"}, {"t6021", "M2 Max"}, {"t6022", "M2 Ultra"},
+        {"t8103", "M1"}, {"t6000", "M1 Pro"}, {"t6001", "M1 Max"}, {"t6002", "M1 Ultra"},
+        {"t8112", "M2"}, {"t6020", "M2 Pro"}, {"t6021", "M2 Max"}, {"t6022", "M2 Ultra"},
     };
     if (!compatible.startsWith(u"apple,"))
         return std::nullopt;
@@ -139,10 +140,12 @@ DrmGPUStatsProvider::Identity DrmGPUStatsProvider::discoverIdentity(const QStrin
                                 .arg(*device, 4, 16, QLatin1Char('0'));
         // Discrete cards have their own memory: amdgpu shows a VRAM file, NVIDIA cards are discrete.
         identity.hasUnifiedMemory =
-            !identity.isNvidia && !sysfs::exists(identity.devicePath + QStringLiteral("/mem_info_vram_total"));
+            !identity.isNvidia &&
+            !sysfs::exists(identity.devicePath + QStringLiteral("/mem_info_vram_total"));
     } else {
         // A platform device (Apple silicon and other SoCs): named by the device tree.
-        const QString uevent = sysfs::readText(identity.devicePath + QStringLiteral("/uevent")).value_or(QString());
+        const QString uevent =
+            sysfs::readText(identity.devicePath + QStringLiteral("/uevent")).value_or(QString());
         identity.name = ofCompatibleName(uevent);
         identity.hasUnifiedMemory = true;
     }
@@ -163,7 +166,8 @@ GPUStats DrmGPUStatsProvider::sample() {
     stats.hasUnifiedMemory = id.hasUnifiedMemory;
     stats.systemUtilizationAvailability = MetricAvailability::unavailable(noUtilizationReason());
     if (id.devicePath.isEmpty()) {
-        stats.systemUtilizationAvailability = MetricAvailability::unavailable(trText("Grafik aygıtı bulunamadı."));
+        stats.systemUtilizationAvailability =
+            MetricAvailability::unavailable(trText("Grafik aygıtı bulunamadı."));
         if (m_nvml) {
             if (const auto reading = m_nvml->read(QString())) {
                 stats.name = reading->name;

@@ -19,8 +19,8 @@ public:
     struct Identity {
         std::optional<QString> name;
         bool hasUnifiedMemory = true;
-        QString devicePath;   // <sys>/…/device, empty when there is no device
-        QString pciBusId;     // "0000:01:00.0" for PCI devices
+        QString devicePath; // <sys>/…/device, empty when there is no device
+        QString pciBusId;   // "0000:01:00.0" for PCI devices
         bool isNvidia = false;
         bool operator==(const Identity&) const = default;
     };

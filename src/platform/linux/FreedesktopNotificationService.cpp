@@ -23,7 +23,8 @@ QCoro::Task<bool> FreedesktopNotificationService::requestAuthorization() {
     if (!m_bus.isConnected())
         co_return false;
     // Desktop notification servers grant everyone; the question is whether one is there.
-    const QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
     const QDBusMessage reply = co_await m_bus.asyncCall(call, 3000);
     co_return reply.type() == QDBusMessage::ReplyMessage;
 }
@@ -35,11 +36,12 @@ void FreedesktopNotificationService::deliver(const HealthEvent& event) {
     QVariantMap hints;
     hints.insert(QLatin1String(kEventIdHint), uuidText(event.id));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("app.kestrum.Kestrum"));
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(event.level == HealthLevel::critical ? 2 : 1));
+    hints.insert(QStringLiteral("urgency"),
+                 QVariant::fromValue<uchar>(event.level == HealthLevel::critical ? 2 : 1));
     hints.insert(QStringLiteral("category"), QStringLiteral("device"));
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    call << QStringLiteral("Kestrum") << 0u << QStringLiteral("app.kestrum.Kestrum") << content.title << content.body
-         << QStringList() << hints << -1;
+    call << QStringLiteral("Kestrum") << 0u << QStringLiteral("app.kestrum.Kestrum") << content.title
+         << content.body << QStringList() << hints << -1;
     // Fire and forget: delivery errors are ignored.
     const QDBusPendingCall pending = m_bus.asyncCall(call, 5000);
     Q_UNUSED(pending);

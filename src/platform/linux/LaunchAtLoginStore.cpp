@@ -5,15 +5,15 @@
 #include "foundation/Logging.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace kestrum {
 
-LaunchAtLoginStore::LaunchAtLoginStore(QString executablePath, QStringList installedBinDirectories, QString configHome,
-                                       QObject* parent)
+LaunchAtLoginStore::LaunchAtLoginStore(QString executablePath, QStringList installedBinDirectories,
+                                       QString configHome, QObject* parent)
     : QObject(parent), m_executablePath(std::move(executablePath)),
       m_installedBinDirectories(std::move(installedBinDirectories)), m_configHome(std::move(configHome)) {
     m_status = readStatus();
@@ -24,14 +24,17 @@ LaunchAtLoginStore* LaunchAtLoginStore::forThisProcess(QObject* parent) {
     if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome))
         configHome = QDir::homePath() + QStringLiteral("/.config");
     const QString executable = QCoreApplication::applicationFilePath();
-    return new LaunchAtLoginStore(executable, installedBinDirectories(executable, QStringLiteral(KESTRUM_INSTALL_BINDIR)),
+    return new LaunchAtLoginStore(executable,
+                                  installedBinDirectories(executable, QStringLiteral(KESTRUM_INSTALL_BINDIR)),
                                   configHome, parent);
 }
 
-QStringList LaunchAtLoginStore::installedBinDirectories(const QString& executablePath, const QString& configuredBinDirectory) {
+QStringList LaunchAtLoginStore::installedBinDirectories(const QString& executablePath,
+                                                        const QString& configuredBinDirectory) {
     QStringList out{configuredBinDirectory, QStringLiteral("/usr/bin")};
     const QString own = QFileInfo(executablePath).absolutePath();
-    if (QFileInfo::exists(QDir::cleanPath(own + QStringLiteral("/../share/applications/") + QLatin1String(kDesktopId))))
+    if (QFileInfo::exists(
+            QDir::cleanPath(own + QStringLiteral("/../share/applications/") + QLatin1String(kDesktopId))))
         out.append(own);
     return out;
 }
@@ -106,7 +109,8 @@ void LaunchAtLoginStore::setEnabled(bool enabled) {
     m_failed = false;
     if (m_status != LaunchAtLoginStatus::unavailable) {
         try {
-            if (enabled && m_status != LaunchAtLoginStatus::enabled && m_status != LaunchAtLoginStatus::approvalRequired) {
+            if (enabled && m_status != LaunchAtLoginStatus::enabled &&
+                m_status != LaunchAtLoginStatus::approvalRequired) {
                 const QByteArray entry = QByteArrayLiteral("[Desktop Entry]\n"
                                                            "Type=Application\n"
                                                            "Name=Kestrum\n"

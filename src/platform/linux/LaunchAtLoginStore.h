@@ -28,7 +28,8 @@ public:
     // Where an installed kestrum may live: the configured prefix's bin folder, /usr/bin, and the
     // program's own folder when `cmake --install` put the desktop entry beside it (../share/applications),
     // whatever prefix was chosen then.
-    static QStringList installedBinDirectories(const QString& executablePath, const QString& configuredBinDirectory);
+    static QStringList installedBinDirectories(const QString& executablePath,
+                                               const QString& configuredBinDirectory);
 
     LaunchAtLoginStatus status() const { return m_status; }
     QString statusName() const;

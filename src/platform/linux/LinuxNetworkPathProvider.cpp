@@ -4,7 +4,6 @@
 #include "foundation/Logging.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <ifaddrs.h>
 #include <linux/netlink.h>
@@ -38,7 +37,9 @@ template <class F> void forEachLine(QByteArrayView text, F&& f) {
     }
 }
 
-QList<QByteArray> fields(QByteArrayView line) { return line.toByteArray().simplified().split(' '); }
+QList<QByteArray> fields(QByteArrayView line) {
+    return line.toByteArray().simplified().split(' ');
+}
 
 } // namespace
 
@@ -125,7 +126,8 @@ NetworkPathInputs LinuxNetworkPathProvider::gather(const Roots& roots, const Add
         interface.isLoopback = flags & kIffLoopback;
         interface.isUp = (flags & kIffUp) && (operstate == u"up" || operstate == u"unknown");
         const QString uevent = sysfs::readText(base + QStringLiteral("/uevent")).value_or(QString());
-        interface.isWiFi = uevent.contains(QStringLiteral("DEVTYPE=wlan")) || sysfs::exists(base + QStringLiteral("/phy80211"));
+        interface.isWiFi = uevent.contains(QStringLiteral("DEVTYPE=wlan")) ||
+                           sysfs::exists(base + QStringLiteral("/phy80211"));
         interface.isEthernet = !interface.isWiFi && sysfs::readInteger(base + QStringLiteral("/type")) == 1 &&
                                sysfs::exists(base + QStringLiteral("/device"));
         if (const auto it = families.find(name); it != families.end()) {
@@ -186,8 +188,9 @@ NetworkPathSnapshot LinuxNetworkPathProvider::build(const NetworkPathInputs& inp
         }
         if (!managed.empty())
             names = managed;
-        kindFromManager = wifi ? NetworkInterfaceKind::wifi
-                               : ethernet ? NetworkInterfaceKind::ethernet : NetworkInterfaceKind::other;
+        kindFromManager = wifi       ? NetworkInterfaceKind::wifi
+                          : ethernet ? NetworkInterfaceKind::ethernet
+                                     : NetworkInterfaceKind::other;
         path.isExpensive = nm.metered == 1 || nm.metered == 3;
     }
     if (names.empty())
@@ -207,8 +210,9 @@ NetworkPathSnapshot LinuxNetworkPathProvider::build(const NetworkPathInputs& inp
             wifi = wifi || it->second.isWiFi;
             ethernet = ethernet || it->second.isEthernet;
         }
-        path.interfaceKind = wifi ? NetworkInterfaceKind::wifi
-                                  : ethernet ? NetworkInterfaceKind::ethernet : NetworkInterfaceKind::other;
+        path.interfaceKind = wifi       ? NetworkInterfaceKind::wifi
+                             : ethernet ? NetworkInterfaceKind::ethernet
+                                        : NetworkInterfaceKind::other;
     }
     for (const QString& name : names) {
         const auto it = inputs.interfaces.find(name);
@@ -222,7 +226,8 @@ NetworkPathSnapshot LinuxNetworkPathProvider::build(const NetworkPathInputs& inp
     return path;
 }
 
-LinuxNetworkPathProvider::LinuxNetworkPathProvider(Roots roots, std::unique_ptr<NetworkManagerReading> networkManager,
+LinuxNetworkPathProvider::LinuxNetworkPathProvider(Roots roots,
+                                                   std::unique_ptr<NetworkManagerReading> networkManager,
                                                    AddressLister addresses, bool watch)
     : m_roots(std::move(roots)), m_networkManager(std::move(networkManager)),
       m_addresses(addresses ? std::move(addresses) : AddressLister(&systemAddresses)),
@@ -275,7 +280,8 @@ void LinuxNetworkPathProvider::watchLoop(std::stop_token stop) {
     if (socketFd >= 0) {
         sockaddr_nl address{};
         address.nl_family = AF_NETLINK;
-        address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
+        address.nl_groups =
+            RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
         if (::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             ::close(socketFd);
             socketFd = -1;

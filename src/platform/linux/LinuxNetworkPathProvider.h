@@ -4,11 +4,11 @@
 #include "measurement/StatsProviding.h"
 
 #include <QString>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -18,9 +18,9 @@ namespace kestrum {
 // NetworkManager. Kept apart from the gathering so that recorded trees can be judged in tests.
 struct NetworkPathInputs {
     struct Interface {
-        bool isUp = false;    // administratively up with a usable link (operstate up/unknown)
+        bool isUp = false; // administratively up with a usable link (operstate up/unknown)
         bool isLoopback = false;
-        bool isWiFi = false;  // DEVTYPE=wlan or a phy80211 link
+        bool isWiFi = false;     // DEVTYPE=wlan or a phy80211 link
         bool isEthernet = false; // type 1 with a device link
         bool hasIPv4Address = false;
         bool hasGlobalIPv6Address = false;

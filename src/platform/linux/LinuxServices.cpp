@@ -2,13 +2,9 @@
 
 #include "DrmGPUStatsProvider.h"
 #include "FreedesktopNotificationService.h"
-#include "LogindSleepWatcher.h"
-#include "foundation/JsonFilePreferencesStore.h"
-#include "foundation/KestrumPaths.h"
-#include "foundation/OverridingPreferencesStore.h"
-#include "history/FileHealthArchiveRepository.h"
 #include "LinuxNetworkPathProvider.h"
 #include "LinuxThermalStatsProvider.h"
+#include "LogindSleepWatcher.h"
 #include "NvmlLibrary.h"
 #include "PowerProfilesClient.h"
 #include "ProcMeminfoMemorySnapshotReader.h"
@@ -16,6 +12,10 @@
 #include "StatvfsDiskCapacityReader.h"
 #include "SysfsNetworkByteCounterReader.h"
 #include "SysfsPowerSupplyBatteryStatsProvider.h"
+#include "foundation/JsonFilePreferencesStore.h"
+#include "foundation/KestrumPaths.h"
+#include "foundation/OverridingPreferencesStore.h"
+#include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
 
 namespace kestrum::LinuxServices {
@@ -31,15 +31,15 @@ Roots Roots::recordedTree(const QString& root) {
     return roots;
 }
 
-std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
-                                                         std::shared_ptr<LinuxNetworkPathProvider>* pathProvider) {
+std::unique_ptr<DefaultSystemMetricsSampler>
+makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider) {
     SamplerProviders providers;
     providers.cpu = std::make_unique<CPUStatsProvider>(std::make_unique<ProcStatCPUTickReader>(roots.proc));
     providers.memory = std::make_unique<MachMemoryStatsProvider>(
         std::make_unique<ProcMeminfoMemorySnapshotReader>(roots.proc, roots.sys));
     providers.battery = std::make_unique<SysfsPowerSupplyBatteryStatsProvider>(roots.sys);
-    providers.disk =
-        std::make_unique<URLResourceDiskStatsProvider>(std::make_unique<StatvfsDiskCapacityReader>(roots.rootVolume));
+    providers.disk = std::make_unique<URLResourceDiskStatsProvider>(
+        std::make_unique<StatvfsDiskCapacityReader>(roots.rootVolume));
 
     LinuxThermalStatsProvider::DegradationReader degradation;
     if (roots.useSystemBus) {
@@ -63,8 +63,9 @@ std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
     if (pathProvider)
         *pathProvider = path;
     providers.network = std::make_unique<NetworkStatsProvider>(
-        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys), std::make_unique<NoWiFiLinkMetricsProvider>(),
-        std::make_unique<EmptyConnectionDetailsProvider>(), systemMonotonicClock());
+        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys),
+        std::make_unique<NoWiFiLinkMetricsProvider>(), std::make_unique<EmptyConnectionDetailsProvider>(),
+        systemMonotonicClock());
 
     providers.gpu = std::make_unique<DrmGPUStatsProvider>(
         roots.sys,
@@ -77,16 +78,18 @@ std::unique_ptr<DefaultSystemMetricsSampler> makeSampler(const Roots& roots,
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
 }
 
-MonitorServices makeMonitorServices(const Roots& roots, std::map<QString, PreferenceValue> preferenceOverrides) {
+MonitorServices makeMonitorServices(const Roots& roots,
+                                    std::map<QString, PreferenceValue> preferenceOverrides) {
     MonitorServices services;
     services.savedPreferences = std::make_unique<JsonFilePreferencesStore>(KestrumPaths::preferencesFile());
-    services.preferences =
-        std::make_unique<OverridingPreferencesStore>(*services.savedPreferences, std::move(preferenceOverrides));
+    services.preferences = std::make_unique<OverridingPreferencesStore>(*services.savedPreferences,
+                                                                        std::move(preferenceOverrides));
     services.sleepWake = std::make_unique<LogindSleepWatcher>();
     SystemMonitorStore::Dependencies dependencies;
     dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
     dependencies.preferences = services.preferences.get();
-    dependencies.archiveRepository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    dependencies.archiveRepository =
+        std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
     dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
     dependencies.sleepWake = services.sleepWake.get();
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));

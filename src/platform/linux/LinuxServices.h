@@ -46,7 +46,8 @@ struct MonitorServices {
     std::unique_ptr<SystemMonitorStore> store;
 };
 // `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).
-MonitorServices makeMonitorServices(const Roots& roots = {}, std::map<QString, PreferenceValue> preferenceOverrides = {});
+MonitorServices makeMonitorServices(const Roots& roots = {},
+                                    std::map<QString, PreferenceValue> preferenceOverrides = {});
 
 } // namespace LinuxServices
 

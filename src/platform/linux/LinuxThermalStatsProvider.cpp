@@ -36,7 +36,9 @@ bool isPassiveCoolingType(const QString& type) {
     return type == u"Processor" || type.contains(u"cpufreq") || type == u"intel_powerclamp";
 }
 
-bool isFanCoolingType(const QString& type) { return type.contains(u"Fan", Qt::CaseInsensitive); }
+bool isFanCoolingType(const QString& type) {
+    return type.contains(u"Fan", Qt::CaseInsensitive);
+}
 
 } // namespace
 
@@ -118,7 +120,8 @@ LinuxThermalStatsProvider::Layout LinuxThermalStatsProvider::discover() const {
             layout.throttleCounters.push_back(core);
         const QString package = throttle + QStringLiteral("package_throttle_count");
         if (sysfs::exists(package)) {
-            const auto id = sysfs::readInteger(cpuRoot + u'/' + cpu + QStringLiteral("/topology/physical_package_id"));
+            const auto id =
+                sysfs::readInteger(cpuRoot + u'/' + cpu + QStringLiteral("/topology/physical_package_id"));
             if (packages.insert(id.value_or(-1)).second)
                 layout.throttleCounters.push_back(package);
         }
@@ -170,7 +173,9 @@ ThermalLevel LinuxThermalStatsProvider::sample() {
     for (const CoolingDevice& device : m_layout.coolingDevices) {
         if (const auto state = sysfs::readInteger(device.statePath)) {
             const bool engaged = *state > 0;
-            signal(!engaged ? ThermalLevel::nominal : device.passive ? ThermalLevel::serious : ThermalLevel::fair);
+            signal(!engaged         ? ThermalLevel::nominal
+                   : device.passive ? ThermalLevel::serious
+                                    : ThermalLevel::fair);
         }
     }
     for (const QString& counter : m_layout.throttleCounters) {
@@ -196,7 +201,8 @@ ThermalLevel LinuxThermalStatsProvider::sample() {
     }
     if (m_degradation) {
         if (const auto degraded = m_degradation())
-            signal(*degraded == u"high-operating-temperature" ? ThermalLevel::serious : ThermalLevel::nominal);
+            signal(*degraded == u"high-operating-temperature" ? ThermalLevel::serious
+                                                              : ThermalLevel::nominal);
     }
     return level;
 }

@@ -11,7 +11,8 @@ namespace kestrum {
 class LogindSleepWatcher : public SleepWakeNotifying {
     Q_OBJECT
 public:
-    explicit LogindSleepWatcher(QDBusConnection bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
+    explicit LogindSleepWatcher(QDBusConnection bus = QDBusConnection::systemBus(),
+                                QObject* parent = nullptr);
 
 private Q_SLOTS:
     void onPrepareForSleep(bool sleeping);

@@ -64,17 +64,22 @@ QString MonitorBusService::SetNotificationsEnabled(bool enabled) {
     return {};
 }
 
-bool MonitorBusService::IsMonitoring() { return m_store.isMonitoring(); }
+bool MonitorBusService::IsMonitoring() {
+    return m_store.isMonitoring();
+}
 
-bool MonitorBusService::ShowWindow() { return m_showWindow ? m_showWindow() : false; }
+bool MonitorBusService::ShowWindow() {
+    return m_showWindow ? m_showWindow() : false;
+}
 
-std::optional<QVariantList> callRunningMonitor(const QString& method, const QVariantList& arguments, QDBusConnection bus) {
+std::optional<QVariantList> callRunningMonitor(const QString& method, const QVariantList& arguments,
+                                               QDBusConnection bus) {
     if (!bus.isConnected() || !bus.interface() ||
         !bus.interface()->isServiceRegistered(QLatin1String(MonitorBusService::kServiceName)).value())
         return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(MonitorBusService::kServiceName),
-                                                       QLatin1String(MonitorBusService::kObjectPath),
-                                                       QLatin1String(MonitorBusService::kInterfaceName), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QLatin1String(MonitorBusService::kServiceName), QLatin1String(MonitorBusService::kObjectPath),
+        QLatin1String(MonitorBusService::kInterfaceName), method);
     call.setArguments(arguments);
     const QDBusMessage reply = bus.call(call, QDBus::Block, 30000);
     if (reply.type() != QDBusMessage::ReplyMessage)

@@ -16,8 +16,8 @@ constexpr int kTimeoutMs = 800;
 
 std::optional<QVariant> property(const QDBusConnection& bus, const QString& path, const QString& interface,
                                  const QString& name) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << interface << name;
     const QDBusMessage reply = bus.call(call, QDBus::Block, kTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -61,15 +61,18 @@ std::optional<NetworkManagerState> NetworkManagerClient::read() {
     const QString primaryPath = primary->value<QDBusObjectPath>().path();
     if (primaryPath.isEmpty() || primaryPath == u"/")
         return out;
-    const auto devices = property(bus, primaryPath, QStringLiteral("org.freedesktop.NetworkManager.Connection.Active"),
-                                  QStringLiteral("Devices"));
+    const auto devices =
+        property(bus, primaryPath, QStringLiteral("org.freedesktop.NetworkManager.Connection.Active"),
+                 QStringLiteral("Devices"));
     if (!devices)
         return out;
     const QString deviceInterface = QStringLiteral("org.freedesktop.NetworkManager.Device");
     for (const QString& path : objectPaths(*devices)) {
         NetworkManagerState::Device device;
         device.type = property(bus, path, deviceInterface, QStringLiteral("DeviceType")).value_or(0).toUInt();
-        device.ipInterface = property(bus, path, deviceInterface, QStringLiteral("IpInterface")).value_or(QString()).toString();
+        device.ipInterface = property(bus, path, deviceInterface, QStringLiteral("IpInterface"))
+                                 .value_or(QString())
+                                 .toString();
         out.primaryDevices.push_back(device);
     }
     return out;

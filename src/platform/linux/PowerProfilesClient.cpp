@@ -15,8 +15,8 @@ constexpr double kCacheSeconds = 30;
 
 std::optional<QString> readProperty(const QDBusConnection& bus, const QString& service, const QString& path,
                                     const QString& interface, const QString& name) {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << interface << name;
     const QDBusMessage reply = bus.call(call, QDBus::Block, 500);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -43,8 +43,8 @@ void PowerProfilesClient::refreshIfStale() {
         const QString serviceName = QLatin1String(service);
         if (!bus.interface()->isServiceRegistered(serviceName).value())
             continue;
-        m_cache.degraded =
-            readProperty(bus, serviceName, QLatin1String(path), serviceName, QStringLiteral("PerformanceDegraded"));
+        m_cache.degraded = readProperty(bus, serviceName, QLatin1String(path), serviceName,
+                                        QStringLiteral("PerformanceDegraded"));
         m_cache.profile =
             readProperty(bus, serviceName, QLatin1String(path), serviceName, QStringLiteral("ActiveProfile"));
         return;

@@ -56,8 +56,9 @@ std::optional<uint64_t> ProcMeminfoMemorySnapshotReader::parseZramCompressedByte
     return static_cast<uint64_t>(*value);
 }
 
-std::optional<MachMemorySnapshot> ProcMeminfoMemorySnapshotReader::snapshot(
-    const std::map<QByteArray, uint64_t>& meminfo, uint64_t zramCompressedBytes, uint64_t pageSizeBytes) {
+std::optional<MachMemorySnapshot>
+ProcMeminfoMemorySnapshotReader::snapshot(const std::map<QByteArray, uint64_t>& meminfo,
+                                          uint64_t zramCompressedBytes, uint64_t pageSizeBytes) {
     const auto get = [&](const char* key) -> std::optional<uint64_t> {
         const auto it = meminfo.find(QByteArray(key));
         if (it == meminfo.end())

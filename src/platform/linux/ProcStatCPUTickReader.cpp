@@ -31,7 +31,8 @@ bool parseUnsigned(QByteArrayView text, uint64_t& out) {
 } // namespace
 
 ProcStatCPUTickReader::ProcStatCPUTickReader(QString procRoot)
-    : m_statPath(procRoot + QStringLiteral("/stat")), m_loadAveragePath(procRoot + QStringLiteral("/loadavg")) {}
+    : m_statPath(procRoot + QStringLiteral("/stat")),
+      m_loadAveragePath(procRoot + QStringLiteral("/loadavg")) {}
 
 std::vector<CPUTicks> ProcStatCPUTickReader::parseStat(QByteArrayView text) {
     std::vector<CPUTicks> cores;

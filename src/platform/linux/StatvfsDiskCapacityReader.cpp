@@ -1,13 +1,13 @@
 #include "StatvfsDiskCapacityReader.h"
 
 #include <QFile>
-
 #include <limits>
 #include <sys/statvfs.h>
 
 namespace kestrum {
 
-StatvfsDiskCapacityReader::StatvfsDiskCapacityReader(QString volumePath) : m_path(QFile::encodeName(volumePath)) {}
+StatvfsDiskCapacityReader::StatvfsDiskCapacityReader(QString volumePath)
+    : m_path(QFile::encodeName(volumePath)) {}
 
 std::optional<DiskCapacitySnapshot> StatvfsDiskCapacityReader::read() {
     struct statvfs info {};

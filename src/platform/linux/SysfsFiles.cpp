@@ -2,7 +2,6 @@
 
 #include <QCollator>
 #include <QFile>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -119,7 +118,8 @@ std::optional<QString> linkTargetName(const QString& path) {
 void sortNumerically(QStringList& names) {
     QCollator collator(QLocale::c());
     collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    std::sort(names.begin(), names.end(),
+              [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 }
 
 } // namespace kestrum::sysfs

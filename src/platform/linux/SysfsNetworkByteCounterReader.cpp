@@ -12,7 +12,8 @@ constexpr int64_t kIffLoopback = 0x8;
 SysfsNetworkByteCounterReader::SysfsNetworkByteCounterReader(QString sysRoot)
     : m_netRoot(sysRoot + QStringLiteral("/class/net/")) {}
 
-std::optional<NetworkByteCounter> SysfsNetworkByteCounterReader::read(const std::set<QString>& interfaceNames) {
+std::optional<NetworkByteCounter>
+SysfsNetworkByteCounterReader::read(const std::set<QString>& interfaceNames) {
     if (interfaceNames.empty())
         return std::nullopt;
     NetworkByteCounter sum;

@@ -29,7 +29,8 @@ std::optional<double> positive(std::optional<int64_t> value) {
 
 // Minutes until empty or full the way upower estimates them, from energy (µWh, µW) or charge (µAh, µA).
 std::optional<double> estimatedMinutes(const Supply& battery, bool charging) {
-    const auto estimate = [&](const char* nowKey, const char* fullKey, const char* rateKey) -> std::optional<double> {
+    const auto estimate = [&](const char* nowKey, const char* fullKey,
+                              const char* rateKey) -> std::optional<double> {
         const auto now = positive(battery.integer(nowKey));
         const auto rate = battery.integer(rateKey);
         if (!now || !rate || *rate == 0)
@@ -51,8 +52,8 @@ std::optional<double> estimatedMinutes(const Supply& battery, bool charging) {
 // "Good" unless full ÷ design capacity has fallen below 0.80; charge_* first (on Apple-silicon Macs the
 // energy_* figures are computed from it).
 std::optional<QString> derivedHealth(const Supply& battery) {
-    for (const auto& [full, design] : {std::pair{"charge_full", "charge_full_design"},
-                                       std::pair{"energy_full", "energy_full_design"}}) {
+    for (const auto& [full, design] :
+         {std::pair{"charge_full", "charge_full_design"}, std::pair{"energy_full", "energy_full_design"}}) {
         const auto f = positive(battery.integer(full));
         const auto d = positive(battery.integer(design));
         if (f && d)
@@ -79,7 +80,8 @@ SysfsPowerSupplyBatteryStatsProvider::internalBatteryDescription(const QString& 
         if (*type == u"Battery") {
             if (!battery && supply.text("scope").value_or(QString()) != u"Device")
                 battery = supply;
-        } else if (*type == u"Mains" || *type == u"USB" || *type == u"Wireless" || type->startsWith(u"USB_")) {
+        } else if (*type == u"Mains" || *type == u"USB" || *type == u"Wireless" ||
+                   type->startsWith(u"USB_")) {
             if (supply.integer("online").value_or(0) > 0)
                 onExternalPower = true;
         }
@@ -101,7 +103,8 @@ SysfsPowerSupplyBatteryStatsProvider::internalBatteryDescription(const QString& 
     if (const auto capacity = battery->integer("capacity"))
         percent = static_cast<double>(*capacity);
     if (!percent) {
-        for (const auto& [now, full] : {std::pair{"energy_now", "energy_full"}, std::pair{"charge_now", "charge_full"}}) {
+        for (const auto& [now, full] :
+             {std::pair{"energy_now", "energy_full"}, std::pair{"charge_now", "charge_full"}}) {
             const auto n = battery->integer(now);
             const auto f = positive(battery->integer(full));
             if (n && f) {
@@ -153,7 +156,8 @@ SysfsPowerSupplyBatteryStatsProvider::internalBatteryDescription(const QString& 
 
 BatteryStats SysfsPowerSupplyBatteryStatsProvider::sample() {
     if (!sysfs::isDirectory(m_supplyRoot))
-        return BatteryStats::notPresent(MetricAvailability::unavailable(trText("Batarya bilgisi okunamadı.")));
+        return BatteryStats::notPresent(
+            MetricAvailability::unavailable(trText("Batarya bilgisi okunamadı.")));
     const auto description = internalBatteryDescription(m_supplyRoot);
     if (!description)
         return BatteryStats::notPresent(MetricAvailability::available());

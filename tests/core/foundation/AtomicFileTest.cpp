@@ -1,12 +1,12 @@
-#include "TestSupport.h"
 #include "foundation/AtomicFile.h"
+
+#include "TestSupport.h"
 #include "foundation/KestrumError.h"
 
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,7 +64,8 @@ TEST(AtomicFile, AWriterKilledMidWayLeavesTheOldOrTheNewFileNeverAPart) {
         int status = 0;
         ::waitpid(child, &status, 0);
         const QByteArray now = test::readFile(path);
-        EXPECT_TRUE(now == oldContent || now == newContent) << "attempt " << attempt << " size " << now.size();
+        EXPECT_TRUE(now == oldContent || now == newContent)
+            << "attempt " << attempt << " size " << now.size();
     }
 }
 

@@ -10,9 +10,8 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QTimeZone>
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace kestrum;
@@ -59,7 +58,8 @@ TEST(Date, ReferenceDateConversions) {
     // Fractions of a second survive the round trip to milliseconds.
     const Date precise = Date::fromReference(123456.789);
     EXPECT_NEAR(Date::fromDateTime(precise.toDateTime()).secondsSinceReferenceDate, 123456.789, 1e-6);
-    EXPECT_EQ(Date::distantPast().toDateTime().toUTC().date(), QDate(1, 1, 1).addDays(-2)) << "Julian 0001-01-01";
+    EXPECT_EQ(Date::distantPast().toDateTime().toUTC().date(), QDate(1, 1, 1).addDays(-2))
+        << "Julian 0001-01-01";
     EXPECT_LT(Date::distantPast(), Date::fromReference(-1));
     EXPECT_EQ(Date::fromReference(10).secondsSince(Date::fromReference(4)), 6);
 }
@@ -68,10 +68,11 @@ TEST(Uuid, UpperCaseTextAndStrictParsing) {
     const QUuid id = QUuid::fromString(QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}"));
     EXPECT_EQ(uuidText(id), QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
     EXPECT_EQ(uuidFromText(uuidText(id)), id);
-    EXPECT_EQ(uuidFromText(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e")), id) << "lower case is read too";
+    EXPECT_EQ(uuidFromText(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e")), id)
+        << "lower case is read too";
     EXPECT_EQ(uuidFromText(QStringLiteral("00000000-0000-0000-0000-000000000000")), QUuid());
-    for (const char* bad : {"", "0F8FAD5B", "{0F8FAD5B-D9CB-469F-A165-70867728950E}", "ZF8FAD5B-D9CB-469F-A165-70867728950E",
-                            "0F8FAD5B-D9CB-469F-A165-70867728950E0"})
+    for (const char* bad : {"", "0F8FAD5B", "{0F8FAD5B-D9CB-469F-A165-70867728950E}",
+                            "ZF8FAD5B-D9CB-469F-A165-70867728950E", "0F8FAD5B-D9CB-469F-A165-70867728950E0"})
         EXPECT_FALSE(uuidFromText(QString::fromLatin1(bad))) << bad;
     EXPECT_NE(newUuid(), newUuid());
 }

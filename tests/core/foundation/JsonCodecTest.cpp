@@ -1,4 +1,5 @@
 #include "foundation/JsonCodec.h"
+
 #include "measurement/ThermalLevel.h"
 
 #include <gtest/gtest.h>
@@ -33,11 +34,16 @@ template <> struct JsonRecord<Inner> {
     static constexpr auto fields = std::tuple{field("count", &Inner::count)};
 };
 template <> struct JsonRecord<Sample> {
-    static constexpr auto fields = std::tuple{
-        field("id", &Sample::id),           field("when", &Sample::when),       field("bytes", &Sample::bytes),
-        field("signedValue", &Sample::signedValue), field("fraction", &Sample::fraction), field("note", &Sample::note),
-        field("level", &Sample::level),     field("inners", &Sample::inners),
-        fieldEmptyWhenMissing("laterList", &Sample::laterList), field("names", &Sample::names)};
+    static constexpr auto fields = std::tuple{field("id", &Sample::id),
+                                              field("when", &Sample::when),
+                                              field("bytes", &Sample::bytes),
+                                              field("signedValue", &Sample::signedValue),
+                                              field("fraction", &Sample::fraction),
+                                              field("note", &Sample::note),
+                                              field("level", &Sample::level),
+                                              field("inners", &Sample::inners),
+                                              fieldEmptyWhenMissing("laterList", &Sample::laterList),
+                                              field("names", &Sample::names)};
 };
 } // namespace kestrum::json
 
@@ -54,7 +60,8 @@ TEST(JsonCodec, EncodesAndDecodesEveryKindOfField) {
     const QJsonValue encoded = json::encode(s);
     const QJsonObject o = encoded.toObject();
     EXPECT_FALSE(o.contains(QStringLiteral("note"))) << "absent optional omitted";
-    EXPECT_EQ(o.value(QStringLiteral("names")).toArray(), (QJsonArray{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(o.value(QStringLiteral("names")).toArray(),
+              (QJsonArray{QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_EQ(o.value(QStringLiteral("level")).toString(), QStringLiteral("critical"));
     EXPECT_EQ(o.value(QStringLiteral("id")).toString(), o.value(QStringLiteral("id")).toString().toUpper());
 

@@ -1,16 +1,16 @@
 // The streaming writer and pull reader that every persisted file goes through. Qt's own JSON parser is
 // the independent referee: what we write must read back the same there, and what it writes we must read.
 
-#include "foundation/JsonCodec.h"
 #include "foundation/JsonStream.h"
+
+#include "foundation/JsonCodec.h"
 #include "foundation/KestrumError.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace kestrum;
@@ -69,10 +69,12 @@ TEST(JsonStream, NumbersSurviveTheRoundTripExactly) {
         const QByteArray text = w.take();
         JsonReader r(text);
         EXPECT_EQ(r.readDouble(JsonPath{}), d) << text.constData();
-        EXPECT_EQ(QJsonDocument::fromJson("[" + text + "]").array().at(0).toDouble(), d) << "Qt reads it the same";
+        EXPECT_EQ(QJsonDocument::fromJson("[" + text + "]").array().at(0).toDouble(), d)
+            << "Qt reads it the same";
     }
     // Integers beyond a double's 53 bits stay exact.
-    for (const int64_t i : {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), int64_t{9007199254740993}}) {
+    for (const int64_t i : {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
+                            int64_t{9007199254740993}}) {
         JsonWriter w;
         w.integer(i);
         const QByteArray text = w.take();
@@ -101,12 +103,9 @@ TEST(JsonStream, IntegerReadsRefuseWhatDoesNotFit) {
         bool accepted;
         long double expected;
     } cases[] = {
-        {"5.0", true, true, 5},
-        {"1e3", true, true, 1000},
-        {"1.5", true, false, 0},
-        {"9223372036854775808", true, false, 0}, // one past int64
-        {"-1", false, false, 0},
-        {"18446744073709551615", false, true, 18446744073709551615.0L},
+        {"5.0", true, true, 5},    {"1e3", true, true, 1000},
+        {"1.5", true, false, 0},   {"9223372036854775808", true, false, 0}, // one past int64
+        {"-1", false, false, 0},   {"18446744073709551615", false, true, 18446744073709551615.0L},
         {"\"7\"", true, false, 0},
     };
     for (const Case& c : cases) {
@@ -147,9 +146,9 @@ TEST(JsonStream, EscapesAndBrokenSurrogates) {
     } cases[] = {
         {R"("\u0041\u00e7\u011f")", QStringLiteral("Açğ")},
         {R"("\ud83d\ude42")", QString::fromUtf8("🙂")},
-        {R"("\ud800")", QString(QChar(0xFFFD))},                              // lone high surrogate
-        {R"("\udc00x")", QString(QChar(0xFFFD)) + u'x'},                      // lone low surrogate
-        {R"("\ud800\u0041")", QString(QChar(0xFFFD)) + u'A'},                 // the next escape is not lost
+        {R"("\ud800")", QString(QChar(0xFFFD))},              // lone high surrogate
+        {R"("\udc00x")", QString(QChar(0xFFFD)) + u'x'},      // lone low surrogate
+        {R"("\ud800\u0041")", QString(QChar(0xFFFD)) + u'A'}, // the next escape is not lost
         {R"("\ud800\ud83d\ude42")", QString(QChar(0xFFFD)) + QString::fromUtf8("🙂")},
         {R"("a\/b")", QStringLiteral("a/b")},
     };
@@ -189,7 +188,8 @@ TEST(JsonStream, HostileDocumentsAreErrorsNeverCrashes) {
             ADD_FAILURE() << "accepted: " << text.left(40).constData();
         } catch (const KestrumError& error) {
             EXPECT_EQ(error.code(), QStringLiteral("decoding")) << text.left(40).constData();
-            EXPECT_TRUE(error.description().startsWith(QStringLiteral("JSON biçimi bozuk"))) << text.left(40).constData();
+            EXPECT_TRUE(error.description().startsWith(QStringLiteral("JSON biçimi bozuk")))
+                << text.left(40).constData();
         }
     }
     // Nesting up to the limit is fine.

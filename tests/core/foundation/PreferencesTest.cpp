@@ -60,7 +60,9 @@ TEST(JsonFilePreferencesStore, AMalformedFileIsMovedAsideNotOverwritten) {
 TEST(JsonFilePreferencesStore, UnknownEntryShapesAreSkipped) {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/preferences.json");
-    test::writeFile(path, R"({"ok": {"type": "bool", "value": false}, "odd": {"type": "bool", "value": "yes"}, "bare": 3})");
+    test::writeFile(
+        path,
+        R"({"ok": {"type": "bool", "value": false}, "odd": {"type": "bool", "value": "yes"}, "bare": 3})");
     JsonFilePreferencesStore store(path);
     EXPECT_EQ(store.boolValue(QStringLiteral("ok")), false);
     EXPECT_FALSE(store.value(QStringLiteral("odd")));

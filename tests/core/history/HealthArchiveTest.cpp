@@ -26,15 +26,22 @@ HealthSample sampleAt(Date when, std::optional<double> cpu = 0.25) {
 }
 
 HealthEvent eventAt(Date when, const char* signature = "cpu-high") {
-    return HealthEvent{newUuid(), when, HealthInsightKind::cpu, HealthLevel::attention, QStringLiteral("t"),
-                       QStringLiteral("e"), QStringLiteral("r"), QLatin1String(signature)};
+    return HealthEvent{newUuid(),
+                       when,
+                       HealthInsightKind::cpu,
+                       HealthLevel::attention,
+                       QStringLiteral("t"),
+                       QStringLiteral("e"),
+                       QStringLiteral("r"),
+                       QLatin1String(signature)};
 }
 
 QJsonObject resultEndedAt(Date when) {
-    return QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
-                       {QStringLiteral("endedAt"), when.secondsSinceReferenceDate},
-                       {QStringLiteral("benchmarkVersion"), 3},
-                       {QStringLiteral("futureField"), QJsonObject{{QStringLiteral("nested"), QJsonArray{1, 2}}}}};
+    return QJsonObject{
+        {QStringLiteral("id"), uuidText(newUuid())},
+        {QStringLiteral("endedAt"), when.secondsSinceReferenceDate},
+        {QStringLiteral("benchmarkVersion"), 3},
+        {QStringLiteral("futureField"), QJsonObject{{QStringLiteral("nested"), QJsonArray{1, 2}}}}};
 }
 
 HealthArchive fullArchive() {
@@ -43,11 +50,13 @@ HealthArchive fullArchive() {
     a.samples[1].batteryCharge = 0.5;
     a.samples[1].wifiRSSI = -61;
     a.events = {eventAt(kNow.addingSeconds(-30))};
-    a.incidents = {IncidentSession{newUuid(), kNow.addingSeconds(-600), kNow.addingSeconds(-300), QStringLiteral("fan")}};
+    a.incidents = {IncidentSession{newUuid(), kNow.addingSeconds(-600), kNow.addingSeconds(-300),
+                                   QStringLiteral("fan")}};
     a.healthTestResults = {resultEndedAt(kNow.addingSeconds(-100))};
     a.cpuBenchmarkResults = {resultEndedAt(kNow.addingSeconds(-50))};
-    a.performanceSessions = {QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
-                                         {QStringLiteral("startedAt"), kNow.addingSeconds(-900).secondsSinceReferenceDate}}};
+    a.performanceSessions = {
+        QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
+                    {QStringLiteral("startedAt"), kNow.addingSeconds(-900).secondsSinceReferenceDate}}};
     a.latestNetworkSpeedResult = QJsonObject{{QStringLiteral("downloadMbps"), 93.5}};
     return a;
 }
@@ -62,7 +71,8 @@ TEST(HealthArchive, FileRoundTripIsByteIdenticalAndCarriesUnknownRecords) {
     EXPECT_EQ(encodeHealthArchive(decoded), first);
     // Writing always writes every list, the latest results only when present, and no absent optionals.
     const QJsonObject object = QJsonDocument::fromJson(first).object();
-    for (const char* key : {"performanceSessions", "deepHealthTestResults", "fullSystemScanResults", "processorComparisons"})
+    for (const char* key :
+         {"performanceSessions", "deepHealthTestResults", "fullSystemScanResults", "processorComparisons"})
         EXPECT_TRUE(object.contains(QLatin1String(key))) << key;
     EXPECT_FALSE(object.contains(QStringLiteral("latestNetworkQualityResult")));
     const QJsonObject sample = object.value(QStringLiteral("samples")).toArray().at(1).toObject();
@@ -80,11 +90,11 @@ TEST(HealthArchive, FirstLayoutAndRefusedFiles) {
         QString code;
         QString fragment;
     } cases[] = {
-        {"newer schema", R"({"schemaVersion": 2, "samples": "whatever"})", QStringLiteral("unsupportedSchema"),
-         QStringLiteral("Geçmiş veri biçimi desteklenmiyor (sürüm 2).")},
+        {"newer schema", R"({"schemaVersion": 2, "samples": "whatever"})",
+         QStringLiteral("unsupportedSchema"), QStringLiteral("Geçmiş veri biçimi desteklenmiyor (sürüm 2).")},
         {"truncated", firstLayout.left(30), QStringLiteral("decoding"), QStringLiteral("JSON biçimi bozuk")},
-        {"missing events", R"({"schemaVersion": 1, "samples": [], "incidents": []})", QStringLiteral("decoding"),
-         QStringLiteral("events")},
+        {"missing events", R"({"schemaVersion": 1, "samples": [], "incidents": []})",
+         QStringLiteral("decoding"), QStringLiteral("events")},
         {"unknown enum",
          R"({"schemaVersion": 1, "events": [], "incidents": [], "samples": [{"id": "0F8FAD5B-D9CB-469F-A165-70867728950E",
             "timestamp": 1, "thermalLevel": "toasty", "healthLevel": "normal"}]})",
@@ -99,7 +109,8 @@ TEST(HealthArchive, FirstLayoutAndRefusedFiles) {
             ADD_FAILURE() << c.name;
         } catch (const KestrumError& error) {
             EXPECT_EQ(error.code(), c.code) << c.name;
-            EXPECT_TRUE(error.description().contains(c.fragment)) << c.name << ": " << error.description().toStdString();
+            EXPECT_TRUE(error.description().contains(c.fragment))
+                << c.name << ": " << error.description().toStdString();
         }
     }
 }
@@ -130,9 +141,15 @@ TEST(FileHealthArchiveRepository, BenchmarkHistoryReplacesTheArchiveListUnlessUn
         QByteArray historyFile;
         std::vector<QJsonObject> expected;
     } cases[] = {
-        {"history wins", QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 1}, {QStringLiteral("results"), QJsonArray{other}}}).toJson(),
+        {"history wins",
+         QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 1},
+                                   {QStringLiteral("results"), QJsonArray{other}}})
+             .toJson(),
          {other}},
-        {"other version ignored", QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 2}, {QStringLiteral("results"), QJsonArray{other}}}).toJson(),
+        {"other version ignored",
+         QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 2},
+                                   {QStringLiteral("results"), QJsonArray{other}}})
+             .toJson(),
          archive.cpuBenchmarkResults},
         {"corrupt history ignored", "{{{", archive.cpuBenchmarkResults},
     };
@@ -174,7 +191,9 @@ TEST(HealthArchiveCompaction, SampleBucketsAtTheirAgeBoundaries) {
     } cases[] = {
         {"yesterday, 30 s apart in one minute", {at(86400 + minute + 40), at(86400 + minute + 10)}, 1},
         {"yesterday, in two minutes", {at(86400 + minute + 70), at(86400 + minute + 10)}, 2},
-        {"five days ago, one 5-minute bucket", {at(432000 + fiveMinutes + 250), at(432000 + fiveMinutes + 10)}, 1},
+        {"five days ago, one 5-minute bucket",
+         {at(432000 + fiveMinutes + 250), at(432000 + fiveMinutes + 10)},
+         1},
         {"31 days old is dropped", {at(31 * 86400)}, 0},
         {"exactly 30 days old is kept", {at(2'592'000)}, 1},
         {"future samples stay", {at(-120)}, 1},
@@ -183,7 +202,8 @@ TEST(HealthArchiveCompaction, SampleBucketsAtTheirAgeBoundaries) {
         const auto kept = HealthArchiveCompaction::compactedSamples(c.samples, kNow);
         EXPECT_EQ(kept.size(), c.kept) << c.name;
         if (c.kept == 1 && c.samples.size() == 2) {
-            EXPECT_EQ(kept.front().id, c.samples.back().id) << c.name << ": the later sample of the bucket stays";
+            EXPECT_EQ(kept.front().id, c.samples.back().id)
+                << c.name << ": the later sample of the bucket stays";
         }
     }
     // Output is oldest first whatever the input order.
@@ -198,9 +218,12 @@ TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
     for (int i = 0; i < 501; ++i)
         archive.events.push_back(eventAt(kNow.addingSeconds(-i * 60)));
     archive.events.push_back(eventAt(kNow.addingSeconds(-31 * 86400)));
-    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-29 * 86400), std::nullopt, QStringLiteral("open")});
-    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-40 * 86400), kNow.addingSeconds(-1 * 86400), QStringLiteral("ended recently")});
-    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-31 * 86400), std::nullopt, QStringLiteral("open too long")});
+    archive.incidents.push_back(
+        {newUuid(), kNow.addingSeconds(-29 * 86400), std::nullopt, QStringLiteral("open")});
+    archive.incidents.push_back({newUuid(), kNow.addingSeconds(-40 * 86400), kNow.addingSeconds(-1 * 86400),
+                                 QStringLiteral("ended recently")});
+    archive.incidents.push_back(
+        {newUuid(), kNow.addingSeconds(-31 * 86400), std::nullopt, QStringLiteral("open too long")});
     for (int i = 0; i < 30; ++i)
         archive.healthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
     for (int i = 0; i < 13; ++i)
@@ -221,31 +244,45 @@ TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
 TEST(HealthArchiveCompaction, ProcessorComparisonRetention) {
     const auto record = [](const char* id, double savedSecondsAgo, QJsonObject fields) {
         fields.insert(QStringLiteral("id"), QLatin1String(id));
-        fields.insert(QStringLiteral("savedAt"), kNow.addingSeconds(-savedSecondsAgo).secondsSinceReferenceDate);
+        fields.insert(QStringLiteral("savedAt"),
+                      kNow.addingSeconds(-savedSecondsAgo).secondsSinceReferenceDate);
         fields.insert(QStringLiteral("action"), QStringLiteral("observedOnly"));
         return fields;
     };
-    const QJsonObject similar{{QStringLiteral("result"), QStringLiteral("similar")}, {QStringLiteral("before"), 0.40}, {QStringLiteral("after"), 0.45}};
+    const QJsonObject similar{{QStringLiteral("result"), QStringLiteral("similar")},
+                              {QStringLiteral("before"), 0.40},
+                              {QStringLiteral("after"), 0.45}};
     const std::vector<QJsonObject> records = {
         record("A", 100, similar),
-        record("B", 90, {{QStringLiteral("result"), QStringLiteral("higher")}, {QStringLiteral("before"), 0.40}, {QStringLiteral("after"), 0.45}}), // disagrees
+        record("B", 90,
+               {{QStringLiteral("result"), QStringLiteral("higher")},
+                {QStringLiteral("before"), 0.40},
+                {QStringLiteral("after"), 0.45}}), // disagrees
         record("C", 80, {{QStringLiteral("invalidReason"), QStringLiteral("measurementGap")}}),
-        record("D", 70, {{QStringLiteral("invalidReason"), QStringLiteral("interrupted")}, {QStringLiteral("before"), 0.3}}), // inconsistent
-        record("A", 60, similar), // newer copy of A
-        record("E", -60, similar), // saved in the future
-        record("F", 40 * 86400, similar), // too old
-        record("G", 50, {{QStringLiteral("result"), QStringLiteral("lower")}, {QStringLiteral("before"), 0.9}, {QStringLiteral("after"), 1.2}}), // out of range
+        record("D", 70,
+               {{QStringLiteral("invalidReason"), QStringLiteral("interrupted")},
+                {QStringLiteral("before"), 0.3}}), // inconsistent
+        record("A", 60, similar),                  // newer copy of A
+        record("E", -60, similar),                 // saved in the future
+        record("F", 40 * 86400, similar),          // too old
+        record("G", 50,
+               {{QStringLiteral("result"), QStringLiteral("lower")},
+                {QStringLiteral("before"), 0.9},
+                {QStringLiteral("after"), 1.2}}), // out of range
     };
-    const auto kept = HealthArchiveCompaction::retainedProcessorComparisons(records, kNow.addingSeconds(-2'592'000), kNow);
+    const auto kept =
+        HealthArchiveCompaction::retainedProcessorComparisons(records, kNow.addingSeconds(-2'592'000), kNow);
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(kept[0].value(QStringLiteral("id")).toString(), QStringLiteral("C"));
     EXPECT_EQ(kept[1].value(QStringLiteral("id")).toString(), QStringLiteral("A"));
-    EXPECT_EQ(kept[1].value(QStringLiteral("savedAt")).toDouble(), kNow.addingSeconds(-60).secondsSinceReferenceDate);
+    EXPECT_EQ(kept[1].value(QStringLiteral("savedAt")).toDouble(),
+              kNow.addingSeconds(-60).secondsSinceReferenceDate);
 
     std::vector<QJsonObject> many;
     for (int i = 0; i < 101; ++i)
         many.push_back(record(QByteArray::number(i).constData(), 1000 - i, similar));
-    const auto capped = HealthArchiveCompaction::retainedProcessorComparisons(many, kNow.addingSeconds(-2'592'000), kNow);
+    const auto capped =
+        HealthArchiveCompaction::retainedProcessorComparisons(many, kNow.addingSeconds(-2'592'000), kNow);
     ASSERT_EQ(capped.size(), 100u);
     EXPECT_EQ(capped.front().value(QStringLiteral("id")).toString(), QStringLiteral("1"));
 }

@@ -1,5 +1,6 @@
-#include "foundation/Uuid.h"
 #include "interpretation/HealthAlerts.h"
+
+#include "foundation/Uuid.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,18 @@ namespace {
 
 const Date kNow = Date::fromUnixSeconds(1'765'000'000);
 
-HealthInsight insight(HealthInsightKind kind, const char* signature, HealthLevel level = HealthLevel::attention) {
-    return {kind, level, QStringLiteral("başlık"), QStringLiteral("kanıt."), QStringLiteral("öneri."), QLatin1String(signature)};
+HealthInsight insight(HealthInsightKind kind, const char* signature,
+                      HealthLevel level = HealthLevel::attention) {
+    return {kind,
+            level,
+            QStringLiteral("başlık"),
+            QStringLiteral("kanıt."),
+            QStringLiteral("öneri."),
+            QLatin1String(signature)};
 }
 
-HealthEvent event(double secondsAgo, const char* signature = "cpu-high", HealthLevel level = HealthLevel::attention,
+HealthEvent event(double secondsAgo, const char* signature = "cpu-high",
+                  HealthLevel level = HealthLevel::attention,
                   HealthInsightKind kind = HealthInsightKind::cpu) {
     return {newUuid(), kNow.addingSeconds(-secondsAgo), kind, level, {}, {}, {}, QLatin1String(signature)};
 }
@@ -40,8 +48,10 @@ TEST(HealthAlertTracker, PersistenceTimesPerKind) {
         EXPECT_EQ(first.size(), c.required == 0 ? 1u : 0u) << c.insight.signature.toStdString();
         if (c.required == 0)
             continue;
-        EXPECT_TRUE(tracker.newEvents({c.insight}, {}, kNow.addingSeconds(c.required - 1)).empty()) << c.insight.signature.toStdString();
-        EXPECT_EQ(tracker.newEvents({c.insight}, {}, kNow.addingSeconds(c.required)).size(), 1u) << c.insight.signature.toStdString();
+        EXPECT_TRUE(tracker.newEvents({c.insight}, {}, kNow.addingSeconds(c.required - 1)).empty())
+            << c.insight.signature.toStdString();
+        EXPECT_EQ(tracker.newEvents({c.insight}, {}, kNow.addingSeconds(c.required)).size(), 1u)
+            << c.insight.signature.toStdString();
     }
 }
 
@@ -77,7 +87,8 @@ TEST(HealthAlertNotificationPolicy, EligibilityWithinABatchAndAgainstHistory) {
         {"other kind", {a}, {event(60, "cpu-high", HealthLevel::attention, HealthInsightKind::memory)}, 1},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(HealthAlertNotificationPolicy::eligibleEvents(c.fresh, c.existing, 1800).size(), c.eligible) << c.name;
+        EXPECT_EQ(HealthAlertNotificationPolicy::eligibleEvents(c.fresh, c.existing, 1800).size(), c.eligible)
+            << c.name;
     // Of two events with equal times, the one with the smaller id text wins the notification.
     const auto chosen = HealthAlertNotificationPolicy::eligibleEvents({a, b}, {}, 1800);
     EXPECT_EQ(uuidText(chosen[0].id), std::min(uuidText(a.id), uuidText(b.id)));
@@ -85,13 +96,13 @@ TEST(HealthAlertNotificationPolicy, EligibilityWithinABatchAndAgainstHistory) {
 
 TEST(HealthAlertObservationGroup, GroupsBySignatureLevelAndGap) {
     const std::vector<HealthEvent> events = {
-        event(10000),                                  // group 1
-        event(10000 - 2700),                           // joins: exactly 45 min later
-        event(10000 - 2700 - 2701),                    // new group: 45 min + 1 s
+        event(10000),                                   // group 1
+        event(10000 - 2700),                            // joins: exactly 45 min later
+        event(10000 - 2700 - 2701),                     // new group: 45 min + 1 s
         event(5000, "cpu-high", HealthLevel::critical), // level changed: new group
         event(4000, "memory-high", HealthLevel::attention, HealthInsightKind::memory),
         event(3900, "", HealthLevel::attention, HealthInsightKind::memory), // empty signature never joins
-        event(50000),                                  // before `since`
+        event(50000),                                                       // before `since`
     };
     const auto groups = HealthAlertObservationGroup::groups(events, kNow.addingSeconds(-20000), kNow);
     std::vector<size_t> sizes;

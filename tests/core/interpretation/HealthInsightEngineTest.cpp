@@ -1,5 +1,6 @@
-#include "foundation/Uuid.h"
 #include "interpretation/HealthInsightEngine.h"
+
+#include "foundation/Uuid.h"
 
 #include <gtest/gtest.h>
 
@@ -45,13 +46,23 @@ TEST(HealthInsightEngine, PersonalThresholds) {
         std::optional<QString> title;
         QString evidence;
     } cases[] = {
-        {"personal 0.70 → 0.85, usage 0.86", learned(0.70), 0.86, QStringLiteral("İşlemci kullanımı kişisel normalin üzerinde"),
+        {"personal 0.70 → 0.85, usage 0.86", learned(0.70), 0.86,
+         QStringLiteral("İşlemci kullanımı kişisel normalin üzerinde"),
          QStringLiteral("Anlık kullanım %86; uyarı eşiği %85.")},
-        {"learning baseline keeps 0.90", [] { auto b = learned(0.70); b.confidence = BaselineConfidence::learning; return b; }(),
-         0.86, std::nullopt, {}},
+        {"learning baseline keeps 0.90",
+         [] {
+             auto b = learned(0.70);
+             b.confidence = BaselineConfidence::learning;
+             return b;
+         }(),
+         0.86,
+         std::nullopt,
+         {}},
         {"personal 0.50 is clamped up to 0.80, still the personal title", learned(0.50), 0.80,
-         QStringLiteral("İşlemci kullanımı kişisel normalin üzerinde"), QStringLiteral("Anlık kullanım %80; uyarı eşiği %80.")},
-        {"no personal value: fixed title", learned(std::nullopt), 0.95, QStringLiteral("İşlemci kullanım oranı yüksek"),
+         QStringLiteral("İşlemci kullanımı kişisel normalin üzerinde"),
+         QStringLiteral("Anlık kullanım %80; uyarı eşiği %80.")},
+        {"no personal value: fixed title", learned(std::nullopt), 0.95,
+         QStringLiteral("İşlemci kullanım oranı yüksek"),
          QStringLiteral("Anlık kullanım %95; uyarı eşiği %90.")},
     };
     for (const auto& c : cases) {
@@ -100,13 +111,15 @@ TEST(HealthInsightEngine, RulesAndStableSeverityOrder) {
     s.network.interfaceKind = NetworkInterfaceKind::wifi;
     s.network.wifiRSSI = -83;
     const auto insights = HealthInsightEngine::insights(s, PersonalBaseline::empty());
-    EXPECT_EQ(signatures(insights), (std::vector<QString>{QStringLiteral("thermal-critical"), QStringLiteral("disk-critical"),
-                                                          QStringLiteral("wifi-weak"), QStringLiteral("memory-high"),
-                                                          QStringLiteral("battery-health")}));
+    EXPECT_EQ(signatures(insights),
+              (std::vector<QString>{QStringLiteral("thermal-critical"), QStringLiteral("disk-critical"),
+                                    QStringLiteral("wifi-weak"), QStringLiteral("memory-high"),
+                                    QStringLiteral("battery-health")}));
     EXPECT_EQ(insights[1].evidence, QStringLiteral("Kullanılabilir alan %3."));
     EXPECT_EQ(insights[2].level, HealthLevel::critical);
     EXPECT_EQ(insights[2].evidence, QStringLiteral("Anlık sinyal -83 dBm; uyarı eşiği -72 dBm."));
-    EXPECT_EQ(insights[4].evidence, QStringLiteral("macOS batarya durumunu “Service Recommended” olarak bildiriyor."));
+    EXPECT_EQ(insights[4].evidence,
+              QStringLiteral("macOS batarya durumunu “Service Recommended” olarak bildiriyor."));
 
     SystemSnapshot wired = s;
     wired.network.interfaceKind = NetworkInterfaceKind::ethernet;
@@ -130,12 +143,13 @@ TEST(HealthInsightEngine, NothingFromQuietOrUnavailableGroups) {
 }
 
 TEST(HealthInsightEngine, NewEventsCooldownVersusLevelChange) {
-    const HealthInsight attention{HealthInsightKind::cpu, HealthLevel::attention, QStringLiteral("t"), QStringLiteral("e"),
-                                  QStringLiteral("r"), QStringLiteral("cpu-high")};
+    const HealthInsight attention{HealthInsightKind::cpu, HealthLevel::attention, QStringLiteral("t"),
+                                  QStringLiteral("e"),    QStringLiteral("r"),    QStringLiteral("cpu-high")};
     HealthInsight critical = attention;
     critical.level = HealthLevel::critical;
-    const HealthEvent tenMinutesOld{newUuid(), kNow.addingSeconds(-600), HealthInsightKind::cpu, HealthLevel::attention,
-                                    {}, {}, {}, QStringLiteral("cpu-high")};
+    const HealthEvent tenMinutesOld{
+        newUuid(), kNow.addingSeconds(-600),  HealthInsightKind::cpu, HealthLevel::attention, {}, {},
+        {},        QStringLiteral("cpu-high")};
     HealthEvent future = tenMinutesOld;
     future.timestamp = kNow.addingSeconds(60);
     future.level = HealthLevel::critical;
@@ -149,7 +163,14 @@ TEST(HealthInsightEngine, NewEventsCooldownVersusLevelChange) {
     } cases[] = {
         {"same level inside cooldown", attention, {tenMinutesOld}, 0},
         {"level changed inside cooldown", critical, {tenMinutesOld}, 1},
-        {"cooldown elapsed", attention, {[&] { auto e = tenMinutesOld; e.timestamp = kNow.addingSeconds(-1800); return e; }()}, 1},
+        {"cooldown elapsed",
+         attention,
+         {[&] {
+             auto e = tenMinutesOld;
+             e.timestamp = kNow.addingSeconds(-1800);
+             return e;
+         }()},
+         1},
         {"events after now are ignored", critical, {future}, 1},
         {"other kind with the same signature does not count", attention, {otherKind}, 1},
         {"no history", attention, {}, 1},

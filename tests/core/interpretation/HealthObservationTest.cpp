@@ -1,5 +1,6 @@
-#include "foundation/Uuid.h"
 #include "interpretation/HealthObservation.h"
+
+#include "foundation/Uuid.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +28,22 @@ Continuity continuity(double minimumDuration, double maximumGap) {
     return c;
 }
 
-const Continuity::Context kContext{HealthInsightKind::cpu, QStringLiteral("r05-observation-cpu"), QUuid::createUuid(), QUuid::createUuid()};
+const Continuity::Context kContext{HealthInsightKind::cpu, QStringLiteral("r05-observation-cpu"),
+                                   QUuid::createUuid(), QUuid::createUuid()};
 
 } // namespace
 
 TEST(HealthObservationContinuity, ConfirmsNormalAfterFiveSamplesAndTheMinimumDuration) {
     // Interval 15 s: a high sample, then normal ones every 15 s.
     Continuity c = continuity(120, 35);
-    EXPECT_EQ(c.observe(Obs::normal(), 0, kContext), State::unknown(Interruption::contextChanged)) << "no signal seen yet";
-    EXPECT_EQ(c.observe(Obs::elevated(Continuity::Severity::attention), 15, kContext), State::elevated(Continuity::Severity::attention));
+    EXPECT_EQ(c.observe(Obs::normal(), 0, kContext), State::unknown(Interruption::contextChanged))
+        << "no signal seen yet";
+    EXPECT_EQ(c.observe(Obs::elevated(Continuity::Severity::attention), 15, kContext),
+              State::elevated(Continuity::Severity::attention));
     for (int i = 1; i <= 8; ++i)
         EXPECT_EQ(c.observe(Obs::normal(), 15 + 15.0 * i, kContext), State::confirmingNormal()) << i;
-    EXPECT_EQ(c.observe(Obs::normal(), 15 + 15.0 * 9, kContext), State::normalObserved()) << "the 9th normal sample, 120 s after the first";
+    EXPECT_EQ(c.observe(Obs::normal(), 15 + 15.0 * 9, kContext), State::normalObserved())
+        << "the 9th normal sample, 120 s after the first";
 
     Continuity memory = continuity(180, 35);
     memory.observe(Obs::elevated(Continuity::Severity::attention), 0, kContext);
@@ -51,8 +56,10 @@ TEST(HealthObservationContinuity, ClockFaultsGapsAndContextChanges) {
     Continuity c = continuity(120, 10);
     c.observe(Obs::elevated(Continuity::Severity::critical), 100, kContext);
     c.observe(Obs::normal(), 102, kContext);
-    EXPECT_EQ(c.observe(Obs::normal(), 101, kContext), State::unknown(Interruption::invalidClock)) << "clock went back";
-    EXPECT_EQ(c.observe(Obs::normal(), 102, kContext), State::unknown(Interruption::invalidClock)) << "not after the last tick";
+    EXPECT_EQ(c.observe(Obs::normal(), 101, kContext), State::unknown(Interruption::invalidClock))
+        << "clock went back";
+    EXPECT_EQ(c.observe(Obs::normal(), 102, kContext), State::unknown(Interruption::invalidClock))
+        << "not after the last tick";
     EXPECT_EQ(c.observe(Obs::normal(), NAN, kContext), State::unknown(Interruption::invalidClock));
     EXPECT_EQ(c.observe(Obs::normal(), -1, kContext), State::unknown(Interruption::invalidClock));
     // A step beyond the maximum gap clears the run; the sample still counts as the start of a new one.
@@ -90,10 +97,12 @@ TEST(HealthObservationMonitor, InvalidInputsResetWithAGap) {
     for (const auto& c : cases) {
         HealthObservationMonitor monitor;
         const SystemSnapshot s = snapshotAt(0, 0.5);
-        monitor.receive(s, PersonalBaseline::empty(), c.interval, c.started, c.tick, s.timestamp.addingSeconds(c.ageSeconds));
+        monitor.receive(s, PersonalBaseline::empty(), c.interval, c.started, c.tick,
+                        s.timestamp.addingSeconds(c.ageSeconds));
         EXPECT_EQ(!monitor.policies().empty(), c.valid) << c.name;
         if (!c.valid) {
-            EXPECT_EQ(monitor.state(HealthInsightKind::cpu, c.tick), State::unknown(Interruption::gap)) << c.name;
+            EXPECT_EQ(monitor.state(HealthInsightKind::cpu, c.tick), State::unknown(Interruption::gap))
+                << c.name;
         }
     }
 
@@ -151,24 +160,32 @@ TEST(HealthObservationAdapter, FrozenThresholds) {
 
 TEST(HealthObservationPresentation, RowsAndTheLeadRow) {
     using Tone = HealthObservationRow::Tone;
-    const auto row = [](HealthInsightKind kind, State state) { return *HealthObservationPresentationPolicy::resolve(kind, state); };
+    const auto row = [](HealthInsightKind kind, State state) {
+        return *HealthObservationPresentationPolicy::resolve(kind, state);
+    };
     EXPECT_FALSE(HealthObservationPresentationPolicy::resolve(HealthInsightKind::disk, State::unknown()));
-    EXPECT_EQ(row(HealthInsightKind::memory, State::elevated(Continuity::Severity::critical)).tone, Tone::critical);
+    EXPECT_EQ(row(HealthInsightKind::memory, State::elevated(Continuity::Severity::critical)).tone,
+              Tone::critical);
     EXPECT_EQ(row(HealthInsightKind::memory, State::elevated(Continuity::Severity::critical)).detail,
-              QStringLiteral("Son geçerli ölçümde kullanım eşik üzerinde. Bu, tek başına bellek baskısı veya arıza demek değildir."));
+              QStringLiteral("Son geçerli ölçümde kullanım eşik üzerinde. Bu, tek başına bellek baskısı veya "
+                             "arıza demek değildir."));
     EXPECT_EQ(row(HealthInsightKind::cpu, State::unknown(Interruption::sleep)).detail,
               QStringLiteral("Uyku veya uyanma gözlemi kesti; yeni, kesintisiz ölçüm gerekiyor."));
     EXPECT_EQ(row(HealthInsightKind::cpu, State::unknown()).detail,
               QStringLiteral("Bu ölçüm oturumunda karşılaştırılabilir yüksek sinyal henüz gözlenmedi."));
 
     const auto observed = State::normalObserved();
-    const auto lead = [](std::vector<HealthObservationRow> rows) { return HealthNextStepPolicy::primaryRow(rows); };
+    const auto lead = [](std::vector<HealthObservationRow> rows) {
+        return HealthNextStepPolicy::primaryRow(rows);
+    };
     EXPECT_FALSE(lead({row(HealthInsightKind::cpu, observed), row(HealthInsightKind::memory, observed)}));
     EXPECT_EQ(lead({row(HealthInsightKind::cpu, observed), row(HealthInsightKind::memory, observed),
-                    row(HealthInsightKind::thermal, observed)})->kind,
+                    row(HealthInsightKind::thermal, observed)})
+                  ->kind,
               HealthInsightKind::thermal);
     EXPECT_EQ(lead({row(HealthInsightKind::thermal, State::confirmingNormal()),
-                    row(HealthInsightKind::cpu, State::elevated(Continuity::Severity::attention))})->kind,
+                    row(HealthInsightKind::cpu, State::elevated(Continuity::Severity::attention))})
+                  ->kind,
               HealthInsightKind::cpu);
     EXPECT_FALSE(lead({}));
 }

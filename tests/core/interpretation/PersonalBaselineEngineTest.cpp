@@ -1,9 +1,9 @@
-#include "foundation/Uuid.h"
 #include "interpretation/PersonalBaselineEngine.h"
 
-#include <gtest/gtest.h>
+#include "foundation/Uuid.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace kestrum;
 using PersonalBaselineEngine::percentile;
@@ -69,17 +69,15 @@ TEST(PersonalBaselineEngine, ConfidenceFromSamplesAndDays) {
         int days;
         BaselineConfidence confidence;
     } cases[] = {
-        {0, 1, BaselineConfidence::learning},
-        {240, 2, BaselineConfidence::learning},
-        {240, 3, BaselineConfidence::early},
-        {999, 7, BaselineConfidence::early},
-        {1000, 6, BaselineConfidence::early},
-        {1000, 7, BaselineConfidence::established},
+        {0, 1, BaselineConfidence::learning}, {240, 2, BaselineConfidence::learning},
+        {240, 3, BaselineConfidence::early},  {999, 7, BaselineConfidence::early},
+        {1000, 6, BaselineConfidence::early}, {1000, 7, BaselineConfidence::established},
     };
     for (const auto& c : cases) {
-        const PersonalBaseline b = PersonalBaselineEngine::makeBaseline(spread(c.count, c.days), kNow, 604'800,
-                                                                        QTimeZone::utc());
-        EXPECT_EQ(b.confidence, c.confidence) << c.count << " samples over " << c.days << " days (" << b.observedDayCount << " observed)";
+        const PersonalBaseline b =
+            PersonalBaselineEngine::makeBaseline(spread(c.count, c.days), kNow, 604'800, QTimeZone::utc());
+        EXPECT_EQ(b.confidence, c.confidence)
+            << c.count << " samples over " << c.days << " days (" << b.observedDayCount << " observed)";
         EXPECT_EQ(b.sampleCount, c.count);
     }
     const PersonalBaseline none = PersonalBaselineEngine::makeBaseline({}, kNow, 604'800);
@@ -95,9 +93,10 @@ TEST(PersonalBaselineEngine, WindowAndLocalDays) {
                                                at(base.addingSeconds(-8 * 86400)), // outside the window
                                                at(base.addingSeconds(7200))};
     const Date now = base.addingSeconds(7200);
-    EXPECT_EQ(PersonalBaselineEngine::makeBaseline(samples, now, 604'800, QTimeZone::utc()).observedDayCount, 2);
-    const PersonalBaseline istanbul =
-        PersonalBaselineEngine::makeBaseline(samples, now, 604'800, QTimeZone(QByteArrayLiteral("Europe/Istanbul")));
+    EXPECT_EQ(PersonalBaselineEngine::makeBaseline(samples, now, 604'800, QTimeZone::utc()).observedDayCount,
+              2);
+    const PersonalBaseline istanbul = PersonalBaselineEngine::makeBaseline(
+        samples, now, 604'800, QTimeZone(QByteArrayLiteral("Europe/Istanbul")));
     EXPECT_EQ(istanbul.observedDayCount, 1);
     EXPECT_EQ(istanbul.sampleCount, 3) << "samples after now or before the window are not counted";
 }
@@ -140,7 +139,9 @@ TEST(PersonalBaselineEngine, BatteryDrainSessions) {
     // 14 minutes 59 seconds is too short.
     EXPECT_TRUE(run({discharging(t0, 0.9), discharging(t0.addingSeconds(899), 0.8)}).empty());
     // A drop below 0.5 % yields nothing.
-    EXPECT_TRUE(run({discharging(t0, 0.9), discharging(t0.addingSeconds(600), 0.898), discharging(t0.addingSeconds(1200), 0.8961)}).empty());
+    EXPECT_TRUE(run({discharging(t0, 0.9), discharging(t0.addingSeconds(600), 0.898),
+                     discharging(t0.addingSeconds(1200), 0.8961)})
+                    .empty());
     // A gap of more than 600 s splits the session: two halves of 10 minutes each are too short.
     auto gapped = minuteSeries(t0, 10, 0.9, 0.002);
     auto second = minuteSeries(t0.addingSeconds(600 + 601), 10, 0.87, 0.002);

@@ -7,7 +7,8 @@ using namespace kestrum;
 
 namespace {
 
-std::shared_ptr<const TranslationTable> table(std::initializer_list<std::pair<const char*, const char*>> pairs) {
+std::shared_ptr<const TranslationTable>
+table(std::initializer_list<std::pair<const char*, const char*>> pairs) {
     auto t = std::make_shared<TranslationTable>();
     for (const auto& [k, v] : pairs)
         t->insert(QString::fromUtf8(k), QString::fromUtf8(v));
@@ -34,9 +35,12 @@ TEST(TemplateParsing, ExpressionsLiteralsAndUnterminatedOnes) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseTemplate(QString::fromUtf8(c.text)), c.parts) << c.text;
-    EXPECT_EQ(trTemplate("Kalan \\(minutes) dk, \\(x)", {QStringLiteral("5"), QStringLiteral("y")}), QStringLiteral("Kalan 5 dk, y"));
-    EXPECT_EQ(trTemplate("\\(a) ve \\(b)", {QStringLiteral("1")}), QStringLiteral("1 ve ")) << "a missing value is empty";
-    EXPECT_EQ(trTemplate("\\(a)", {QStringLiteral("\\(b)")}), QStringLiteral("\\(b)")) << "values are not parsed again";
+    EXPECT_EQ(trTemplate("Kalan \\(minutes) dk, \\(x)", {QStringLiteral("5"), QStringLiteral("y")}),
+              QStringLiteral("Kalan 5 dk, y"));
+    EXPECT_EQ(trTemplate("\\(a) ve \\(b)", {QStringLiteral("1")}), QStringLiteral("1 ve "))
+        << "a missing value is empty";
+    EXPECT_EQ(trTemplate("\\(a)", {QStringLiteral("\\(b)")}), QStringLiteral("\\(b)"))
+        << "values are not parsed again";
 }
 
 TEST(L10nEngine, TurkishShowsEverythingAsWrittenAndBuildsNoPatterns) {
@@ -63,11 +67,12 @@ TEST(L10nEngine, TableHitsPatternsAndMisses) {
         const char* expected;
     } cases[] = {
         {"Evet", "Yes"},
-        {"Disk Ana disk dolu", "Disk Main disk is full"}, // the more specific pattern wins; the capture is localised
+        {"Disk Ana disk dolu",
+         "Disk Main disk is full"}, // the more specific pattern wins; the capture is localised
         {"Disk Ana disk", "Disk Main disk"},
         {"Evet ile Evet", "Yes twice"},
         {"Evet ile Hayır", "Evet ile Hayır"}, // the same expression must capture the same text
-        {"Kalan 3 dk", "3 min left"},        // a duration expression turns on the unit rewrites
+        {"Kalan 3 dk", "3 min left"},         // a duration expression turns on the unit rewrites
         {"Boş 1 ve 2", "Free 2"},
         {"Bozuk 1", "Bozuk 1"}, // the translation names an expression the key did not bind
         {"Bilinmeyen metin", "Bilinmeyen metin"},
@@ -97,7 +102,8 @@ TEST(L10nEngine, FragmentsAndSentences) {
         {"Değer 2.5 oldu. İlk cümle.", "The value became 2.5. First sentence."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(english.localizedFragment(QString::fromUtf8(c.text)), QString::fromUtf8(c.expected)) << c.text;
+        EXPECT_EQ(english.localizedFragment(QString::fromUtf8(c.text)), QString::fromUtf8(c.expected))
+            << c.text;
 }
 
 TEST(L10nEngine, NumericNormalisation) {
@@ -111,7 +117,7 @@ TEST(L10nEngine, NumericNormalisation) {
         {"Oran: %7.", true, false, "Oran: 7%."},
         {"(%12) ve %3,25/sn", true, false, "(12%) ve 3.25%/sn"},
         {"[bağlantı](%20x)", true, false, "[bağlantı](%20x)"}, // a Markdown link target stays
-        {"indirme%45", true, false, "indirme%45"},           // only after white space, "(" or ":"
+        {"indirme%45", true, false, "indirme%45"},             // only after white space, "(" or ":"
         {"1.234,5 MB indirildi", false, true, "1,234.5 MB indirildi"},
         {"1.234.567 KB", false, true, "1,234,567 KB"},
         {"45,6 °C", false, true, "45.6 °C"},
@@ -122,7 +128,8 @@ TEST(L10nEngine, NumericNormalisation) {
         {"%45,6", false, false, "%45,6"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(english.normalizeNumbers(QString::fromUtf8(c.text), c.percent, c.measurement), QString::fromUtf8(c.expected))
+        EXPECT_EQ(english.normalizeNumbers(QString::fromUtf8(c.text), c.percent, c.measurement),
+                  QString::fromUtf8(c.expected))
             << c.text;
 }
 
@@ -130,8 +137,10 @@ TEST(L10nEngine, ReportsAreTranslatedLineByLine) {
     L10nEngine english(true, table({{"# Tanılama raporu", "# Diagnostic report"},
                                     {"Bellek: \\(percent(value))", "Memory: \\(percent(value))"},
                                     {"İyi.", "Good."}}));
-    const QString report = QStringLiteral("# Tanılama raporu\n\nBellek: %45,6\nİyi. Bilinmeyen.\n- 1.024,5 MB");
-    EXPECT_EQ(english.report(report), QStringLiteral("# Diagnostic report\n\nMemory: 45.6%\nGood. Bilinmeyen.\n- 1,024.5 MB"));
+    const QString report =
+        QStringLiteral("# Tanılama raporu\n\nBellek: %45,6\nİyi. Bilinmeyen.\n- 1.024,5 MB");
+    EXPECT_EQ(english.report(report),
+              QStringLiteral("# Diagnostic report\n\nMemory: 45.6%\nGood. Bilinmeyen.\n- 1,024.5 MB"));
 }
 
 TEST(L10nEngine, TableValuesAreNormalisedAndAMissingTableLeavesTurkish) {

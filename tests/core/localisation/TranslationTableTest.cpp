@@ -28,12 +28,14 @@ QString unescapeLiteral(const QString& text) {
 }
 
 std::vector<std::pair<QString, QString>> userFacingLiterals() {
-    static const QRegularExpression call(QStringLiteral(
-        "(?<![A-Za-z0-9_.])(trText|trTemplate|TR_MARK|tr|l10n\\.string)\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)"));
+    static const QRegularExpression call(
+        QStringLiteral("(?<![A-Za-z0-9_.])(trText|trTemplate|TR_MARK|tr|l10n\\.string)\\(\\s*((?:\"(?:[^"
+                       "\"\\\\]|\\\\.)*\"\\s*)+)"));
     static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     std::vector<std::pair<QString, QString>> found;
-    QDirIterator it(QStringLiteral(KESTRUM_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qml")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral(KESTRUM_SOURCE_DIR "/src"),
+                    {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qml")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile file(path);
@@ -64,7 +66,8 @@ TEST(EnglishTable, CoversEveryTurkishTextInTheSources) {
     for (const auto& [key, where] : literals) {
         if (!table->contains(key)) {
             ++missing;
-            ADD_FAILURE() << "missing English for \"" << key.toStdString() << "\" (" << where.toStdString() << ")";
+            ADD_FAILURE() << "missing English for \"" << key.toStdString() << "\" (" << where.toStdString()
+                          << ")";
         }
     }
     EXPECT_EQ(missing, 0);

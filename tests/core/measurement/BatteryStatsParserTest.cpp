@@ -1,8 +1,7 @@
 #include "measurement/BatteryStatsParser.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace kestrum;
 
@@ -61,10 +60,12 @@ TEST(BatteryStatsParser, OddValuesBecomeAbsentNotZero) {
          [](const BatteryStats& s) {
              EXPECT_EQ(s, BatteryStats::notPresent(MetricAvailability::available()));
          }},
-        {"Is Present as number 0", with(laptop(), "Is Present", 0), [](const BatteryStats& s) { EXPECT_FALSE(s.isPresent); }},
+        {"Is Present as number 0", with(laptop(), "Is Present", 0),
+         [](const BatteryStats& s) { EXPECT_FALSE(s.isPresent); }},
         {"Is Present missing counts as present", with(laptop(), "Is Present", {}),
          [](const BatteryStats& s) { EXPECT_TRUE(s.isPresent); }},
-        {"Is Present as text is unreadable, counts as present", with(laptop(), "Is Present", QStringLiteral("no")),
+        {"Is Present as text is unreadable, counts as present",
+         with(laptop(), "Is Present", QStringLiteral("no")),
          [](const BatteryStats& s) { EXPECT_TRUE(s.isPresent); }},
         {"Time to Empty -1 is still estimating", with(laptop(), "Time to Empty", -1),
          [](const BatteryStats& s) { EXPECT_FALSE(s.timeRemainingMinutes); }},
@@ -73,7 +74,8 @@ TEST(BatteryStatsParser, OddValuesBecomeAbsentNotZero) {
         {"charging reads Time to Full Charge",
          with(with(laptop(), "Is Charging", true), "Time to Full Charge", 42),
          [](const BatteryStats& s) { EXPECT_EQ(s.timeRemainingMinutes, 42); }},
-        {"max capacity 0", with(laptop(), "Max Capacity", 0), [](const BatteryStats& s) { EXPECT_FALSE(s.chargeFraction); }},
+        {"max capacity 0", with(laptop(), "Max Capacity", 0),
+         [](const BatteryStats& s) { EXPECT_FALSE(s.chargeFraction); }},
         {"capacity above max is clamped", with(laptop(), "Current Capacity", 130),
          [](const BatteryStats& s) { EXPECT_EQ(s.chargeFraction, 1.0); }},
         {"capacity as text", with(laptop(), "Current Capacity", QStringLiteral("64")),
@@ -94,7 +96,8 @@ TEST(BatteryStatsParser, OddValuesBecomeAbsentNotZero) {
          }},
         {"current above 30 A dropped", with(laptop(), "Current", -31000),
          [](const BatteryStats& s) { EXPECT_FALSE(s.amperageAmps); }},
-        {"UPS Power is an unknown adapter state", with(laptop(), "Power Source State", QStringLiteral("UPS Power")),
+        {"UPS Power is an unknown adapter state",
+         with(laptop(), "Power Source State", QStringLiteral("UPS Power")),
          [](const BatteryStats& s) { EXPECT_FALSE(s.isConnectedToPowerAdapter); }},
         {"AC Power", with(laptop(), "Power Source State", QStringLiteral("AC Power")),
          [](const BatteryStats& s) { EXPECT_EQ(s.isConnectedToPowerAdapter, true); }},

@@ -3,9 +3,8 @@
 #include "measurement/MemoryStatsCalculator.h"
 #include "measurement/NetworkRateCalculator.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace kestrum;
@@ -94,7 +93,8 @@ TEST(MemoryStatsCalculator, UsedIsActiveWiredCompressedNeverMoreThanPhysical) {
 }
 
 TEST(MemoryStatsCalculator, ZeroPhysicalMemoryOrPageSizeIsUnreadable) {
-    for (const MachMemorySnapshot input : {MachMemorySnapshot{0, 4096, 1, 1, 1, 0}, MachMemorySnapshot{8192, 0, 1, 1, 1, 0}}) {
+    for (const MachMemorySnapshot input :
+         {MachMemorySnapshot{0, 4096, 1, 1, 1, 0}, MachMemorySnapshot{8192, 0, 1, 1, 1, 0}}) {
         const MemoryStats stats = MemoryStatsCalculator::stats(input);
         EXPECT_EQ(stats, MemoryStats::unreadable());
         EXPECT_EQ(stats.availability.reason, QStringLiteral("Bellek kullanımı okunamadı."));

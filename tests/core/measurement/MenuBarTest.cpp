@@ -89,11 +89,15 @@ TEST(MenuBarMetricFormatter, LabelsAcrossAvailability) {
         {"health without title", M::health, s, true, {}, "Sağlık —"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(MenuBarMetricFormatter::labelText(c.metric, c.snapshot, c.measured, c.healthTitle), QString::fromUtf8(c.label)) << c.name;
+        EXPECT_EQ(MenuBarMetricFormatter::labelText(c.metric, c.snapshot, c.measured, c.healthTitle),
+                  QString::fromUtf8(c.label))
+            << c.name;
 
-    EXPECT_EQ(MenuBarMetricFormatter::systemImage(M::thermal, hot, {}), QStringLiteral("exclamationmark.triangle.fill"));
+    EXPECT_EQ(MenuBarMetricFormatter::systemImage(M::thermal, hot, {}),
+              QStringLiteral("exclamationmark.triangle.fill"));
     EXPECT_EQ(MenuBarMetricFormatter::systemImage(M::health, s, {}), QStringLiteral("checkmark.circle"));
-    EXPECT_EQ(MenuBarMetricFormatter::systemImage(M::health, s, QStringLiteral("flame.fill")), QStringLiteral("flame.fill"));
+    EXPECT_EQ(MenuBarMetricFormatter::systemImage(M::health, s, QStringLiteral("flame.fill")),
+              QStringLiteral("flame.fill"));
 
     test::ScopedLanguage english(true);
     EXPECT_EQ(MenuBarMetricFormatter::labelText(M::battery, s, true, {}), QStringLiteral("Battery 80%"));
@@ -102,8 +106,10 @@ TEST(MenuBarMetricFormatter, LabelsAcrossAvailability) {
 
 TEST(MenuBarHealthPresentation, ResolvesAcrossLevelsAndInsights) {
     test::ScopedLanguage turkish(false);
-    const HealthInsight attention{HealthInsightKind::cpu, HealthLevel::attention, {}, {}, {}, QStringLiteral("cpu-high")};
-    const HealthInsight critical{HealthInsightKind::wifi, HealthLevel::critical, {}, {}, {}, QStringLiteral("wifi-weak")};
+    const HealthInsight attention{HealthInsightKind::cpu,    HealthLevel::attention, {}, {}, {},
+                                  QStringLiteral("cpu-high")};
+    const HealthInsight critical{HealthInsightKind::wifi,    HealthLevel::critical, {}, {}, {},
+                                 QStringLiteral("wifi-weak")};
     SystemSnapshot vm = measured();
     vm.thermal = ThermalLevel::unavailable; // one signal unavailable
     SystemSnapshot burning = measured();
@@ -116,14 +122,39 @@ TEST(MenuBarHealthPresentation, ResolvesAcrossLevelsAndInsights) {
         bool measured;
         MenuBarHealthPresentation expected;
     } cases[] = {
-        {"nothing measured", measured(), {}, false, {QStringLiteral("Bilinmiyor"), QStringLiteral("questionmark.circle")}},
-        {"all normal", measured(), {}, true, {QStringLiteral("Normal"), QStringLiteral("checkmark.circle.fill")}},
-        {"attention insight raises normal", measured(), {attention}, true, {QStringLiteral("Dikkat"), QStringLiteral("exclamationmark.triangle.fill")}},
-        {"critical insight", measured(), {attention, critical}, true, {QStringLiteral("Kritik"), QStringLiteral("exclamationmark.octagon.fill")}},
-        {"critical assessment whatever the insights", burning, {attention}, true, {QStringLiteral("Kritik"), QStringLiteral("exclamationmark.octagon.fill")}},
+        {"nothing measured",
+         measured(),
+         {},
+         false,
+         {QStringLiteral("Bilinmiyor"), QStringLiteral("questionmark.circle")}},
+        {"all normal",
+         measured(),
+         {},
+         true,
+         {QStringLiteral("Normal"), QStringLiteral("checkmark.circle.fill")}},
+        {"attention insight raises normal",
+         measured(),
+         {attention},
+         true,
+         {QStringLiteral("Dikkat"), QStringLiteral("exclamationmark.triangle.fill")}},
+        {"critical insight",
+         measured(),
+         {attention, critical},
+         true,
+         {QStringLiteral("Kritik"), QStringLiteral("exclamationmark.octagon.fill")}},
+        {"critical assessment whatever the insights",
+         burning,
+         {attention},
+         true,
+         {QStringLiteral("Kritik"), QStringLiteral("exclamationmark.octagon.fill")}},
         {"partial coverage", vm, {}, true, {QStringLiteral("Kısmi"), QStringLiteral("questionmark.circle")}},
-        {"unreadable", unreadable, {}, true, {QStringLiteral("Bilinmiyor"), QStringLiteral("questionmark.circle")}},
+        {"unreadable",
+         unreadable,
+         {},
+         true,
+         {QStringLiteral("Bilinmiyor"), QStringLiteral("questionmark.circle")}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(MenuBarHealthPresentation::resolve(c.snapshot, c.insights, c.measured), c.expected) << c.name;
+        EXPECT_EQ(MenuBarHealthPresentation::resolve(c.snapshot, c.insights, c.measured), c.expected)
+            << c.name;
 }

@@ -1,9 +1,9 @@
-#include "TestSupport.h"
 #include "measurement/MetricFormatting.h"
 
-#include <gtest/gtest.h>
+#include "TestSupport.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace kestrum;
 namespace F = kestrum::MetricFormatting;
@@ -21,7 +21,8 @@ void check(const std::vector<Case>& cases) {
     for (const bool english : {false, true}) {
         test::ScopedLanguage language(english);
         for (const auto& c : cases)
-            EXPECT_EQ(c.format(), QString::fromUtf8(english ? c.english : c.turkish)) << c.name << (english ? " (en)" : " (tr)");
+            EXPECT_EQ(c.format(), QString::fromUtf8(english ? c.english : c.turkish))
+                << c.name << (english ? " (en)" : " (tr)");
     }
 }
 
@@ -65,7 +66,8 @@ TEST(MetricFormatting, ByteCountsWithAdaptivePrecision) {
         {"gigabytes two digits", [] { return F::bytes(1'234'567'890); }, "1,23 GB", "1.23 GB"},
         {"terabytes", [] { return F::bytes(4'500'000'000'000.0); }, "4,5 TB", "4.5 TB"},
         {"beyond terabytes stays in terabytes", [] { return F::bytes(2e15); }, "2.000 TB", "2,000 TB"},
-        {"memory style is binary", [] { return F::bytes(16.0 * 1024 * 1024 * 1024, S::memory); }, "16 GB", "16 GB"},
+        {"memory style is binary", [] { return F::bytes(16.0 * 1024 * 1024 * 1024, S::memory); }, "16 GB",
+         "16 GB"},
         {"memory megabytes", [] { return F::bytes(1536.0 * 1024, S::memory); }, "1,5 MB", "1.5 MB"},
         {"rate", [] { return F::rate(1'250'000); }, "1,3 MB/sn", "1.3 MB/s"},
         {"rate of a whole number of bytes", [] { return F::rate(0.4); }, "0 KB/sn", "0 KB/s"},
@@ -91,9 +93,12 @@ TEST(MetricFormatting, MissingNegativeAndNonFiniteValuesAreUnavailable) {
 TEST(MetricFormatting, BatteryCondition) {
     check({
         {"good", [] { return F::batteryCondition(QStringLiteral("Good")); }, "İyi", "Good"},
-        {"service", [] { return F::batteryCondition(QStringLiteral("Service Recommended")); }, "Servis öneriliyor", "Service recommended"},
-        {"linux verdict", [] { return F::batteryCondition(QStringLiteral("Overheat")); }, "Aşırı ısınmış", "Overheated"},
-        {"unknown wording is shown as reported", [] { return F::batteryCondition(QStringLiteral(" Weird ")); }, "Weird", "Weird"},
+        {"service", [] { return F::batteryCondition(QStringLiteral("Service Recommended")); },
+         "Servis öneriliyor", "Service recommended"},
+        {"linux verdict", [] { return F::batteryCondition(QStringLiteral("Overheat")); }, "Aşırı ısınmış",
+         "Overheated"},
+        {"unknown wording is shown as reported",
+         [] { return F::batteryCondition(QStringLiteral(" Weird ")); }, "Weird", "Weird"},
         {"empty", [] { return F::batteryCondition(QStringLiteral("  ")); }, "Kullanılamıyor", "Unavailable"},
         {"absent", [] { return F::batteryCondition(std::nullopt); }, "Kullanılamıyor", "Unavailable"},
     });

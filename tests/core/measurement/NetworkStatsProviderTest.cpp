@@ -1,8 +1,7 @@
 #include "measurement/MetricStatsProviders.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace kestrum;
 
@@ -144,10 +143,12 @@ TEST(NetworkStatsProvider, UnreadableCountersOrClockLeaveTheBaselineUnchanged) {
     h.provider->sample();
 
     h.counter->value.reset();
-    EXPECT_EQ(h.provider->sample().trafficAvailability.reason, QStringLiteral("Ağ trafik sayaçları okunamadı."));
+    EXPECT_EQ(h.provider->sample().trafficAvailability.reason,
+              QStringLiteral("Ağ trafik sayaçları okunamadı."));
     h.counter->value = NetworkByteCounter{300, 100};
     h.now = std::nan("");
-    EXPECT_EQ(h.provider->sample().trafficAvailability.reason, QStringLiteral("Ağ trafik ölçüm zamanı okunamadı."));
+    EXPECT_EQ(h.provider->sample().trafficAvailability.reason,
+              QStringLiteral("Ağ trafik ölçüm zamanı okunamadı."));
     h.now = 102;
     const NetworkStats stats = h.provider->sample();
     EXPECT_EQ(stats.downloadBytesPerSecond, 100); // still measured against the first reading

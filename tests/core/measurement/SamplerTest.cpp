@@ -11,7 +11,8 @@ using CallLog = std::shared_ptr<std::vector<std::string>>;
 
 template <class Interface, class Value> class Recording : public Interface {
 public:
-    Recording(CallLog log, std::string name, Value value) : m_log(std::move(log)), m_name(std::move(name)), m_value(std::move(value)) {}
+    Recording(CallLog log, std::string name, Value value)
+        : m_log(std::move(log)), m_name(std::move(name)), m_value(std::move(value)) {}
     Value sample() override {
         m_log->push_back(m_name);
         return m_value;
@@ -26,26 +27,35 @@ private:
 struct SamplerRig {
     CallLog log = std::make_shared<std::vector<std::string>>();
     BatteryStats battery = BatteryStats::notPresent(MetricAvailability::available());
-    GPUStats gpu{QStringLiteral("GPU"), true, std::nullopt, std::nullopt, MetricAvailability::unavailable(QStringLiteral("x"))};
+    GPUStats gpu{QStringLiteral("GPU"), true, std::nullopt, std::nullopt,
+                 MetricAvailability::unavailable(QStringLiteral("x"))};
     SupplementalBatteryReading supplementalBattery;
     std::optional<double> supplementalGPU;
 
     DefaultSystemMetricsSampler make() {
         SamplerProviders p;
         p.cpu = std::make_unique<Recording<CPUStatsProviding, CPUStats>>(log, "cpu", CPUStats::empty());
-        p.network = std::make_unique<Recording<NetworkStatsProviding, NetworkStats>>(log, "network", NetworkStats::disconnected());
+        p.network = std::make_unique<Recording<NetworkStatsProviding, NetworkStats>>(
+            log, "network", NetworkStats::disconnected());
         p.battery = std::make_unique<Recording<BatteryStatsProviding, BatteryStats>>(log, "battery", battery);
-        p.advancedBatteryTelemetry = std::make_unique<Recording<AdvancedBatteryTelemetryProviding, SupplementalBatteryReading>>(
-            log, "battery+", supplementalBattery);
+        p.advancedBatteryTelemetry =
+            std::make_unique<Recording<AdvancedBatteryTelemetryProviding, SupplementalBatteryReading>>(
+                log, "battery+", supplementalBattery);
         p.gpu = std::make_unique<Recording<GPUStatsProviding, GPUStats>>(log, "gpu", gpu);
         p.advancedGPUUtilization =
-            std::make_unique<Recording<AdvancedGPUUtilizationProviding, std::optional<double>>>(log, "gpu+", supplementalGPU);
-        p.memory = std::make_unique<Recording<MemoryStatsProviding, MemoryStats>>(log, "memory", MemoryStats::unreadable());
-        p.disk = std::make_unique<Recording<DiskStatsProviding, DiskStats>>(log, "disk", DiskStats::unreadable());
-        p.thermal = std::make_unique<Recording<ThermalStatsProviding, ThermalLevel>>(log, "thermal", ThermalLevel::fair);
-        p.advancedFanStats = std::make_unique<Recording<AdvancedFanStatsProviding, FanStats>>(log, "fan", FanStats::unavailable());
-        p.advancedComponentTemperature = std::make_unique<Recording<AdvancedComponentTemperatureProviding, ComponentTemperatureStats>>(
-            log, "temperatures", ComponentTemperatureStats::notOffered());
+            std::make_unique<Recording<AdvancedGPUUtilizationProviding, std::optional<double>>>(
+                log, "gpu+", supplementalGPU);
+        p.memory = std::make_unique<Recording<MemoryStatsProviding, MemoryStats>>(log, "memory",
+                                                                                  MemoryStats::unreadable());
+        p.disk =
+            std::make_unique<Recording<DiskStatsProviding, DiskStats>>(log, "disk", DiskStats::unreadable());
+        p.thermal = std::make_unique<Recording<ThermalStatsProviding, ThermalLevel>>(log, "thermal",
+                                                                                     ThermalLevel::fair);
+        p.advancedFanStats = std::make_unique<Recording<AdvancedFanStatsProviding, FanStats>>(
+            log, "fan", FanStats::unavailable());
+        p.advancedComponentTemperature =
+            std::make_unique<Recording<AdvancedComponentTemperatureProviding, ComponentTemperatureStats>>(
+                log, "temperatures", ComponentTemperatureStats::notOffered());
         auto logRef = log;
         return DefaultSystemMetricsSampler(
             std::move(p),
@@ -67,8 +77,9 @@ TEST(DefaultSystemMetricsSampler, ReadsProvidersOneAfterTheOtherInTheFixedOrder)
     setup.battery.isPresent = true;
     auto sampler = setup.make();
     const SystemSnapshot snapshot = sampler.sample().result();
-    const std::vector<std::string> expected = {"cpu",  "network", "battery", "battery+", "gpu",     "gpu+", "id",
-                                               "date", "memory",  "disk",    "thermal",  "fan", "temperatures"};
+    const std::vector<std::string> expected = {"cpu",     "network", "battery",     "battery+", "gpu",
+                                               "gpu+",    "id",      "date",        "memory",   "disk",
+                                               "thermal", "fan",     "temperatures"};
     EXPECT_EQ(*setup.log, expected);
     EXPECT_EQ(snapshot.timestamp, Date{1000});
     EXPECT_EQ(snapshot.id, QUuid(QStringLiteral("{12345678-1234-1234-1234-123456789ABC}")));
@@ -114,9 +125,11 @@ TEST(CPUStatsProvider, KeepsThePreviousSnapshotOnlyWhenTheReadSucceeds) {
         std::optional<CPUTickSnapshot> read() override { return script.at(next++); }
     };
     auto reader = std::make_unique<ScriptedReader>();
-    reader->script = {CPUTickSnapshot{{{10, 0, 90, 0}}, {}}, std::nullopt, CPUTickSnapshot{{{30, 0, 170, 0}}, {}}};
+    reader->script = {CPUTickSnapshot{{{10, 0, 90, 0}}, {}}, std::nullopt,
+                      CPUTickSnapshot{{{30, 0, 170, 0}}, {}}};
     CPUStatsProvider provider(std::move(reader));
-    EXPECT_EQ(provider.sample().availability.reason, QStringLiteral("CPU kullanımı için başlangıç ölçümü alındı."));
+    EXPECT_EQ(provider.sample().availability.reason,
+              QStringLiteral("CPU kullanımı için başlangıç ölçümü alındı."));
     EXPECT_EQ(provider.sample(), CPUStats::empty());
     // The failed read did not replace the first snapshot: usage is measured against it.
     const CPUStats third = provider.sample();

@@ -4,8 +4,8 @@
 #include "foundation/Uuid.h"
 #include "monitor/SystemMonitorStore.h"
 
-#include <QPromise>
 #include <QFuture>
+#include <QPromise>
 #include <deque>
 
 namespace kestrum::test {
@@ -15,7 +15,7 @@ class FakeSampler : public SystemMetricsSampling {
 public:
     explicit FakeSampler(Date* now) : m_now(now) {}
 
-    SystemSnapshot next;  // what the next sample returns (new id and the current time are filled in)
+    SystemSnapshot next;   // what the next sample returns (new id and the current time are filled in)
     bool deferred = false; // hold samples until release()
     bool failing = false;
     int calls = 0;
@@ -23,7 +23,8 @@ public:
     QFuture<SystemSnapshot> sample() override {
         ++calls;
         if (failing)
-            return QtFuture::makeExceptionalFuture<SystemSnapshot>(KestrumError(QStringLiteral("x"), QStringLiteral("Örnek alınamadı.")));
+            return QtFuture::makeExceptionalFuture<SystemSnapshot>(
+                KestrumError(QStringLiteral("x"), QStringLiteral("Örnek alınamadı.")));
         if (!deferred)
             return QtFuture::makeReadyFuture(stamped());
         m_pending.emplace_back();
@@ -61,13 +62,15 @@ public:
 
     QFuture<HealthArchive> load() override {
         if (failLoad)
-            return QtFuture::makeExceptionalFuture<HealthArchive>(KestrumError(QStringLiteral("decoding"), QStringLiteral("JSON biçimi bozuk (konum 3).")));
+            return QtFuture::makeExceptionalFuture<HealthArchive>(
+                KestrumError(QStringLiteral("decoding"), QStringLiteral("JSON biçimi bozuk (konum 3).")));
         return QtFuture::makeReadyFuture(stored);
     }
     QFuture<void> save(const HealthArchive& archive) override {
         ++saves;
         if (failSave)
-            return QtFuture::makeExceptionalFuture<void>(KestrumError(QStringLiteral("fileWrite"), QStringLiteral("Disk dolu.")));
+            return QtFuture::makeExceptionalFuture<void>(
+                KestrumError(QStringLiteral("fileWrite"), QStringLiteral("Disk dolu.")));
         if (!deferSaves) {
             stored = archive;
             return QtFuture::makeReadyFuture();

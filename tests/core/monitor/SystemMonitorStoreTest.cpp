@@ -141,7 +141,8 @@ TEST_F(StoreTest, OneSampleAMinuteIsPersistedOnlyOnceTheArchiveIsPrepared) {
         refreshNow();
         EXPECT_EQ(store->persistentHistory().size(), step.persisted) << "after " << step.advanceBy;
     }
-    EXPECT_EQ(store->personalBaseline().sampleCount, 3) << "the baseline is recomputed from the persisted samples";
+    EXPECT_EQ(store->personalBaseline().sampleCount, 3)
+        << "the baseline is recomputed from the persisted samples";
     advance(-200); // the clock went backwards, into an earlier minute
     refreshNow();
     EXPECT_EQ(store->persistentHistory().size(), 4u);
@@ -156,9 +157,10 @@ TEST_F(StoreTest, ArchivePreparationLoadsCompactsAndReportsFailures) {
     recent.id = newUuid();
     recent.timestamp = now.addingSeconds(-3600);
     repository->stored.samples = {old, recent};
-    repository->stored.performanceSessions = {QJsonObject{{QStringLiteral("id"), QStringLiteral("S")},
-                                                          {QStringLiteral("startedAt"), now.addingSeconds(-600).secondsSinceReferenceDate},
-                                                          {QStringLiteral("lastRecordedAt"), now.addingSeconds(-300).secondsSinceReferenceDate}}};
+    repository->stored.performanceSessions = {
+        QJsonObject{{QStringLiteral("id"), QStringLiteral("S")},
+                    {QStringLiteral("startedAt"), now.addingSeconds(-600).secondsSinceReferenceDate},
+                    {QStringLiteral("lastRecordedAt"), now.addingSeconds(-300).secondsSinceReferenceDate}}};
     make();
     QCoro::waitFor(store->prepareArchive());
     EXPECT_TRUE(store->isArchivePrepared());
@@ -172,7 +174,8 @@ TEST_F(StoreTest, ArchivePreparationLoadsCompactsAndReportsFailures) {
     make();
     QCoro::waitFor(store->prepareArchive());
     EXPECT_FALSE(store->isArchivePrepared());
-    EXPECT_EQ(store->persistenceError(), QStringLiteral("Kalıcı sağlık geçmişi açılamadı: JSON biçimi bozuk (konum 3)."));
+    EXPECT_EQ(store->persistenceError(),
+              QStringLiteral("Kalıcı sağlık geçmişi açılamadı: JSON biçimi bozuk (konum 3)."));
     EXPECT_FALSE(QCoro::waitFor(store->persistArchive())) << "an unprepared store never writes";
 }
 
@@ -203,7 +206,8 @@ TEST_F(StoreTest, SustainedProblemsBecomeEventsAndEligibleOnesAreNotified) {
     QCoro::waitFor(store->prepareArchive());
     QCoro::waitFor(store->setNotificationsEnabled(true));
     EXPECT_TRUE(store->notificationsEnabled());
-    EXPECT_EQ(store->notificationStatusMessage(), QStringLiteral("Önemli sağlık uyarıları için Mac bildirimleri açıldı."));
+    EXPECT_EQ(store->notificationStatusMessage(),
+              QStringLiteral("Önemli sağlık uyarıları için Mac bildirimleri açıldı."));
 
     sampler->next.cpu.totalUsage = 0.95;
     for (int i = 0; i < 300; ++i) { // 600 s of high CPU at 2 s
@@ -246,7 +250,8 @@ TEST_F(StoreTest, LoopRunsStopsAndSurvivesSamplerFailures) {
     store->stop();
     EXPECT_FALSE(store->isMonitoring());
     ASSERT_EQ(store->observationRows().size(), 3u);
-    EXPECT_EQ(store->observationRows()[0].detail, QStringLiteral("Canlı izleme kapalı; önceki gözlem sonucu güncel sayılmaz."));
+    EXPECT_EQ(store->observationRows()[0].detail,
+              QStringLiteral("Canlı izleme kapalı; önceki gözlem sonucu güncel sayılmaz."));
 
     sampler->failing = true;
     const auto outcome = refreshNow();
@@ -270,7 +275,8 @@ TEST_F(StoreTest, SleepAndWakeInterruptTheObservation) {
     Q_EMIT sleepWake.willSleep();
     advance(2);
     refreshNow(); // taken while asleep: not observed
-    EXPECT_EQ(store->observationRows()[0].detail, QStringLiteral("Uyku veya uyanma gözlemi kesti; yeni, kesintisiz ölçüm gerekiyor."));
+    EXPECT_EQ(store->observationRows()[0].detail,
+              QStringLiteral("Uyku veya uyanma gözlemi kesti; yeni, kesintisiz ölçüm gerekiyor."));
     Q_EMIT sleepWake.didWake();
     EXPECT_TRUE(store->isMonitoring()) << "the loop keeps its schedule";
     advance(2);
@@ -298,17 +304,21 @@ TEST_F(StoreTest, CooldownArithmeticAndExpiredCooldowns) {
     preferences.setValue(SystemMonitorStore::kCooldownUntilKey, now.addingSeconds(-5));
     make();
     EXPECT_FALSE(store->intensiveTestCooldownUntil());
-    EXPECT_FALSE(preferences.value(SystemMonitorStore::kCooldownUntilKey)) << "an expired cooldown is removed";
+    EXPECT_FALSE(preferences.value(SystemMonitorStore::kCooldownUntilKey))
+        << "an expired cooldown is removed";
 
     refreshNow();
     const Date noon = now;
-    auto never = [](std::stop_token, SystemMonitorStore::ProgressReporter) -> QCoro::Task<QJsonObject> { co_return QJsonObject{}; };
+    auto never = [](std::stop_token, SystemMonitorStore::ProgressReporter) -> QCoro::Task<QJsonObject> {
+        co_return QJsonObject{};
+    };
     ASSERT_TRUE(store->startOperation(UserOperation::deepHealthTest, never));
     EXPECT_EQ(store->intensiveTestCooldownUntil(), noon.addingSeconds(470 + 900));
     EXPECT_EQ(preferences.dateValue(SystemMonitorStore::kCooldownUntilKey), noon.addingSeconds(1370));
     advance(600);
     EXPECT_FALSE(store->startOperation(UserOperation::fullSystemScan, never));
-    EXPECT_EQ(store->fullSystemScanError(), QStringLiteral("Mac’in soğuması için yaklaşık 13 dakika sonra yeniden deneyin."));
+    EXPECT_EQ(store->fullSystemScanError(),
+              QStringLiteral("Mac’in soğuması için yaklaşık 13 dakika sonra yeniden deneyin."));
     advance(770);
     EXPECT_TRUE(store->refusalReason(UserOperation::fullSystemScan).isEmpty());
 }
@@ -320,7 +330,8 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
 
     Gate gate;
     const auto gated = [&gate](QJsonObject result) {
-        return [&gate, result](std::stop_token stop, SystemMonitorStore::ProgressReporter report) -> QCoro::Task<QJsonObject> {
+        return [&gate, result](std::stop_token stop,
+                               SystemMonitorStore::ProgressReporter report) -> QCoro::Task<QJsonObject> {
             report(QVariant(0.5));
             co_await qCoro(&gate, &Gate::opened);
             if (stop.stop_requested())
@@ -328,7 +339,8 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
             co_return result;
         };
     };
-    const QJsonObject result{{QStringLiteral("endedAt"), now.secondsSinceReferenceDate}, {QStringLiteral("score"), 91}};
+    const QJsonObject result{{QStringLiteral("endedAt"), now.secondsSinceReferenceDate},
+                             {QStringLiteral("score"), 91}};
     ASSERT_TRUE(store->startOperation(UserOperation::cpuBenchmark, gated(result)));
     EXPECT_TRUE(store->isCPUBenchmarkRunning());
     EXPECT_EQ(store->cpuBenchmarkProgress(), QVariant(0.5));
@@ -340,7 +352,8 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
         {UserOperation::networkQuality, "CPU benchmark çalışırken ağ testi başlatılamaz."},
         {UserOperation::deepHealthTest, "CPU benchmark çalışırken derin test başlatılamaz."},
         {UserOperation::quickHealthTest, "CPU benchmark çalışırken sağlık testi başlatılamaz."},
-        {UserOperation::fullSystemScan, "Başka bir test çalışıyor. Tam Tarama’yı test tamamlandıktan sonra başlat."},
+        {UserOperation::fullSystemScan,
+         "Başka bir test çalışıyor. Tam Tarama’yı test tamamlandıktan sonra başlat."},
     };
     for (const auto& c : conflicts) {
         EXPECT_FALSE(store->startOperation(c.operation, gated({})));
@@ -371,7 +384,8 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
     sampler->next.network = NetworkStats::disconnected();
     refreshNow();
     EXPECT_FALSE(store->startOperation(UserOperation::networkSpeed, gated({})));
-    EXPECT_EQ(store->networkSpeedTestError(), QStringLiteral("Önce kullanılabilir bir ağ bağlantısı gerekiyor."));
+    EXPECT_EQ(store->networkSpeedTestError(),
+              QStringLiteral("Önce kullanılabilir bir ağ bağlantısı gerekiyor."));
 }
 
 TEST_F(StoreTest, LowBatteryBlocksDeepTestsUnlessAllowed) {
@@ -381,8 +395,10 @@ TEST_F(StoreTest, LowBatteryBlocksDeepTestsUnlessAllowed) {
     sampler->next.battery.chargeFraction = 0.15;
     sampler->next.battery.isConnectedToPowerAdapter = false;
     refreshNow();
-    EXPECT_EQ(store->refusalReason(UserOperation::deepHealthTest),
-              QStringLiteral("Batarya %20’nin altında. Prize bağlayın veya düşük batarya uyarısında devam etmeyi seçin."));
+    EXPECT_EQ(
+        store->refusalReason(UserOperation::deepHealthTest),
+        QStringLiteral(
+            "Batarya %20’nin altında. Prize bağlayın veya düşük batarya uyarısında devam etmeyi seçin."));
     EXPECT_TRUE(store->refusalReason(UserOperation::deepHealthTest, true).isEmpty());
     sampler->next.battery.chargeFraction.reset(); // an unknown charge never blocks
     refreshNow();

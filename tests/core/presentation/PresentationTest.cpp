@@ -1,15 +1,14 @@
 #include "TestSupport.h"
+#include "core/monitor/MonitorFakes.h"
 #include "foundation/Uuid.h"
 #include "presentation/MonitorViewModel.h"
 #include "presentation/NavigationSection.h"
 #include "presentation/StorageMapViewModel.h"
 #include "presentation/TrayPresentation.h"
-#include "core/monitor/MonitorFakes.h"
-
-#include <gtest/gtest.h>
-#include <qcoro/qcorotask.h>
 
 #include <cmath>
+#include <gtest/gtest.h>
+#include <qcoro/qcorotask.h>
 
 using namespace kestrum;
 using M = MenuBarPrimaryMetric;
@@ -78,9 +77,10 @@ public:
 
 TEST(NavigationSection, OnlySectionsWithTheirCapabilityInSidebarOrder) {
     const auto sections = availableSections(builtCapabilities());
-    EXPECT_EQ(sections, (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::healthCenter,
-                                                        NavigationSection::battery, NavigationSection::network,
-                                                        NavigationSection::storageMap}));
+    EXPECT_EQ(sections,
+              (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::healthCenter,
+                                              NavigationSection::battery, NavigationSection::network,
+                                              NavigationSection::storageMap}));
     EXPECT_TRUE(availableSections({}).empty());
     EXPECT_EQ(availableSections({NavigationSection::history, NavigationSection::overview}),
               (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::history}));
@@ -110,14 +110,16 @@ TEST(TrayPresentation, LabelIconTextTooltipAndRows) {
         {"battery missing", M::battery, s, true, "Batarya —", "", "battery.75percent"},
     };
     for (const auto& c : cases) {
-        const TrayPresentation p = TrayPresentation::make(c.snapshot, {}, c.measured, c.primary, {M::cpu, M::health});
+        const TrayPresentation p =
+            TrayPresentation::make(c.snapshot, {}, c.measured, c.primary, {M::cpu, M::health});
         EXPECT_EQ(p.label, QString::fromUtf8(c.label)) << c.name;
         EXPECT_EQ(p.iconText, QString::fromUtf8(c.iconText)) << c.name;
         EXPECT_EQ(p.symbol, QString::fromUtf8(c.symbol)) << c.name;
         ASSERT_EQ(p.rows.size(), 2u) << c.name;
         EXPECT_EQ(p.rows[1].metric, M::health) << c.name;
     }
-    const HealthInsight critical{HealthInsightKind::thermal, HealthLevel::critical, {}, {}, {}, QStringLiteral("thermal-critical")};
+    const HealthInsight critical{HealthInsightKind::thermal,        HealthLevel::critical, {}, {}, {},
+                                 QStringLiteral("thermal-critical")};
     const TrayPresentation alarmed = TrayPresentation::make(s, {critical}, true, M::cpu, {});
     EXPECT_EQ(alarmed.tooltip, QStringLiteral("CPU 23% · Sağlık: Kritik"));
     EXPECT_EQ(alarmed.healthSymbol, QStringLiteral("exclamationmark.octagon.fill"));
@@ -136,7 +138,8 @@ TEST(MonitorViewModel, WhatTheSectionsShow) {
     MonitorViewModel model(store);
 
     EXPECT_FALSE(model.hasMeasurement());
-    EXPECT_EQ(model.headline().value(QStringLiteral("title")).toString(), QStringLiteral("İlk ölçüm bekleniyor"));
+    EXPECT_EQ(model.headline().value(QStringLiteral("title")).toString(),
+              QStringLiteral("İlk ölçüm bekleniyor"));
 
     QCoro::waitFor(store.refresh());
     now = now.addingSeconds(2);
@@ -199,7 +202,10 @@ TEST(StorageMapViewModel, TilesPaletteAndLabelSizes) {
     for (const auto& c : cases)
         EXPECT_EQ(StorageMapViewModel::labelsFit(c.width, c.height), c.fits) << c.width << "×" << c.height;
     EXPECT_EQ(StorageMapViewModel::kPalette.size(), 12u);
-    EXPECT_EQ(std::set<std::string>(StorageMapViewModel::kPalette.begin(), StorageMapViewModel::kPalette.end()).size(), 12u);
+    EXPECT_EQ(
+        std::set<std::string>(StorageMapViewModel::kPalette.begin(), StorageMapViewModel::kPalette.end())
+            .size(),
+        12u);
 }
 
 TEST(StorageMapViewModel, WhatTheStorageMapShowsThroughItsStates) {
@@ -229,7 +235,9 @@ TEST(StorageMapViewModel, WhatTheStorageMapShowsThroughItsStates) {
     const QVariantList tiles = model.tiles();
     ASSERT_EQ(tiles.size(), 13);
     for (int i = 0; i < 13; ++i)
-        EXPECT_EQ(tiles[i].toMap().value(QStringLiteral("color")).toString(), QLatin1String(StorageMapViewModel::kPalette[i % 12])) << i;
+        EXPECT_EQ(tiles[i].toMap().value(QStringLiteral("color")).toString(),
+                  QLatin1String(StorageMapViewModel::kPalette[i % 12]))
+            << i;
 
     model.chooseFolder(QUrl::fromLocalFile(QStringLiteral("/home/ayşe/broken")));
     ASSERT_TRUE(test::spinUntil([&] { return model.state() == QStringLiteral("failed"); }));
@@ -245,13 +253,19 @@ TEST(MonitorViewModel, HealthCentreEventsIncidentsAndSettings) {
     test::ScopedLanguage turkish(false);
     MeasuredStore m;
     const auto event = [&](double secondsAgo, const char* signature) {
-        HealthEvent e{newUuid(), m.now.addingSeconds(-secondsAgo), HealthInsightKind::cpu, HealthLevel::attention,
-                      QStringLiteral("CPU kullanımı kişisel normalinin üstünde"), QStringLiteral("Anlık kullanım %93."),
-                      QString(), QString::fromLatin1(signature)};
+        HealthEvent e{newUuid(),
+                      m.now.addingSeconds(-secondsAgo),
+                      HealthInsightKind::cpu,
+                      HealthLevel::attention,
+                      QStringLiteral("CPU kullanımı kişisel normalinin üstünde"),
+                      QStringLiteral("Anlık kullanım %93."),
+                      QString(),
+                      QString::fromLatin1(signature)};
         return e;
     };
     // Two observations of one condition 10 minutes apart, an older one, and one outside the week.
-    m.repository->stored.events = {event(10 * 86400.0, "cpu"), event(3 * 86400.0, "cpu"), event(1200, "cpu"), event(600, "cpu")};
+    m.repository->stored.events = {event(10 * 86400.0, "cpu"), event(3 * 86400.0, "cpu"), event(1200, "cpu"),
+                                   event(600, "cpu")};
     QCoro::waitFor(m.store.prepareArchive());
     QCoro::waitFor(m.store.refresh());
     MonitorViewModel model(m.store);

@@ -3,9 +3,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,7 +92,8 @@ TEST(FileSystemStorageMapScanner, LinksSpecialFilesAndOrdering) {
            QFile::encodeName(r + QStringLiteral("/hard/copy.bin")).constData()); // fails: folder missing
     QDir().mkpath(r + QStringLiteral("/hard"));
     ASSERT_EQ(::link(QFile::encodeName(r + QStringLiteral("/big/data.bin")).constData(),
-                     QFile::encodeName(r + QStringLiteral("/hard/copy.bin")).constData()), 0);
+                     QFile::encodeName(r + QStringLiteral("/hard/copy.bin")).constData()),
+              0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(r + QStringLiteral("/links/pipe")).constData(), 0600), 0);
     makeFile(r + QStringLiteral("/file10/a"), 8192);
     makeFile(r + QStringLiteral("/file2/a"), 8192);
@@ -103,13 +103,16 @@ TEST(FileSystemStorageMapScanner, LinksSpecialFilesAndOrdering) {
     const uint64_t bigSize = allocated(r + QStringLiteral("/big/data.bin"));
     EXPECT_EQ(item(result, QStringLiteral("links")), nullptr) << "links and pipes add nothing";
     ASSERT_NE(item(result, QStringLiteral("hard")), nullptr);
-    EXPECT_EQ(item(result, QStringLiteral("hard"))->allocatedBytes, bigSize) << "a hard link adds its own size";
+    EXPECT_EQ(item(result, QStringLiteral("hard"))->allocatedBytes, bigSize)
+        << "a hard link adds its own size";
     ASSERT_NE(item(result, QStringLiteral("top.txt")), nullptr) << "a file in the root is its own item";
     EXPECT_EQ(item(result, QStringLiteral("top.txt"))->fileCount, 1);
     std::vector<QString> names;
     for (const auto& i : result.items)
         names.push_back(i.name);
-    const auto position = [&](const char* n) { return std::find(names.begin(), names.end(), QLatin1String(n)) - names.begin(); };
+    const auto position = [&](const char* n) {
+        return std::find(names.begin(), names.end(), QLatin1String(n)) - names.begin();
+    };
     EXPECT_LT(position("file2"), position("file10")) << "equal sizes in natural order";
     EXPECT_EQ(result.items.front().allocatedBytes, bigSize);
     EXPECT_EQ(result.fileCount, 5);
@@ -216,7 +219,8 @@ TEST(FileSystemStorageMapScanner, UnreadableFoldersAreCountedNotFatal) {
                 ::_exit(3);
             int64_t numbers[2] = {-1, -1};
             try {
-                const StorageScanResult result = FileSystemStorageMapScanner(500'000, 1).scan(r, std::stop_token{});
+                const StorageScanResult result =
+                    FileSystemStorageMapScanner(500'000, 1).scan(r, std::stop_token{});
                 numbers[0] = result.fileCount;
                 numbers[1] = result.inaccessibleItemCount;
             } catch (...) {

@@ -11,7 +11,9 @@ using namespace kestrum;
 
 namespace {
 
-StorageMapItem sized(const char* name, uint64_t bytes) { return {QLatin1String(name), QLatin1String(name), bytes, 1}; }
+StorageMapItem sized(const char* name, uint64_t bytes) {
+    return {QLatin1String(name), QLatin1String(name), bytes, 1};
+}
 
 void expectRect(const NormalizedRect& r, double x, double y, double w, double h) {
     EXPECT_NEAR(r.x, x, 1e-12);
@@ -138,7 +140,8 @@ TEST(StorageMapStore, RestoresOnceAndDropsStalePermissions) {
     StorageMapStore staleStore(std::make_shared<ControlledScanner>(), stale);
     staleStore.restorePermissionIfNeeded();
     EXPECT_EQ(staleStore.state(), StorageMapStore::State::noFolder);
-    EXPECT_EQ(staleStore.errorMessage(), QStringLiteral("Kaydedilmiş klasör izni artık geçerli değil. Klasörü yeniden seç."));
+    EXPECT_EQ(staleStore.errorMessage(),
+              QStringLiteral("Kaydedilmiş klasör izni artık geçerli değil. Klasörü yeniden seç."));
     EXPECT_FALSE(stale->saved) << "the stale folder is forgotten";
 }
 
@@ -163,8 +166,10 @@ TEST(NaturalOrder, NumbersByValueTextWithoutCase) {
         const char* b;
         int sign;
     } cases[] = {
-        {"file2", "file10", -1}, {"File2", "file10", -1}, {"a", "B", -1},         {"x001", "x1", -1},
-        {"x1", "x1", 0},         {"v1.9", "v1.10", -1},  {"abc", "abcd", -1},     {"99999999999999999999", "100000000000000000000", -1},
+        {"file2", "file10", -1}, {"File2", "file10", -1},
+        {"a", "B", -1},          {"x001", "x1", -1},
+        {"x1", "x1", 0},         {"v1.9", "v1.10", -1},
+        {"abc", "abcd", -1},     {"99999999999999999999", "100000000000000000000", -1},
     };
     for (const auto& c : cases) {
         const int result = naturalCompare(QString::fromUtf8(c.a), QString::fromUtf8(c.b));

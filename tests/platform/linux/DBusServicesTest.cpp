@@ -7,10 +7,9 @@
 
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
-
-#include <atomic>
 #include <thread>
 
 using namespace kestrum;
@@ -39,9 +38,14 @@ public Q_SLOTS:
 };
 
 HealthEvent criticalEvent() {
-    return HealthEvent{newUuid(), Date::now(), HealthInsightKind::thermal, HealthLevel::critical, QStringLiteral("Isıl baskı kritik"),
+    return HealthEvent{newUuid(),
+                       Date::now(),
+                       HealthInsightKind::thermal,
+                       HealthLevel::critical,
+                       QStringLiteral("Isıl baskı kritik"),
                        QStringLiteral("macOS termal durumu kritik olarak bildiriyor."),
-                       QStringLiteral("Yoğun işleri durdur ve hava akışını açık bırak."), QStringLiteral("thermal-critical")};
+                       QStringLiteral("Yoğun işleri durdur ve hava akışını açık bırak."),
+                       QStringLiteral("thermal-critical")};
 }
 
 } // namespace
@@ -52,7 +56,8 @@ TEST(FreedesktopNotificationService, SendsOneNotificationPerEventIdentifiedByThe
         GTEST_SKIP() << "dbus-daemon is not installed";
     QDBusConnection server = bus.connect(QStringLiteral("server"));
     FakeNotificationServer fake;
-    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                      QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
 
     FreedesktopNotificationService service(bus.connect(QStringLiteral("client")));
@@ -63,8 +68,12 @@ TEST(FreedesktopNotificationService, SendsOneNotificationPerEventIdentifiedByThe
     const auto& shown = fake.shown[0];
     EXPECT_EQ(shown.app, QStringLiteral("Kestrum"));
     EXPECT_EQ(shown.summary, QStringLiteral("Isıl baskı kritik"));
-    EXPECT_EQ(shown.body, QStringLiteral("macOS termal durumu kritik olarak bildiriyor. Yoğun işleri durdur ve hava akışını açık bırak."));
-    EXPECT_EQ(shown.hints.value(QLatin1String(FreedesktopNotificationService::kEventIdHint)).toString(), uuidText(event.id));
+    EXPECT_EQ(
+        shown.body,
+        QStringLiteral(
+            "macOS termal durumu kritik olarak bildiriyor. Yoğun işleri durdur ve hava akışını açık bırak."));
+    EXPECT_EQ(shown.hints.value(QLatin1String(FreedesktopNotificationService::kEventIdHint)).toString(),
+              uuidText(event.id));
     EXPECT_EQ(shown.hints.value(QStringLiteral("urgency")).toInt(), 2);
 }
 
@@ -122,7 +131,8 @@ TEST(MonitorBusService, ARunningMonitorIsControlledOverTheBus) {
 
     call(QStringLiteral("SetNotificationsEnabled"), {true});
     ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->value(0).toString(), QStringLiteral("Önemli sağlık uyarıları için Mac bildirimleri açıldı."));
+    EXPECT_EQ(reply->value(0).toString(),
+              QStringLiteral("Önemli sağlık uyarıları için Mac bildirimleri açıldı."));
     EXPECT_TRUE(store.notificationsEnabled());
 
     call(QStringLiteral("IsMonitoring"), {});

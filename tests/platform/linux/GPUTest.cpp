@@ -18,8 +18,10 @@ TEST(DrmGPUStatsProvider, RecordedMachines) {
         std::optional<double> utilization;
         std::optional<uint64_t> allocated;
     } cases[] = {
-        {"intel-laptop", QStringLiteral("Intel Corporation TigerLake-LP GT2 [Iris Xe Graphics]"), true, std::nullopt, std::nullopt},
-        {"amd-desktop", QStringLiteral("AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]"), false, 0.37, 2147483648ull},
+        {"intel-laptop", QStringLiteral("Intel Corporation TigerLake-LP GT2 [Iris Xe Graphics]"), true,
+         std::nullopt, std::nullopt},
+        {"amd-desktop", QStringLiteral("AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]"), false, 0.37,
+         2147483648ull},
         {"apple-silicon", QStringLiteral("Apple M1 GPU"), true, std::nullopt, std::nullopt},
         {"vm", std::nullopt, true, std::nullopt, std::nullopt},
     };
@@ -32,18 +34,21 @@ TEST(DrmGPUStatsProvider, RecordedMachines) {
         EXPECT_EQ(stats.systemUtilizationAvailability.isAvailable(), c.utilization.has_value()) << c.machine;
         EXPECT_EQ(stats.currentMetalResourceBytes, c.allocated) << c.machine;
         if (!c.utilization) {
-            EXPECT_FALSE(stats.systemUtilizationAvailability.reason.contains(QStringLiteral("macOS"))) << "Linux-true reason";
+            EXPECT_FALSE(stats.systemUtilizationAvailability.reason.contains(QStringLiteral("macOS")))
+                << "Linux-true reason";
         }
     }
 }
 
 TEST(DrmGPUStatsProvider, PciNamesAndFallbacks) {
     const QByteArray ids = test::readFile(fixture(QStringLiteral("pci.ids")));
-    EXPECT_EQ(DrmGPUStatsProvider::pciName(ids, 0x10de, 0x2330), QStringLiteral("NVIDIA Corporation GH100 [H100 SXM5 80GB]"));
+    EXPECT_EQ(DrmGPUStatsProvider::pciName(ids, 0x10de, 0x2330),
+              QStringLiteral("NVIDIA Corporation GH100 [H100 SXM5 80GB]"));
     // A subsystem line with the same digits must not be taken for the device.
     EXPECT_EQ(DrmGPUStatsProvider::pciName(ids, 0x1002, 0x0e3a), QStringLiteral("AMD/ATI (PCI 0e3a)"));
     EXPECT_FALSE(DrmGPUStatsProvider::pciName(ids, 0x1234, 0x0001));
-    EXPECT_EQ(DrmGPUStatsProvider::appleGPUName(QStringLiteral("apple,agx-t6001")), QStringLiteral("Apple M1 Max GPU"));
+    EXPECT_EQ(DrmGPUStatsProvider::appleGPUName(QStringLiteral("apple,agx-t6001")),
+              QStringLiteral("Apple M1 Max GPU"));
     EXPECT_FALSE(DrmGPUStatsProvider::appleGPUName(QStringLiteral("qcom,adreno")));
 
     // Without any pci.ids the hexadecimal ids name the device.

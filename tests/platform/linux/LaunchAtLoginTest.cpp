@@ -11,8 +11,8 @@ using namespace kestrum;
 
 TEST(LaunchAtLoginStore, UnavailableOutsideAnInstalledLocation) {
     QTemporaryDir config;
-    LaunchAtLoginStore store(QStringLiteral("/home/dev/kestrum/build/default/bin/kestrum"), {QStringLiteral("/usr/local/bin")},
-                             config.path());
+    LaunchAtLoginStore store(QStringLiteral("/home/dev/kestrum/build/default/bin/kestrum"),
+                             {QStringLiteral("/usr/local/bin")}, config.path());
     EXPECT_EQ(store.status(), LaunchAtLoginStatus::unavailable);
     store.setEnabled(true);
     EXPECT_EQ(store.status(), LaunchAtLoginStatus::unavailable);
@@ -22,7 +22,8 @@ TEST(LaunchAtLoginStore, UnavailableOutsideAnInstalledLocation) {
 
 TEST(LaunchAtLoginStore, EnablingWritesAnAutostartEntryAndDisablingRemovesIt) {
     QTemporaryDir config;
-    LaunchAtLoginStore store(QStringLiteral("/usr/local/bin/kestrum"), {QStringLiteral("/usr/local/bin/")}, config.path());
+    LaunchAtLoginStore store(QStringLiteral("/usr/local/bin/kestrum"), {QStringLiteral("/usr/local/bin/")},
+                             config.path());
     EXPECT_EQ(store.status(), LaunchAtLoginStatus::disabled);
     store.setEnabled(true);
     EXPECT_EQ(store.status(), LaunchAtLoginStatus::enabled);
@@ -57,8 +58,10 @@ TEST(LaunchAtLoginStore, AnyPrefixThatCmakeInstalledCounts) {
     EXPECT_FALSE(LaunchAtLoginStore::installedBinDirectories(program, QStringLiteral("/usr/local/bin"))
                      .contains(prefix.path() + QStringLiteral("/bin")))
         << "a bare build folder is not an installation";
-    test::writeFile(prefix.path() + QStringLiteral("/share/applications/app.kestrum.Kestrum.desktop"), "[Desktop Entry]\n");
-    const QStringList dirs = LaunchAtLoginStore::installedBinDirectories(program, QStringLiteral("/usr/local/bin"));
+    test::writeFile(prefix.path() + QStringLiteral("/share/applications/app.kestrum.Kestrum.desktop"),
+                    "[Desktop Entry]\n");
+    const QStringList dirs =
+        LaunchAtLoginStore::installedBinDirectories(program, QStringLiteral("/usr/local/bin"));
     EXPECT_TRUE(dirs.contains(prefix.path() + QStringLiteral("/bin")));
     QTemporaryDir config;
     LaunchAtLoginStore store(program, dirs, config.path());

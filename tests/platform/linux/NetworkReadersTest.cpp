@@ -33,10 +33,30 @@ TEST(LinuxNetworkPathProvider, RecordedMachinesWithoutNetworkManager) {
         std::set<QString> names;
         bool ipv4, ipv6;
     } cases[] = {
-        {"intel-laptop", {{QStringLiteral("wlp0s20f3"), {true, true}}}, NetworkInterfaceKind::wifi, {QStringLiteral("wlp0s20f3")}, true, false},
-        {"amd-desktop", {{QStringLiteral("enp5s0"), {true, true}}}, NetworkInterfaceKind::ethernet, {QStringLiteral("enp5s0")}, true, true},
-        {"vm", {{QStringLiteral("eth0"), {true, false}}}, NetworkInterfaceKind::ethernet, {QStringLiteral("eth0")}, true, false},
-        {"apple-silicon", {{QStringLiteral("wlan0"), {true, false}}}, NetworkInterfaceKind::wifi, {QStringLiteral("wlan0")}, true, false},
+        {"intel-laptop",
+         {{QStringLiteral("wlp0s20f3"), {true, true}}},
+         NetworkInterfaceKind::wifi,
+         {QStringLiteral("wlp0s20f3")},
+         true,
+         false},
+        {"amd-desktop",
+         {{QStringLiteral("enp5s0"), {true, true}}},
+         NetworkInterfaceKind::ethernet,
+         {QStringLiteral("enp5s0")},
+         true,
+         true},
+        {"vm",
+         {{QStringLiteral("eth0"), {true, false}}},
+         NetworkInterfaceKind::ethernet,
+         {QStringLiteral("eth0")},
+         true,
+         false},
+        {"apple-silicon",
+         {{QStringLiteral("wlan0"), {true, false}}},
+         NetworkInterfaceKind::wifi,
+         {QStringLiteral("wlan0")},
+         true,
+         false},
     };
     for (const auto& c : cases) {
         const NetworkPathSnapshot path = pathOf(QLatin1String(c.machine), c.addresses);
@@ -53,23 +73,27 @@ TEST(LinuxNetworkPathProvider, RecordedMachinesWithoutNetworkManager) {
 
 TEST(LinuxNetworkPathProvider, RouteParsingSkipsLoopbackRejectAndNonDefaultRoutes) {
     const QByteArray v6 = test::readFile(fixture(QStringLiteral("vm/proc/net/ipv6_route")));
-    EXPECT_EQ(LinuxNetworkPathProvider::defaultRouteInterfacesV6(v6), std::set<QString>{QStringLiteral("eth0")});
+    EXPECT_EQ(LinuxNetworkPathProvider::defaultRouteInterfacesV6(v6),
+              std::set<QString>{QStringLiteral("eth0")});
     const QByteArray v4 = "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
                           "eth0\t00000000\t0101A8C0\t0002\t0\t0\t0\t00000000\n" // not up
                           "eth1\t00000000\t0101A8C0\t0201\t0\t0\t0\t00000000\n" // reject
-                          "wg0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\n";  // point-to-point default
-    EXPECT_EQ(LinuxNetworkPathProvider::defaultRouteInterfacesV4(v4), std::set<QString>{QStringLiteral("wg0")});
-    EXPECT_EQ(LinuxNetworkPathProvider::nameserverCount("# c\nnameserver 1.1.1.1\nsearch x\nnameserver\n"), 1);
+                          "wg0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\n"; // point-to-point default
+    EXPECT_EQ(LinuxNetworkPathProvider::defaultRouteInterfacesV4(v4),
+              std::set<QString>{QStringLiteral("wg0")});
+    EXPECT_EQ(LinuxNetworkPathProvider::nameserverCount("# c\nnameserver 1.1.1.1\nsearch x\nnameserver\n"),
+              1);
 }
 
 TEST(LinuxNetworkPathProvider, DownInterfacesAndNetworkManagerDecide) {
     auto tree = test::copyFixture(QStringLiteral("vm"));
     test::writeFile(tree->path() + QStringLiteral("/sys/class/net/eth0/operstate"), "down\n");
     NetworkPathInputs inputs = LinuxNetworkPathProvider::gather(
-        {tree->path() + QStringLiteral("/proc"), tree->path() + QStringLiteral("/sys"), tree->path() + QStringLiteral("/run"),
-         tree->path() + QStringLiteral("/etc")},
+        {tree->path() + QStringLiteral("/proc"), tree->path() + QStringLiteral("/sys"),
+         tree->path() + QStringLiteral("/run"), tree->path() + QStringLiteral("/etc")},
         {});
-    EXPECT_EQ(LinuxNetworkPathProvider::build(inputs), NetworkPathSnapshot::disconnected()) << "a route over a down link";
+    EXPECT_EQ(LinuxNetworkPathProvider::build(inputs), NetworkPathSnapshot::disconnected())
+        << "a route over a down link";
 
     const std::map<QString, Families> addresses = {{QStringLiteral("wlp0s20f3"), {true, false}}};
     NetworkManagerState nm;
@@ -86,7 +110,8 @@ TEST(LinuxNetworkPathProvider, DownInterfacesAndNetworkManagerDecide) {
 }
 
 TEST(LinuxNetworkPathProvider, StartsUnavailableUntilTheFirstReading) {
-    LinuxNetworkPathProvider provider(rootsOf(QStringLiteral("vm")), nullptr, [] { return std::map<QString, Families>{}; }, false);
+    LinuxNetworkPathProvider provider(
+        rootsOf(QStringLiteral("vm")), nullptr, [] { return std::map<QString, Families>{}; }, false);
     EXPECT_EQ(provider.latestSnapshot(), NetworkPathSnapshot::unavailable());
     EXPECT_FALSE(provider.waitForFirstUpdate(std::chrono::milliseconds(1)));
     provider.refresh();
@@ -97,7 +122,8 @@ TEST(LinuxNetworkPathProvider, StartsUnavailableUntilTheFirstReading) {
 TEST(SysfsNetworkByteCounterReader, CountsOnlyUpNonLoopbackInterfaces) {
     SysfsNetworkByteCounterReader reader(fixture(QStringLiteral("intel-laptop")) + QStringLiteral("/sys"));
     EXPECT_EQ(reader.read({QStringLiteral("wlp0s20f3"), QStringLiteral("lo"), QStringLiteral("enp0s31f6")}),
-              (NetworkByteCounter{9876543210ull, 1234567890ull})) << "64-bit counters, loopback and down links left out";
+              (NetworkByteCounter{9876543210ull, 1234567890ull}))
+        << "64-bit counters, loopback and down links left out";
     EXPECT_FALSE(reader.read({QStringLiteral("lo")}));
     EXPECT_FALSE(reader.read({}));
     EXPECT_FALSE(reader.read({QStringLiteral("../../etc")}));

@@ -7,7 +7,9 @@ using namespace kestrum;
 using test::fixture;
 
 namespace {
-BatteryStats sampleOf(const QString& root) { return SysfsPowerSupplyBatteryStatsProvider(root + QStringLiteral("/sys")).sample(); }
+BatteryStats sampleOf(const QString& root) {
+    return SysfsPowerSupplyBatteryStatsProvider(root + QStringLiteral("/sys")).sample();
+}
 } // namespace
 
 TEST(SysfsPowerSupplyBatteryStatsProvider, IntelLaptopDischarging) {
@@ -45,11 +47,13 @@ TEST(SysfsPowerSupplyBatteryStatsProvider, AppleSiliconChargingWithZeroTimes) {
 TEST(SysfsPowerSupplyBatteryStatsProvider, DesktopsAndMissingSupplies) {
     for (const char* machine : {"amd-desktop", "vm"}) {
         const BatteryStats s = sampleOf(fixture(QLatin1String(machine)));
-        EXPECT_EQ(s, BatteryStats::notPresent(MetricAvailability::available())) << machine << ": a peripheral's battery is not the machine's";
+        EXPECT_EQ(s, BatteryStats::notPresent(MetricAvailability::available()))
+            << machine << ": a peripheral's battery is not the machine's";
     }
     const BatteryStats missing = sampleOf(QStringLiteral("/nonexistent"));
     EXPECT_FALSE(missing.isPresent);
-    EXPECT_EQ(missing.availability, MetricAvailability::unavailable(QStringLiteral("Batarya bilgisi okunamadı.")));
+    EXPECT_EQ(missing.availability,
+              MetricAvailability::unavailable(QStringLiteral("Batarya bilgisi okunamadı.")));
 }
 
 TEST(SysfsPowerSupplyBatteryStatsProvider, HealthAndTimeTraps) {
@@ -66,7 +70,8 @@ TEST(SysfsPowerSupplyBatteryStatsProvider, HealthAndTimeTraps) {
          [](const BatteryStats& s) { EXPECT_EQ(s.healthCondition, QStringLiteral("Overheat")); }},
         {"Unknown is not a verdict", [&] { test::writeFile(bat + QStringLiteral("health"), "Unknown\n"); },
          [](const BatteryStats& s) { EXPECT_EQ(s.healthCondition, QStringLiteral("Service Recommended")); }},
-        {"driver time wins over the estimate", [&] { test::writeFile(bat + QStringLiteral("time_to_empty_now"), "7200\n"); },
+        {"driver time wins over the estimate",
+         [&] { test::writeFile(bat + QStringLiteral("time_to_empty_now"), "7200\n"); },
          [](const BatteryStats& s) { EXPECT_EQ(s.timeRemainingMinutes, 120); }},
         {"no power figure: still estimating",
          [&] {
@@ -81,7 +86,9 @@ TEST(SysfsPowerSupplyBatteryStatsProvider, HealthAndTimeTraps) {
          },
          [](const BatteryStats& s) { EXPECT_NEAR(*s.chargeFraction, 36480000.0 / 40000000.0, 1e-9); }},
         {"not present", [&] { test::writeFile(bat + QStringLiteral("present"), "0\n"); },
-         [](const BatteryStats& s) { EXPECT_EQ(s, BatteryStats::notPresent(MetricAvailability::available())); }},
+         [](const BatteryStats& s) {
+             EXPECT_EQ(s, BatteryStats::notPresent(MetricAvailability::available()));
+         }},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);

@@ -31,8 +31,9 @@ TEST(ProcStatCPUTickReader, ReadsEveryRecordedMachine) {
 
 TEST(ProcStatCPUTickReader, FoldsLinuxCountersIntoTheFourTicks) {
     // user nice system idle iowait irq softirq steal guest guest_nice
-    const auto cores = ProcStatCPUTickReader::parseStat(
-        "cpu  9 9 9 9 9 9 9 9 9 9\ncpu0 100 7 20 1000 30 4 5 6 50 0\ncpu1 1 2 3 4\ncpu2 1 x 3 4\ncpu3 1 2 3\nintr 1 2\n");
+    const auto cores =
+        ProcStatCPUTickReader::parseStat("cpu  9 9 9 9 9 9 9 9 9 9\ncpu0 100 7 20 1000 30 4 5 6 50 0\ncpu1 1 "
+                                         "2 3 4\ncpu2 1 x 3 4\ncpu3 1 2 3\nintr 1 2\n");
     ASSERT_EQ(cores.size(), 2u) << "the malformed cpu2 and cpu3 lines are skipped, the old 4-field form read";
     EXPECT_EQ(cores[0], (CPUTicks{100, 20 + 4 + 5 + 6, 1000 + 30, 7}));
     EXPECT_EQ(cores[1], (CPUTicks{1, 3, 4, 2}));
@@ -59,12 +60,14 @@ TEST(ProcMeminfoMemorySnapshotReader, UsedIsWhatFreeShowsAndCompressedComesFromZ
     };
     for (const auto& c : cases) {
         const QString root = fixture(QLatin1String(c.machine));
-        ProcMeminfoMemorySnapshotReader reader(root + QStringLiteral("/proc"), root + QStringLiteral("/sys"), 4096);
+        ProcMeminfoMemorySnapshotReader reader(root + QStringLiteral("/proc"), root + QStringLiteral("/sys"),
+                                               4096);
         const auto snapshot = reader.read();
         ASSERT_TRUE(snapshot) << c.machine;
         const MemoryStats stats = MemoryStatsCalculator::stats(*snapshot);
         const double expectedUsed = double(c.totalKB - c.availableKB) * 1024;
-        EXPECT_NEAR(double(stats.usedBytes), std::max(expectedUsed, double(stats.compressedBytes)), 3 * 4096) << c.machine;
+        EXPECT_NEAR(double(stats.usedBytes), std::max(expectedUsed, double(stats.compressedBytes)), 3 * 4096)
+            << c.machine;
         EXPECT_EQ(stats.totalBytes, c.totalKB * 1024) << c.machine;
         EXPECT_NEAR(double(stats.compressedBytes), double(c.compressedBytes), 4096) << c.machine;
         EXPECT_EQ(stats.swapUsedBytes, c.swapUsedBytes) << c.machine;
@@ -80,9 +83,13 @@ TEST(ProcMeminfoMemorySnapshotReader, OldKernelsAndBrokenFiles) {
     ASSERT_TRUE(old);
     EXPECT_EQ(old->activePageCount, 1000u - 550u);
 
-    EXPECT_FALSE(ProcMeminfoMemorySnapshotReader::snapshot(ProcMeminfoMemorySnapshotReader::parseMeminfo("MemFree: 1 kB\n"), 0, 4096));
-    EXPECT_FALSE(ProcMeminfoMemorySnapshotReader::snapshot(ProcMeminfoMemorySnapshotReader::parseMeminfo("MemTotal: x kB\n"), 0, 4096));
-    EXPECT_FALSE(ProcMeminfoMemorySnapshotReader(QStringLiteral("/nonexistent"), QStringLiteral("/nonexistent"), 4096).read());
+    EXPECT_FALSE(ProcMeminfoMemorySnapshotReader::snapshot(
+        ProcMeminfoMemorySnapshotReader::parseMeminfo("MemFree: 1 kB\n"), 0, 4096));
+    EXPECT_FALSE(ProcMeminfoMemorySnapshotReader::snapshot(
+        ProcMeminfoMemorySnapshotReader::parseMeminfo("MemTotal: x kB\n"), 0, 4096));
+    EXPECT_FALSE(
+        ProcMeminfoMemorySnapshotReader(QStringLiteral("/nonexistent"), QStringLiteral("/nonexistent"), 4096)
+            .read());
     EXPECT_FALSE(ProcMeminfoMemorySnapshotReader::parseZramCompressedBytes("12"));
     EXPECT_EQ(ProcMeminfoMemorySnapshotReader::parseZramCompressedBytes("  10 20 30"), 20u);
 }

@@ -12,7 +12,8 @@ using namespace kestrum;
 namespace {
 
 SystemSnapshot settledSample(const QString& machine, const QString& addressedInterface) {
-    LinuxServices::Roots roots = LinuxServices::Roots::recordedTree(QStringLiteral(KESTRUM_FIXTURES_DIR "/") + machine);
+    LinuxServices::Roots roots =
+        LinuxServices::Roots::recordedTree(QStringLiteral(KESTRUM_FIXTURES_DIR "/") + machine);
     roots.addresses = [addressedInterface] {
         return std::map<QString, std::pair<bool, bool>>{{addressedInterface, {true, false}}};
     };
@@ -42,7 +43,8 @@ TEST(RecordedMachines, EveryGroupComesFromItsOwnReader) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.machine);
-        const SystemSnapshot s = settledSample(QString::fromLatin1(c.machine), QString::fromLatin1(c.interface));
+        const SystemSnapshot s =
+            settledSample(QString::fromLatin1(c.machine), QString::fromLatin1(c.interface));
         // A recorded tree does not move: usage between two reads of it is honestly zero, but readable.
         EXPECT_TRUE(s.cpu.availability.isAvailable());
         EXPECT_EQ(s.cpu.perCoreUsage.size(), c.cores);

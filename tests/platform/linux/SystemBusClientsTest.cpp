@@ -7,9 +7,8 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace kestrum;
@@ -34,8 +33,9 @@ class FakeActiveConnection : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager.Connection.Active")
     Q_PROPERTY(QList<QDBusObjectPath> Devices MEMBER devices)
 public:
-    QList<QDBusObjectPath> devices{QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/Devices/2")),
-                                   QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/Devices/3"))};
+    QList<QDBusObjectPath> devices{
+        QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/Devices/2")),
+        QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/Devices/3"))};
 };
 
 class FakeDevice : public QObject {
@@ -88,8 +88,8 @@ TEST(NetworkManagerClient, ReadsTheStateAndThePrimaryConnectionsDevices) {
     ASSERT_TRUE(state);
     EXPECT_EQ(state->state, 70u);
     EXPECT_EQ(state->metered, 3u);
-    EXPECT_EQ(state->primaryDevices, (std::vector<NetworkManagerState::Device>{{2, QStringLiteral("wlp2s0")},
-                                                                             {1, QStringLiteral("enp0s31f6")}}));
+    EXPECT_EQ(state->primaryDevices, (std::vector<NetworkManagerState::Device>{
+                                         {2, QStringLiteral("wlp2s0")}, {1, QStringLiteral("enp0s31f6")}}));
 
     // Without a primary connection NetworkManager answers "/": the state stands, no devices.
     manager.primary = QDBusObjectPath(QStringLiteral("/"));

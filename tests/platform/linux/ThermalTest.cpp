@@ -8,7 +8,8 @@ using test::fixture;
 using Trip = LinuxThermalStatsProvider::TripPoint;
 
 TEST(LinuxThermalStatsProvider, JudgesAZoneAgainstItsTrips) {
-    const std::vector<Trip> laptop = {{QStringLiteral("passive"), 95000}, {QStringLiteral("critical"), 105000}};
+    const std::vector<Trip> laptop = {{QStringLiteral("passive"), 95000},
+                                      {QStringLiteral("critical"), 105000}};
     struct Case {
         int64_t temp;
         std::vector<Trip> trips;
@@ -19,7 +20,7 @@ TEST(LinuxThermalStatsProvider, JudgesAZoneAgainstItsTrips) {
         {95000, laptop, ThermalLevel::serious},   // at the passive trip
         {100000, laptop, ThermalLevel::critical}, // within 5 °C of the critical trip
         {70000, {{QStringLiteral("hot"), 70000}}, ThermalLevel::critical},
-        {50000, {{QStringLiteral("active"), 40000}}, std::nullopt},   // fan trips alone are no signal
+        {50000, {{QStringLiteral("active"), 40000}}, std::nullopt},    // fan trips alone are no signal
         {50000, {{QStringLiteral("passive"), -273200}}, std::nullopt}, // firmware placeholder
         {50000, {}, std::nullopt},
     };
@@ -59,13 +60,18 @@ TEST(LinuxThermalStatsProvider, SignalsRaiseTheLevel) {
         QByteArray value;
         ThermalLevel level;
     } steps[] = {
-        {"a throttle counter rose", QStringLiteral("/devices/system/cpu/cpu3/thermal_throttle/core_throttle_count"), "9\n",
+        {"a throttle counter rose",
+         QStringLiteral("/devices/system/cpu/cpu3/thermal_throttle/core_throttle_count"), "9\n",
          ThermalLevel::serious},
-        {"counter unchanged since", QStringLiteral("/devices/system/cpu/cpu3/thermal_throttle/core_throttle_count"), "9\n",
+        {"counter unchanged since",
+         QStringLiteral("/devices/system/cpu/cpu3/thermal_throttle/core_throttle_count"), "9\n",
          ThermalLevel::nominal},
-        {"passive cooling engaged", QStringLiteral("/class/thermal/cooling_device0/cur_state"), "3\n", ThermalLevel::serious},
-        {"released again", QStringLiteral("/class/thermal/cooling_device0/cur_state"), "0\n", ThermalLevel::nominal},
-        {"package near passive", QStringLiteral("/class/thermal/thermal_zone1/temp"), "92000\n", ThermalLevel::fair},
+        {"passive cooling engaged", QStringLiteral("/class/thermal/cooling_device0/cur_state"), "3\n",
+         ThermalLevel::serious},
+        {"released again", QStringLiteral("/class/thermal/cooling_device0/cur_state"), "0\n",
+         ThermalLevel::nominal},
+        {"package near passive", QStringLiteral("/class/thermal/thermal_zone1/temp"), "92000\n",
+         ThermalLevel::fair},
         {"crit alarm", QStringLiteral("/class/hwmon/hwmon3/temp1_crit_alarm"), "1\n", ThermalLevel::critical},
     };
     for (const auto& step : steps) {
@@ -86,6 +92,7 @@ TEST(LinuxThermalStatsProvider, HwmonAtItsCritLimitAndPowerProfilesDegradation) 
     EXPECT_EQ(provider.sample(), ThermalLevel::critical);
 
     // A machine whose only signal is power-profiles-daemon is still judged.
-    LinuxThermalStatsProvider onlyDaemon(fixture(QStringLiteral("vm")) + QStringLiteral("/sys"), [] { return QString(); });
+    LinuxThermalStatsProvider onlyDaemon(fixture(QStringLiteral("vm")) + QStringLiteral("/sys"),
+                                         [] { return QString(); });
     EXPECT_EQ(onlyDaemon.sample(), ThermalLevel::nominal);
 }

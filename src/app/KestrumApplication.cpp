@@ -42,7 +42,8 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
         m_archiveBlockedReason =
             L10n::string(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
 
-    m_bus = std::make_unique<MonitorBusService>(*m_services.store);
+    m_bus = std::make_unique<MonitorBusService>(*m_services.store, KestrumPaths::dataDirectory(),
+                                                KestrumPaths::configDirectory());
     if (m_options.screenshotDirectory.isEmpty())
         m_bus->registerOnBus();
     m_bus->setShowWindowHandler([this] {

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         ProcessLock probe(KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock"));
         if (!probe.tryLock()) {
             const auto shown = callRunningMonitor(QStringLiteral("ShowWindow"), {});
-            if (shown && shown->value(0).toBool())
+            if (shown.status == MonitorCallResult::Status::succeeded && shown.arguments.value(0).toBool())
                 return 0;
         }
         services = LinuxServices::makeMonitorServices();

@@ -106,7 +106,7 @@ int runMonitor(Arguments& arguments) {
         overrides.emplace(SystemMonitorStore::kSampleIntervalKey, *interval);
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices({}, overrides);
     SystemMonitorStore& store = *services.store;
-    MonitorBusService bus(store);
+    MonitorBusService bus(store, KestrumPaths::dataDirectory(), KestrumPaths::configDirectory());
     bus.registerOnBus();
 
     bool finishing = false;
@@ -278,8 +278,13 @@ int runIncident(Arguments& arguments) {
         throw UsageError{trText("incident için start NOT, stop veya list gerekiyor.")};
     const bool starting = action == u"start";
     const QString method = starting ? QStringLiteral("StartIncident") : QStringLiteral("StopIncident");
-    if (callRunningMonitor(method, {note})) {
-        printLine(starting ? tr("Olay işareti başlatıldı.") : tr("Olay işareti durduruldu."));
+    // A running monitor of this data folder applies and saves the marker; any other works on the file.
+    const MonitorCallResult reply =
+        callRunningMonitor(method, {canonicalFolder(KestrumPaths::dataDirectory()), note});
+    if (reply.status == MonitorCallResult::Status::failed)
+        return fail(reply.errorMessage);
+    if (reply.status == MonitorCallResult::Status::succeeded) {
+        printLine(L10n::string(reply.arguments.value(0).toString()));
         return ExitCode::success;
     }
     return withDirectStore([&](SystemMonitorStore& store) {
@@ -303,10 +308,14 @@ int runNotifications(Arguments& arguments) {
     if (words.size() != 1 || (words[0] != u"on" && words[0] != u"off"))
         throw UsageError{trText("notifications için on veya off gerekiyor.")};
     const bool enabling = words[0] == u"on";
-    if (const auto reply = callRunningMonitor(QStringLiteral("SetNotificationsEnabled"), {enabling})) {
-        const QString message = reply->value(0).toString();
-        printLine(message.isEmpty() ? tr("Bildirimler kapatıldı.") : L10n::string(message));
-        return ExitCode::success;
+    const MonitorCallResult reply =
+        callRunningMonitor(QStringLiteral("SetNotificationsEnabled"),
+                           {canonicalFolder(KestrumPaths::configDirectory()), enabling});
+    if (reply.status == MonitorCallResult::Status::failed)
+        return fail(reply.errorMessage);
+    if (reply.status == MonitorCallResult::Status::succeeded) {
+        printLine(L10n::string(reply.arguments.value(1).toString()));
+        return enabling && !reply.arguments.value(0).toBool() ? ExitCode::failure : ExitCode::success;
     }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     SystemMonitorStore& store = *services.store;

@@ -80,8 +80,8 @@ std::shared_ptr<const TranslationTable> bundledEnglishTable() {
         // One table per subsystem (en.plist, en-network.plist, ...), merged into one.
         TranslationTable merged;
         const QDir folder(QStringLiteral(":/kestrum/l10n"));
-        const QStringList files =
-            folder.entryList({QStringLiteral("en.plist"), QStringLiteral("en-*.plist")}, QDir::Files, QDir::Name);
+        const QStringList files = folder.entryList({QStringLiteral("en.plist"), QStringLiteral("en-*.plist")},
+                                                   QDir::Files, QDir::Name);
         for (const QString& name : files) {
             QFile file(folder.filePath(name));
             if (!file.open(QIODevice::ReadOnly)) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -211,6 +212,72 @@ TEST(HealthArchiveCompaction, SampleBucketsAtTheirAgeBoundaries) {
     ASSERT_EQ(ordered.size(), 3u);
     EXPECT_LT(ordered[0].timestamp, ordered[1].timestamp);
     EXPECT_LT(ordered[1].timestamp, ordered[2].timestamp);
+}
+
+TEST(HealthArchiveCompaction, BucketWidthsChangeExactlyAtTwoAndSevenDays) {
+    // "now" sits 450 s into a 15-minute bucket, so a sample at an exact age boundary has room for a
+    // neighbour in the same coarse bucket.
+    const Date now = Date::fromUnixSeconds(std::floor(kNow.unixSeconds() / 900) * 900 + 450);
+    const auto at = [&](double secondsAgo) { return sampleAt(now.addingSeconds(-secondsAgo)); };
+    struct Case {
+        const char* name;
+        double olderAge, newerAge;
+        size_t kept;
+    } cases[] = {
+        {"exactly two days old still has minute buckets", 172'860, 172'800, 2},
+        {"just past two days: one 5-minute bucket", 172'860, 172'810, 1},
+        {"exactly seven days old still has 5-minute buckets", 604'860, 604'800, 2},
+        {"just past seven days: one 15-minute bucket", 605'100, 604'810, 1},
+        {"ten days old, 14 minutes apart in one bucket", 864'000 + 440, 864'000 - 400, 1},
+        {"ten days old, in two 15-minute buckets", 864'000 + 460, 864'000 - 400, 2},
+    };
+    for (const auto& c : cases) {
+        const auto kept = HealthArchiveCompaction::compactedSamples({at(c.olderAge), at(c.newerAge)}, now);
+        EXPECT_EQ(kept.size(), c.kept) << c.name;
+        if (kept.size() == 1)
+            EXPECT_EQ(kept[0].timestamp, now.addingSeconds(-c.newerAge)) << c.name << ": the later one stays";
+    }
+}
+
+TEST(HealthArchiveCompaction, EveryListKeepsItsOwnNumberOfNewestEntries) {
+    struct Case {
+        const char* name;
+        size_t cap;
+        std::function<void(HealthArchive&, Date)> add;
+        std::function<size_t(const HealthArchive&)> count;
+    } cases[] = {
+        {"events", 500, [](HealthArchive& a, Date d) { a.events.push_back(eventAt(d)); },
+         [](const HealthArchive& a) { return a.events.size(); }},
+        {"incidents", 100,
+         [](HealthArchive& a, Date d) {
+             a.incidents.push_back({newUuid(), d, d, QStringLiteral("x")});
+         },
+         [](const HealthArchive& a) { return a.incidents.size(); }},
+        {"performance sessions", 50,
+         [](HealthArchive& a, Date d) {
+             a.performanceSessions.push_back(
+                 {{QStringLiteral("startedAt"), d.secondsSinceReferenceDate},
+                  {QStringLiteral("lastRecordedAt"), d.secondsSinceReferenceDate}});
+         },
+         [](const HealthArchive& a) { return a.performanceSessions.size(); }},
+        {"quick tests", 25, [](HealthArchive& a, Date d) { a.healthTestResults.push_back(resultEndedAt(d)); },
+         [](const HealthArchive& a) { return a.healthTestResults.size(); }},
+        {"deep tests", 12,
+         [](HealthArchive& a, Date d) { a.deepHealthTestResults.push_back(resultEndedAt(d)); },
+         [](const HealthArchive& a) { return a.deepHealthTestResults.size(); }},
+        {"benchmarks", 25,
+         [](HealthArchive& a, Date d) { a.cpuBenchmarkResults.push_back(resultEndedAt(d)); },
+         [](const HealthArchive& a) { return a.cpuBenchmarkResults.size(); }},
+        {"full scans", 12,
+         [](HealthArchive& a, Date d) { a.fullSystemScanResults.push_back(resultEndedAt(d)); },
+         [](const HealthArchive& a) { return a.fullSystemScanResults.size(); }},
+    };
+    for (const auto& c : cases) {
+        HealthArchive archive;
+        for (size_t i = 0; i <= c.cap; ++i) // one more than the cap, an hour apart
+            c.add(archive, kNow.addingSeconds(-3600.0 * static_cast<double>(i)));
+        EXPECT_EQ(c.count(HealthArchiveCompaction::compacted(archive, kNow)), c.cap) << c.name;
+    }
 }
 
 TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {

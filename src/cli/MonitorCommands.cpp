@@ -15,6 +15,8 @@
 #include "localisation/L10n.h"
 #include "measurement/MeasurementJson.h"
 #include "measurement/MetricFormatting.h"
+#include "metrics/MetricsHttpServer.h"
+#include "metrics/MonitorMetricsSource.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -93,8 +95,13 @@ int runMonitor(Arguments& arguments) {
     const auto interval = arguments.takeNumber(QStringLiteral("--interval"), 1, 30);
     const auto count = arguments.takeNumber(QStringLiteral("--count"), 1, 1e9);
     const auto duration = arguments.takeNumber(QStringLiteral("--duration"), 1, 1e9);
+    const auto metricsListen = arguments.takeOption(QStringLiteral("--metrics-listen"));
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("monitor konumsal argüman almaz.")};
+    std::optional<std::pair<QHostAddress, quint16>> metricsAddress;
+    if (metricsListen && !(metricsAddress = parseListenAddress(*metricsListen)))
+        throw UsageError{
+            trText("--metrics-listen için PORT veya ADRES:PORT gerekiyor (IPv6: [ADRES]:PORT).")};
 
     ProcessLock lock(monitorLockPath());
     if (!lock.tryLock())
@@ -108,6 +115,16 @@ int runMonitor(Arguments& arguments) {
     SystemMonitorStore& store = *services.store;
     MonitorBusService bus(store, KestrumPaths::dataDirectory(), KestrumPaths::configDirectory());
     bus.registerOnBus();
+    // The scrape page is assembled only when someone asks for it.
+    std::unique_ptr<MonitorMetricsSource> metrics;
+    std::unique_ptr<MetricsHttpServer> metricsServer;
+    if (metricsAddress) {
+        metrics = std::make_unique<MonitorMetricsSource>(store, metricsTotalsFile());
+        metricsServer = std::make_unique<MetricsHttpServer>(
+            [source = metrics.get()](ExpositionFormat format) { return source->page(format); });
+        if (const auto problem = metricsServer->listen(metricsAddress->first, metricsAddress->second))
+            return fail(*problem);
+    }
 
     bool finishing = false;
     const auto finish = [&] {

@@ -24,7 +24,7 @@ void printUsage() {
         {"snapshot [--json] [--interval SN]", L10n::string(trText("Makinenin tek, eksiksiz bir ölçümü"))},
         {"health [--snapshot DOSYA] [--json]", L10n::string(trText("Sağlık kararı ve etkin bulgular"))},
         {"baseline [--json]", L10n::string(trText("Geçmişten öğrenilen kişisel normal"))},
-        {"monitor [--json] [--interval SN] [--count N] [--duration SN]",
+        {"monitor [--json] [--interval SN] [--count N] [--duration SN] [--metrics-listen [ADRES:]PORT]",
          L10n::string(
              trText("Sürekli izleme: örnekler, kalıcı geçmiş, uyarılar ve bildirimler (Ctrl-C ile durur)"))},
         {"events [--json] [--range hour|day|week|month]",
@@ -37,6 +37,8 @@ void printUsage() {
         {"storage [KLASÖR] [--json] [--treemap]",
          L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
                              "(KLASÖR verilmezse son seçilen)"))},
+        {"export prometheus --textfile KLASÖR",
+         L10n::string(trText("Ölçüm sayfasını node_exporter'ın metin dosyası toplayıcısı için yazar"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("incident"), runIncident},
         {QStringLiteral("notifications"), runNotifications},
         {QStringLiteral("storage"), runStorage},
+        {QStringLiteral("export"), runExport},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -37,6 +37,11 @@ void printUsage() {
         {"storage [KLASÖR] [--json] [--treemap]",
          L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
                              "(KLASÖR verilmezse son seçilen)"))},
+        {"net quality [--json] [--endpoint URL] [--ca-file DOSYA]",
+         L10n::string(trText("Gecikme ve kararlılık testi: DNS süresi ve güvenli HEAD denemeleri, derecelendirilmiş"))},
+        {"net speed [--mode quick|comprehensive] [--yes] [--json] [--endpoint TABAN] [--ca-file DOSYA]",
+         L10n::string(trText("İnternet hız testi: indirme, yükleme, boşta ve yük altında gecikme (açık onayla)"))},
+        {"wifi [--json]", L10n::string(trText("Wi-Fi bağlantısı ve bağlantı ayrıntıları"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -72,6 +77,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("incident"), runIncident},
         {QStringLiteral("notifications"), runNotifications},
         {QStringLiteral("storage"), runStorage},
+        {QStringLiteral("net"), runNet},
+        {QStringLiteral("wifi"), runWiFi},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

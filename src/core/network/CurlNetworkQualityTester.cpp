@@ -27,11 +27,6 @@ CurlNetworkQualityTester::CurlNetworkQualityTester(QUrl endpoint, Options option
     if (!m_options.idProvider)
         m_options.idProvider = newUuid;
     m_session = m_options.session;
-    if (!m_session) {
-        CurlHTTPClient::Configuration configuration;
-        configuration.caBundleFile = m_options.caBundleFile;
-        m_session = std::make_shared<CurlHTTPClient>(configuration);
-    }
 }
 
 QCoro::Task<NetworkQualityResult> CurlNetworkQualityTester::run(std::stop_token stop) {
@@ -39,6 +34,12 @@ QCoro::Task<NetworkQualityResult> CurlNetworkQualityTester::run(std::stop_token 
     if (m_hostname.isEmpty() || m_endpoint.scheme().toLower() != u"https")
         throw makeError(NetworkQualityTestError::invalidEndpoint);
 
+    // Made once, at the first run: a tester nobody runs costs no thread.
+    if (!m_session) {
+        CurlHTTPClient::Configuration configuration;
+        configuration.caBundleFile = m_options.caBundleFile;
+        m_session = std::make_shared<CurlHTTPClient>(configuration);
+    }
     const std::optional<double> dns = co_await m_options.resolver->resolve(m_hostname, stop);
     if (!dns) {
         qCWarning(lcNetworkQuality) << "DNS resolution failed for" << m_hostname;

@@ -38,9 +38,11 @@ void printUsage() {
          L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
                              "(KLASÖR verilmezse son seçilen)"))},
         {"net quality [--json] [--endpoint URL] [--ca-file DOSYA]",
-         L10n::string(trText("Gecikme ve kararlılık testi: DNS süresi ve güvenli HEAD denemeleri, derecelendirilmiş"))},
+         L10n::string(trText(
+             "Gecikme ve kararlılık testi: DNS süresi ve güvenli HEAD denemeleri, derecelendirilmiş"))},
         {"net speed [--mode quick|comprehensive] [--yes] [--json] [--endpoint TABAN] [--ca-file DOSYA]",
-         L10n::string(trText("İnternet hız testi: indirme, yükleme, boşta ve yük altında gecikme (açık onayla)"))},
+         L10n::string(
+             trText("İnternet hız testi: indirme, yükleme, boşta ve yük altında gecikme (açık onayla)"))},
         {"wifi [--json]", L10n::string(trText("Wi-Fi bağlantısı ve bağlantı ayrıntıları"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},

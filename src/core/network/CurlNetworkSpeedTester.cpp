@@ -338,9 +338,10 @@ QCoro::Task<int64_t> CurlNetworkSpeedTester::transferPayloadWithRetry(Run& run,
         if (bytes < 1 || !budget.reserve(bytes))
             throw makeError(NetworkSpeedTestError::transferLimitReached);
         try {
-            co_return direction == NetworkSpeedTransferDirection::download
-                ? co_await download(run, bytes, run.stop)
-                : co_await upload(run, bytes, run.stop);
+            // Plain branches: g++ 12 evaluates both arms of a conditional that holds co_await.
+            if (direction == NetworkSpeedTransferDirection::download)
+                co_return co_await download(run, bytes, run.stop);
+            co_return co_await upload(run, bytes, run.stop);
         } catch (const CancellationError&) {
             throw;
         } catch (const KestrumError& error) {

@@ -128,6 +128,8 @@ MonitorServices makeMonitorServices(const Roots& roots,
         std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
     dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
     dependencies.sleepWake = services.sleepWake.get();
+    dependencies.networkTests =
+        NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

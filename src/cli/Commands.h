@@ -24,6 +24,10 @@ int runExport(Arguments& arguments);
 
 // Where the running totals of health events for the monitoring counters are kept.
 QString metricsTotalsFile();
+int runNet(Arguments& arguments);
+int runNetworkQuality(Arguments& arguments);
+int runNetworkSpeed(Arguments& arguments);
+int runWiFi(Arguments& arguments);
 
 // This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
 // second is returned. Absent when Ctrl-C interrupted the wait.

@@ -39,6 +39,13 @@ void printUsage() {
                              "(KLASÖR verilmezse son seçilen)"))},
         {"export prometheus --textfile KLASÖR",
          L10n::string(trText("Ölçüm sayfasını node_exporter'ın metin dosyası toplayıcısı için yazar"))},
+        {"net quality [--json] [--endpoint URL] [--ca-file DOSYA]",
+         L10n::string(trText(
+             "Gecikme ve kararlılık testi: DNS süresi ve güvenli HEAD denemeleri, derecelendirilmiş"))},
+        {"net speed [--mode quick|comprehensive] [--yes] [--json] [--endpoint TABAN] [--ca-file DOSYA]",
+         L10n::string(
+             trText("İnternet hız testi: indirme, yükleme, boşta ve yük altında gecikme (açık onayla)"))},
+        {"wifi [--json]", L10n::string(trText("Wi-Fi bağlantısı ve bağlantı ayrıntıları"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -75,6 +82,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("notifications"), runNotifications},
         {QStringLiteral("storage"), runStorage},
         {QStringLiteral("export"), runExport},
+        {QStringLiteral("net"), runNet},
+        {QStringLiteral("wifi"), runWiFi},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -3,6 +3,8 @@
 #include "HealthEvent.h"
 #include "HealthSample.h"
 #include "foundation/KestrumError.h"
+#include "network/NetworkQualityResult.h"
+#include "network/NetworkSpeedTestResult.h"
 
 #include <QJsonObject>
 #include <optional>
@@ -26,8 +28,8 @@ struct HealthArchive {
     std::vector<QJsonObject> cpuBenchmarkResults;
     std::vector<QJsonObject> fullSystemScanResults;
     std::vector<QJsonObject> processorComparisons;
-    std::optional<QJsonObject> latestNetworkQualityResult;
-    std::optional<QJsonObject> latestNetworkSpeedResult;
+    std::optional<NetworkQualityResult> latestNetworkQualityResult;
+    std::optional<NetworkSpeedTestResult> latestNetworkSpeedResult;
 
     static HealthArchive empty() { return {}; }
     bool operator==(const HealthArchive&) const = default;

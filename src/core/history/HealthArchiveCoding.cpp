@@ -1,4 +1,5 @@
 #include "HealthArchive.h"
+#include "network/NetworkJsonFields.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
 

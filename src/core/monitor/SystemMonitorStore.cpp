@@ -2,6 +2,7 @@
 
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
+#include "network/NetworkTestOperations.h"
 
 #include <QPointer>
 #include <algorithm>
@@ -189,6 +190,24 @@ QVariant SystemMonitorStore::fullSystemScanNextReminderAtValue() const {
 QVariant SystemMonitorStore::fullSystemScanReminderIntervalDaysValue() const {
     return m_fullSystemScanReminderIntervalDays ? QVariant(*m_fullSystemScanReminderIntervalDays)
                                                 : QVariant();
+}
+
+bool SystemMonitorStore::startNetworkQualityTest(const QString& entryPoint) {
+    Q_UNUSED(entryPoint);
+    Options options;
+    options.initialProgress = NetworkQualityOperation::initialProgress();
+    return startOperation(UserOperation::networkQuality,
+                          NetworkQualityOperation::work(m_deps.networkTests.qualityTester),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint) {
+    Q_UNUSED(entryPoint);
+    Options options;
+    options.initialProgress = NetworkSpeedTestOperation::initialProgress(mode);
+    return startOperation(UserOperation::networkSpeed,
+                          NetworkSpeedTestOperation::work(m_deps.networkTests.speedTester, mode),
+                          std::move(options));
 }
 
 } // namespace kestrum

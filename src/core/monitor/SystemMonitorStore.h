@@ -6,6 +6,7 @@
 #include "OperationFrame.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
+#include "network/NetworkTestDependencies.h"
 
 #include <QObject>
 #include <QVariant>
@@ -78,6 +79,7 @@ public:
         std::function<QUuid()> idProvider;
         // False on machines without any thermal signal (virtual machines): heavy tests run with a warning.
         std::function<bool()> machineOffersThermalSignal;
+        NetworkTestDependencies networkTests;
     };
 
     explicit SystemMonitorStore(Dependencies dependencies, QObject* parent = nullptr);
@@ -117,6 +119,10 @@ public:
         return m_frame->progress(operation);
     }
     QVariant operationProgress(UserOperation operation) const;
+    // The network tests; the speed test only after the user's consent. `entryPoint` says where in the
+    // interface the test was started.
+    bool startNetworkQualityTest(const QString& entryPoint);
+    bool startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint);
 
     // ---- published state ----
     const SystemSnapshot& currentSnapshot() const { return m_loop->currentSnapshot(); }
@@ -125,6 +131,12 @@ public:
     const std::vector<HealthSample>& persistentHistory() const { return archive().samples; }
     const std::vector<HealthEvent>& healthEvents() const { return archive().events; }
     const std::vector<IncidentSession>& incidents() const { return archive().incidents; }
+    const std::optional<NetworkQualityResult>& latestNetworkQualityResult() const {
+        return archive().latestNetworkQualityResult;
+    }
+    const std::optional<NetworkSpeedTestResult>& latestNetworkSpeedResult() const {
+        return archive().latestNetworkSpeedResult;
+    }
     std::optional<IncidentSession> activeIncident() const { return m_keeper->activeIncident(); }
     const PersonalBaseline& personalBaseline() const { return m_keeper->personalBaseline(); }
     const std::vector<HealthInsight>& activeInsights() const { return m_loop->activeInsights(); }

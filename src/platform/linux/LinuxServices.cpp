@@ -1,10 +1,14 @@
 #include "LinuxServices.h"
 
+#include "BusDnsServerReader.h"
 #include "DrmGPUStatsProvider.h"
 #include "FreedesktopNotificationService.h"
+#include "LinuxConnectionDetailsProvider.h"
 #include "LinuxNetworkPathProvider.h"
 #include "LinuxThermalStatsProvider.h"
 #include "LogindSleepWatcher.h"
+#include "NetworkManagerAccessPointReader.h"
+#include "Nl80211LinkMetricsProvider.h"
 #include "NvmlLibrary.h"
 #include "PowerProfilesClient.h"
 #include "ProcMeminfoMemorySnapshotReader.h"
@@ -27,8 +31,41 @@ Roots Roots::recordedTree(const QString& root) {
     roots.run = root + QStringLiteral("/run");
     roots.etc = root + QStringLiteral("/etc");
     roots.useSystemBus = false;
+    roots.useKernelWiFi = false;
     roots.addresses = [] { return std::map<QString, std::pair<bool, bool>>{}; };
     return roots;
+}
+
+namespace {
+
+// A recorded tree has no kernel behind it: without nl80211 every interface it lists reads as not
+// associated.
+class NoKernelNl80211 : public Nl80211Querying {
+public:
+    std::optional<Nl80211Replies> query(const QString& interfaceName) override {
+        Nl80211Replies replies;
+        replies.interfaceName = interfaceName;
+        return replies;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Nl80211LinkMetricsProvider> makeWiFiLinkProvider(const Roots& roots) {
+    return std::make_unique<Nl80211LinkMetricsProvider>(
+        roots.sys,
+        roots.useKernelWiFi ? std::unique_ptr<Nl80211Querying>(std::make_unique<LibnlNl80211Client>())
+                            : std::make_unique<NoKernelNl80211>(),
+        roots.useSystemBus ? std::make_unique<NetworkManagerAccessPointReader>() : nullptr);
+}
+
+std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(const Roots& roots) {
+    LinuxConnectionDetailsProvider::AddressLister addresses;
+    if (roots.addresses)
+        addresses = [] { return std::vector<LinuxConnectionDetailsProvider::InterfaceAddress>{}; };
+    return std::make_unique<LinuxConnectionDetailsProvider>(
+        LinuxConnectionDetailsProvider::Roots{roots.proc, roots.run, roots.etc}, addresses,
+        roots.useSystemBus ? std::make_unique<BusDnsServerReader>() : nullptr);
 }
 
 std::unique_ptr<DefaultSystemMetricsSampler>
@@ -63,9 +100,8 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
     if (pathProvider)
         *pathProvider = path;
     providers.network = std::make_unique<NetworkStatsProvider>(
-        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys),
-        std::make_unique<NoWiFiLinkMetricsProvider>(), std::make_unique<EmptyConnectionDetailsProvider>(),
-        systemMonotonicClock());
+        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys), makeWiFiLinkProvider(roots),
+        makeConnectionDetailsProvider(roots), systemMonotonicClock());
 
     providers.gpu = std::make_unique<DrmGPUStatsProvider>(
         roots.sys,
@@ -92,6 +128,8 @@ MonitorServices makeMonitorServices(const Roots& roots,
         std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
     dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
     dependencies.sleepWake = services.sleepWake.get();
+    dependencies.networkTests =
+        NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

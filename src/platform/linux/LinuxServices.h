@@ -12,6 +12,8 @@
 namespace kestrum {
 
 class LinuxNetworkPathProvider;
+class Nl80211LinkMetricsProvider;
+class LinuxConnectionDetailsProvider;
 
 // The composition root: builds Kestrum's collaborators over the real Linux readers.
 namespace LinuxServices {
@@ -26,11 +28,17 @@ struct Roots {
     bool useSystemBus = true;
     // The interfaces' addresses; by default the machine's own (getifaddrs).
     std::function<std::map<QString, std::pair<bool, bool>>()> addresses; // name → (IPv4, global IPv6)
+    // The Wi-Fi link is asked of the running kernel (nl80211) only for the real machine.
+    bool useKernelWiFi = true;
 
     // A machine recorded under `root` (root/proc, root/sys, root/run, root/etc), without D-Bus and
     // without addresses unless given.
     static Roots recordedTree(const QString& root);
 };
+
+// The Wi-Fi link and connection-details readers of the machine (or of a recorded tree).
+std::unique_ptr<Nl80211LinkMetricsProvider> makeWiFiLinkProvider(const Roots& roots = {});
+std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(const Roots& roots = {});
 
 // `pathProvider`, when given, receives the network path provider so that a one-shot caller can wait for
 // its first reading.

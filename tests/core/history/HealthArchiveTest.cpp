@@ -58,7 +58,12 @@ HealthArchive fullArchive() {
     a.performanceSessions = {
         QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
                     {QStringLiteral("startedAt"), kNow.addingSeconds(-900).secondsSinceReferenceDate}}};
-    a.latestNetworkSpeedResult = QJsonObject{{QStringLiteral("downloadMbps"), 93.5}};
+    NetworkSpeedTestResult speed;
+    speed.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
+    speed.timestamp = Date{700000000};
+    speed.downloadMegabitsPerSecond = 93.5;
+    speed.providerName = QStringLiteral("Cloudflare");
+    a.latestNetworkSpeedResult = speed;
     return a;
 }
 
@@ -295,7 +300,12 @@ TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
         archive.healthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
     for (int i = 0; i < 13; ++i)
         archive.deepHealthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
-    archive.latestNetworkQualityResult = QJsonObject{{QStringLiteral("grade"), QStringLiteral("A")}};
+    NetworkQualityResult quality;
+    quality.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FE}"));
+    quality.quality = NetworkQualityLevel::good;
+    quality.attemptedProbes = 5;
+    quality.successfulProbes = 4;
+    archive.latestNetworkQualityResult = quality;
 
     const HealthArchive out = HealthArchiveCompaction::compacted(archive, kNow);
     ASSERT_EQ(out.events.size(), 500u);

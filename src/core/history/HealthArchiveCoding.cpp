@@ -1,7 +1,7 @@
 #include "HealthArchive.h"
-#include "network/NetworkJsonFields.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
+#include "network/NetworkJsonFields.h"
 
 namespace kestrum {
 

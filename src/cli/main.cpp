@@ -37,6 +37,14 @@ void printUsage() {
         {"storage [KLASÖR] [--json] [--treemap]",
          L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
                              "(KLASÖR verilmezse son seçilen)"))},
+        {"test quick|deep [--json] [--allow-low-battery]",
+         L10n::string(trText("Hızlı (yaklaşık 20 sn) veya derin (yaklaşık 8 dk) sağlık testi; sonuç geçmişe "
+                             "kaydedilir (Ctrl-C iptal eder)"))},
+        {"benchmark [--mode quick|standard] [--json]",
+         L10n::string(trText("İşlemcinin tek ve çok çekirdekli sıkıştırma hızı, önceki karşılaştırılabilir "
+                             "sonuca göre"))},
+        {"results [--kind quick|deep|benchmark] [--json]",
+         L10n::string(trText("Kaydedilmiş test sonuçları"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -72,6 +80,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("incident"), runIncident},
         {QStringLiteral("notifications"), runNotifications},
         {QStringLiteral("storage"), runStorage},
+        {QStringLiteral("test"), runTest},
+        {QStringLiteral("benchmark"), runBenchmark},
+        {QStringLiteral("results"), runResults},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -2,30 +2,9 @@
 
 #include "foundation/Translatable.h"
 #include "measurement/MetricFormatting.h"
+#include "monitor/OperationDescription.h"
 
 namespace kestrum {
-
-QString healthTestThermalLevelTitle(ThermalLevel level) {
-    switch (level) {
-    case ThermalLevel::nominal:
-        return trText("Normal");
-    case ThermalLevel::fair:
-        return trText("Hafif yüksek");
-    case ThermalLevel::serious:
-        return trText("Ciddi");
-    case ThermalLevel::critical:
-        return trText("Kritik");
-    case ThermalLevel::unavailable:
-        break;
-    }
-    return trText("Kullanılamıyor");
-}
-
-namespace {
-QString lowerTitle(ThermalLevel level) {
-    return healthTestThermalLevelTitle(level).toLower();
-}
-} // namespace
 
 namespace QuickHealthTestError {
 
@@ -33,7 +12,7 @@ KestrumError unsafeThermalState(ThermalLevel level) {
     return KestrumError(QStringLiteral("unsafeThermalState"),
                         trTemplate("Termal durum \\(level) seviyesine ulaştığı için test güvenli biçimde "
                                    "durduruldu. Mac’in soğumasını bekleyip yeniden deneyin.",
-                                   {lowerTitle(level)}));
+                                   {thermalLevelTitle(level)}));
 }
 
 KestrumError invalidWorkloadResult(const QString& workloadName) {
@@ -87,7 +66,7 @@ namespace CPUBenchmarkError {
 KestrumError unsafeThermalState(ThermalLevel level) {
     return KestrumError(QStringLiteral("unsafeThermalState"),
                         trTemplate("Termal durum \\(level) olduğu için benchmark güvenli biçimde durduruldu.",
-                                   {lowerTitle(level)}));
+                                   {thermalLevelTitle(level)}));
 }
 
 KestrumError measurementRequired() {

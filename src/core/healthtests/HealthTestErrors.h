@@ -7,9 +7,6 @@
 
 namespace kestrum {
 
-// The level's title as the tests name it: "Normal", "Hafif yüksek", "Ciddi", "Kritik", "Kullanılamıyor".
-QString healthTestThermalLevelTitle(ThermalLevel level);
-
 // The failures of the quick and deep health tests; each code is the case name.
 namespace QuickHealthTestError {
 KestrumError unsafeThermalState(ThermalLevel level);

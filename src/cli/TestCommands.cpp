@@ -161,7 +161,7 @@ void printComponents(const std::vector<HealthTestComponentScore>& components) {
         QString value = scoreText(component.score) + QStringLiteral("  ") + L10n::string(component.evidence);
         if (component.recommendation)
             value += QStringLiteral("\n      → ") + L10n::string(*component.recommendation);
-        rows.push_back({HealthTestTitles::title(component.kind), value});
+        rows.push_back({L10n::string(HealthTestTitles::title(component.kind)), value});
     }
     printGroups({PresentationGroup{QStringLiteral("components"), tr("Bileşenler"), true, {}, rows}});
 }
@@ -379,10 +379,10 @@ int runResults(Arguments& arguments) {
         std::vector<PresentationRow> rows;
         for (const CPUBenchmarkResult& r : archive.cpuBenchmarkResults) {
             QString text = QStringLiteral("%1 · %2 · %3 · %4")
-                               .arg(HealthTestTitles::title(r.mode),
+                               .arg(L10n::string(HealthTestTitles::title(r.mode)),
                                     rate(CPUBenchmarkStatistics::median(r.singleCoreSamples)),
                                     rate(CPUBenchmarkStatistics::median(r.multiCoreSamples)),
-                                    HealthTestTitles::title(r.confidence));
+                                    L10n::string(HealthTestTitles::title(r.confidence)));
             if (r.personalPerformancePercent)
                 text += QStringLiteral(" · %1%").arg(*r.personalPerformancePercent);
             rows.push_back({dateTimeText(r.endedAt), text});

@@ -56,8 +56,9 @@ template <class T> T waitFor(QFuture<T> future) {
 } // namespace
 
 TEST(HealthTestWorkloads, ProcessorPassCountsEveryWorkersBatches) {
-    const auto one = DefaultQuickHealthTestWorkloadRunner::cpuThroughput(0.15, 1, {});
-    const auto two = DefaultQuickHealthTestWorkloadRunner::cpuThroughput(0.15, 2, {});
+    // Long enough that a busy machine still gives every pass at least one batch.
+    const auto one = DefaultQuickHealthTestWorkloadRunner::cpuThroughput(0.5, 1, {});
+    const auto two = DefaultQuickHealthTestWorkloadRunner::cpuThroughput(0.5, 2, {});
     EXPECT_EQ(one.workerCount, 1);
     EXPECT_EQ(two.workerCount, 2);
     EXPECT_GT(one.operationsPerSecond, 0);
@@ -221,10 +222,11 @@ TEST(CPUBenchmarkWorkloads, InputBlockFollowsItsRuleAndCompressesLosslessly) {
 }
 
 TEST(CPUBenchmarkWorkloads, SamplesRunTheCompressionWorkers) {
-    DefaultCPUBenchmarkWorkloadRunner runner(1 << 18);
+    // Small blocks and whole-second samples: a busy machine still completes some blocks in each.
+    DefaultCPUBenchmarkWorkloadRunner runner(1 << 16);
     waitFor(runner.warmUp(0.05, {}).then([] { return 0; }));
-    const double single = waitFor(runner.runSingleCoreSample(0.2, {}));
-    const double multi = waitFor(runner.runMultiCoreSample(0.2, 2, {}));
+    const double single = waitFor(runner.runSingleCoreSample(1.0, {}));
+    const double multi = waitFor(runner.runMultiCoreSample(1.0, 2, {}));
     EXPECT_GT(single, 0);
     EXPECT_GT(multi, 0);
 }

@@ -96,6 +96,24 @@ const std::vector<Command>& commands() {
                  "son seçilen)"),
          {kJsonOption, {"--treemap", TR_MARK("Ağaç haritasının dikdörtgenlerini de yazdırır")}},
          runStorage},
+        {"test",
+         TR_MARK("test quick|deep [--json] [--allow-low-battery]"),
+         TR_MARK("Hızlı (yaklaşık 20 sn) veya derin (yaklaşık 8 dk) sağlık testi; sonuç geçmişe kaydedilir "
+                 "(Ctrl-C "
+                 "iptal eder)"),
+         {kJsonOption,
+          {"--allow-low-battery", TR_MARK("Derin testi %20'nin altındaki bataryayla da başlatır")}},
+         runTest},
+        {"benchmark",
+         "benchmark [--mode quick|standard] [--json]",
+         TR_MARK("İşlemcinin tek ve çok çekirdekli sıkıştırma hızı, önceki karşılaştırılabilir sonuca göre"),
+         {kJsonOption, {"--mode quick|standard", TR_MARK("Ölçüm sayısı ve süresi (varsayılan standard)")}},
+         runBenchmark},
+        {"results",
+         "results [--kind quick|deep|benchmark] [--json]",
+         TR_MARK("Kaydedilmiş test sonuçları"),
+         {kJsonOption, {"--kind quick|deep|benchmark", TR_MARK("Yalnız bu türün sonuçları")}},
+         runResults},
         {"net",
          TR_MARK(
              "net quality|speed [--json] [--mode quick|comprehensive] [--yes] [--endpoint URL] [--ca-file "

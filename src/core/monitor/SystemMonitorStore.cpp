@@ -2,6 +2,9 @@
 
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
+#include "healthtests/CPUBenchmarkOperation.h"
+#include "healthtests/DeepHealthTestOperation.h"
+#include "healthtests/QuickHealthTestOperation.h"
 #include "network/NetworkTestOperations.h"
 
 #include <QPointer>
@@ -174,6 +177,29 @@ QCoro::Task<bool> SystemMonitorStore::stopIncident(const QString& note) {
 
 std::optional<HealthObservationRow> SystemMonitorStore::leadObservationRow() const {
     return HealthNextStepPolicy::primaryRow(observationRows());
+}
+
+bool SystemMonitorStore::startQuickHealthTest(const QString&) {
+    Options options;
+    options.initialProgress = QuickHealthTestOperation::progress({}, 0);
+    return m_frame->start(UserOperation::quickHealthTest, QuickHealthTestOperation::work(m_deps.healthTests),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startDeepHealthTest(bool allowLowBattery) {
+    Options options;
+    options.allowLowBattery = allowLowBattery;
+    options.initialProgress = DeepHealthTestOperation::progress({.startedAt = m_deps.dateProvider()}, 0);
+    options.precondition = &DeepHealthTestOperation::storagePrecondition;
+    return m_frame->start(UserOperation::deepHealthTest, DeepHealthTestOperation::work(m_deps.healthTests),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startCPUBenchmark(CPUBenchmarkMode mode, const QString&) {
+    Options options;
+    options.initialProgress = CPUBenchmarkOperation::initialProgress(m_deps.healthTests, mode);
+    return m_frame->start(UserOperation::cpuBenchmark, CPUBenchmarkOperation::work(m_deps.healthTests, mode),
+                          std::move(options));
 }
 
 QVariant SystemMonitorStore::operationProgress(UserOperation operation) const {

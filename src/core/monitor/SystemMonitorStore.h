@@ -6,6 +6,7 @@
 #include "OperationFrame.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
+#include "healthtests/HealthTestDependencies.h"
 #include "network/NetworkTestDependencies.h"
 
 #include <QObject>
@@ -80,6 +81,8 @@ public:
         // False on machines without any thermal signal (virtual machines): heavy tests run with a warning.
         std::function<bool()> machineOffersThermalSignal;
         NetworkTestDependencies networkTests;
+        // The quick and deep health tests and the processor benchmark.
+        HealthTestDependencies healthTests;
     };
 
     explicit SystemMonitorStore(Dependencies dependencies, QObject* parent = nullptr);
@@ -123,6 +126,18 @@ public:
     // interface the test was started.
     bool startNetworkQualityTest(const QString& entryPoint);
     bool startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint);
+
+    // The health tests and the benchmark; each answers whether it started (else its error text says why).
+    Q_INVOKABLE bool startQuickHealthTest(const QString& entryPoint = {});
+    Q_INVOKABLE bool startDeepHealthTest(bool allowLowBattery = false);
+    bool startCPUBenchmark(CPUBenchmarkMode mode, const QString& entryPoint = {});
+    const std::vector<HealthTestResult>& healthTestResults() const { return archive().healthTestResults; }
+    const std::vector<DeepHealthTestResult>& deepHealthTestResults() const {
+        return archive().deepHealthTestResults;
+    }
+    const std::vector<CPUBenchmarkResult>& cpuBenchmarkResults() const {
+        return archive().cpuBenchmarkResults;
+    }
 
     // ---- published state ----
     const SystemSnapshot& currentSnapshot() const { return m_loop->currentSnapshot(); }

@@ -5,11 +5,14 @@
 #include "FreedesktopNotificationService.h"
 #include "LinuxConnectionDetailsProvider.h"
 #include "LinuxNetworkPathProvider.h"
+#include "LinuxProcessInformation.h"
+#include "LinuxThermalSignal.h"
 #include "LinuxThermalStatsProvider.h"
 #include "LogindSleepWatcher.h"
 #include "NetworkManagerAccessPointReader.h"
 #include "Nl80211LinkMetricsProvider.h"
 #include "NvmlLibrary.h"
+#include "OpenCLGPUComputeWorkload.h"
 #include "PowerProfilesClient.h"
 #include "ProcMeminfoMemorySnapshotReader.h"
 #include "ProcStatCPUTickReader.h"
@@ -124,8 +127,14 @@ MonitorServices makeMonitorServices(const Roots& roots,
     SystemMonitorStore::Dependencies dependencies;
     dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
     dependencies.preferences = services.preferences.get();
-    dependencies.archiveRepository =
-        std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    services.repository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    dependencies.archiveRepository = services.repository;
+    const bool offersThermalSignal = LinuxThermalSignal::machineOffersThermalSignal(roots.proc, roots.sys);
+    dependencies.machineOffersThermalSignal = [offersThermalSignal] { return offersThermalSignal; };
+    dependencies.healthTests =
+        HealthTestDependencies(std::make_shared<OpenCLGPUComputeWorkload>(),
+                               std::make_shared<LinuxProcessInformation>(
+                                   roots.useSystemBus ? std::make_shared<PowerProfilesClient>() : nullptr));
     dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =

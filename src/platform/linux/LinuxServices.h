@@ -11,6 +11,7 @@
 
 namespace kestrum {
 
+class FileHealthArchiveRepository;
 class LinuxNetworkPathProvider;
 class Nl80211LinkMetricsProvider;
 class LinuxConnectionDetailsProvider;
@@ -51,6 +52,8 @@ struct MonitorServices {
     std::unique_ptr<PreferencesStore> savedPreferences;
     std::unique_ptr<PreferencesStore> preferences;
     std::unique_ptr<SleepWakeNotifying> sleepWake;
+    // The store's repository, for what its last load had to say about the benchmark history.
+    std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;
 };
 // `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).

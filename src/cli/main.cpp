@@ -97,7 +97,7 @@ const std::vector<Command>& commands() {
          {kJsonOption, {"--treemap", TR_MARK("Ağaç haritasının dikdörtgenlerini de yazdırır")}},
          runStorage},
         {"test",
-         TR_MARK("test quick|deep [--json] [--allow-low-battery]"),
+         "test quick|deep [--json] [--allow-low-battery]",
          TR_MARK("Hızlı (yaklaşık 20 sn) veya derin (yaklaşık 8 dk) sağlık testi; sonuç geçmişe kaydedilir "
                  "(Ctrl-C "
                  "iptal eder)"),

@@ -70,21 +70,35 @@ StorageCategory StorageClassifier::classify(std::string_view fileName, Bundle en
         return StorageCategory::applications;
     if (enclosing == Bundle::project || extension == "xcodeproj" || extension == "xcworkspace")
         return StorageCategory::developer;
-    if (!extension.empty()) {
-        if (const auto it = m_byExtension.find(extension); it != m_byExtension.end())
-            return it->second;
-        const StorageCategory category = isDeveloperExtension(extension)
-                                             ? StorageCategory::developer
-                                             : m_contentTypes.categoryOfName(extensionProbe(extension));
-        m_byExtension.emplace(std::string(extension), category);
-        return category;
-    }
+    if (!extension.empty())
+        return byExtension(extension);
     // No usable extension: the whole name may still match ("Makefile", "README").
     if (const auto it = m_byName.find(fileName); it != m_byName.end())
         return it->second;
     const StorageCategory category = m_contentTypes.categoryOfName(decoded(fileName));
     if (m_byName.size() < kRememberedNamesLimit)
         m_byName.emplace(std::string(fileName), category);
+    return category;
+}
+
+StorageCategory StorageClassifier::byExtension(std::string_view extension) {
+    uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : extension)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    RecentExtension& slot = m_recent[hash % kRecentSlots];
+    if (slot.length == extension.size() && std::memcmp(slot.text, extension.data(), extension.size()) == 0)
+        return slot.category;
+    StorageCategory category = StorageCategory::developer;
+    if (const auto it = m_byExtension.find(extension); it != m_byExtension.end()) {
+        category = it->second;
+    } else {
+        if (!isDeveloperExtension(extension))
+            category = m_contentTypes.categoryOfName(extensionProbe(extension));
+        m_byExtension.emplace(std::string(extension), category);
+    }
+    slot.length = static_cast<uint8_t>(extension.size());
+    slot.category = category;
+    std::memcpy(slot.text, extension.data(), extension.size());
     return category;
 }
 

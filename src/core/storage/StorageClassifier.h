@@ -4,6 +4,8 @@
 #include "StorageScanResult.h"
 
 #include <QMimeType>
+#include <array>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -43,7 +45,18 @@ private:
     };
     using Memory = std::unordered_map<std::string, StorageCategory, Hash, std::equal_to<>>;
 
+    // A direct-mapped slot per extension hash in front of the map: most files hit it.
+    struct RecentExtension {
+        uint8_t length = 0xff; // none
+        StorageCategory category = StorageCategory::other;
+        char text[16] = {};
+    };
+    static constexpr size_t kRecentSlots = 512;
+
+    StorageCategory byExtension(std::string_view lowerExtension);
+
     StorageContentTypes& m_contentTypes;
+    std::array<RecentExtension, kRecentSlots> m_recent{};
     Memory m_byExtension; // lower-cased extension → category, developer rule applied
     Memory m_byName;      // names without an extension, as they are
 };

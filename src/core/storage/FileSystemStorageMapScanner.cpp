@@ -25,6 +25,7 @@
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrum {
 
@@ -440,19 +441,17 @@ void makeChildren(int fd, Node& parent, Workspace& w, const Walk& walk) {
               [](const Node* a, const Node* b) { return std::strcmp(a->name, b->name) < 0; });
 }
 
-// Reads the status of the listed files and adds them up. Gives up (leaving the node uncounted) when the
-// scan is cancelled or, with `stopAtLimit`, when the walk has passed the file limit.
-void countFiles(int fd, Node& node, Workspace& w, Walk& walk, bool stopAtLimit) {
-    Contents contents;
+// Reads the status of files[begin, end) (names in `names`) and adds them to `contents`. False when it
+// gave up: the scan was cancelled or, with `stopAtLimit`, the walk passed the file limit.
+bool tallyFiles(int fd, const Node& node, const std::vector<char>& names, const std::vector<Entry>& files,
+                size_t begin, size_t end, Contents& contents, Workspace& w, Walk& walk, bool stopAtLimit) {
     const bool isRoot = node.parent == nullptr;
-    if (isRoot)
-        walk.items->rootFiles.clear();
-    for (size_t i = 0; i < w.files.size(); ++i) {
-        if (i % kCheckEvery == 0 &&
+    for (size_t i = begin; i < end; ++i) {
+        if ((i - begin) % kCheckEvery == 0 &&
             (walk.stop.stop_requested() || (stopAtLimit && walk.overLimit.load(std::memory_order_relaxed))))
-            return;
-        const Entry& entry = w.files[i];
-        const char* name = w.nameAt(entry);
+            return false;
+        const Entry& entry = files[i];
+        const char* name = names.data() + entry.nameOffset;
         uint64_t bytes = 0;
         if (entry.bytes >= 0) {
             bytes = static_cast<uint64_t>(entry.bytes);
@@ -475,11 +474,44 @@ void countFiles(int fd, Node& node, Workspace& w, Walk& walk, bool stopAtLimit) 
         if (isRoot) // a file directly in the root is an item of its own
             walk.items->rootFiles.emplace_back(walk.items->add(fileName), bytes);
     }
+    return true;
+}
+
+// Counts the files of the directory the workspace has just listed; leaves the node uncounted when it
+// gives up.
+void countFiles(int fd, Node& node, Workspace& w, Walk& walk, bool stopAtLimit) {
+    if (node.parent == nullptr)
+        walk.items->rootFiles.clear();
+    Contents contents;
+    if (!tallyFiles(fd, node, w.names, w.files, 0, w.files.size(), contents, w, walk, stopAtLimit))
+        return;
     node.contents = &w.contents.emplace_back(contents);
     node.state = NodeState::counted;
 }
 
-// The shared stack of directories waiting to be read.
+// The files of one large directory, counted in slices by whichever threads are free, so that one folder
+// of 18,000 files does not leave the others waiting at the end of the walk.
+struct FileBatch {
+    Node* node = nullptr;
+    int fd = -1;
+    bool fdKept = false; // the node's cached descriptor: released through OpenDirectories, else closed
+    std::vector<char> names;
+    std::vector<Entry> files;
+    std::vector<Contents> slices;
+    std::atomic<size_t> remaining{0};
+    std::atomic<bool> abandoned{false};
+};
+constexpr size_t kSliceFiles = 1024;
+constexpr size_t kSlicedFrom = 2 * kSliceFiles;
+
+// A directory to read, or one slice of a large directory's files.
+struct Task {
+    Node* node = nullptr;
+    FileBatch* batch = nullptr;
+    size_t slice = 0;
+};
+
+// The shared stack of work waiting to be done.
 class WorkStack {
 public:
     void push(const std::vector<Node*>& nodes) {
@@ -487,29 +519,38 @@ public:
             return;
         {
             std::lock_guard lock(m_mutex);
-            m_items.insert(m_items.end(), nodes.rbegin(), nodes.rend()); // first name on top
+            for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) // first name on top
+                m_items.push_back({*it, nullptr, 0});
         }
         if (nodes.size() == 1)
             m_wake.notify_one();
         else
             m_wake.notify_all();
     }
-    // The next directory, or null when every directory is read or the walk was stopped.
-    Node* pop() {
+    void pushSlices(FileBatch* batch, size_t from, size_t to) {
+        {
+            std::lock_guard lock(m_mutex);
+            for (size_t slice = to; slice-- > from;)
+                m_items.push_back({batch->node, batch, slice});
+        }
+        m_wake.notify_all();
+    }
+    // The next task, or none when everything is done or the walk was stopped.
+    std::optional<Task> pop() {
         std::unique_lock lock(m_mutex);
         for (;;) {
             if (m_stopped)
-                return nullptr;
+                return std::nullopt;
             if (!m_items.empty()) {
-                Node* node = m_items.back();
+                const Task task = m_items.back();
                 m_items.pop_back();
                 ++m_busy;
-                return node;
+                return task;
             }
             if (m_busy == 0) {
                 m_stopped = true;
                 m_wake.notify_all();
-                return nullptr;
+                return std::nullopt;
             }
             m_wake.wait(lock);
         }
@@ -524,14 +565,52 @@ public:
         m_stopped = true;
         m_wake.notify_all();
     }
+    // What was left when the walk stopped early.
+    std::vector<Task> leftovers() {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_items, {});
+    }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::vector<Node*> m_items;
+    std::vector<Task> m_items;
     int m_busy = 0;
     bool m_stopped = false;
 };
+
+// One slice done (or given up, with `abandon`); the last one adds the slices up and lets the directory go.
+void finishSlice(FileBatch* batch, bool abandon, Workspace& w, Walk& walk) {
+    if (abandon)
+        batch->abandoned = true;
+    if (batch->remaining.fetch_sub(1) != 1)
+        return;
+    Node& node = *batch->node;
+    if (!batch->abandoned) {
+        Contents total;
+        for (const Contents& slice : batch->slices) {
+            total.files.add(slice.files);
+            total.unreadable += slice.unreadable;
+            for (size_t c = 0; c < kCategoryCount; ++c)
+                total.categories[c].add(slice.categories[c]);
+        }
+        node.contents = &w.contents.emplace_back(total);
+        node.state = NodeState::counted;
+    }
+    if (batch->fdKept)
+        walk.open->release(node);
+    else
+        ::close(batch->fd);
+    delete batch;
+}
+
+void countSlice(FileBatch* batch, size_t slice, Workspace& w, Walk& walk) {
+    const size_t begin = slice * kSliceFiles;
+    const size_t end = std::min(begin + kSliceFiles, batch->files.size());
+    const bool done = tallyFiles(batch->fd, *batch->node, batch->names, batch->files, begin, end,
+                                 batch->slices[slice], w, walk, true);
+    finishSlice(batch, !done, w, walk);
+}
 
 void noteOpenFailure(Node& node, Opened outcome) {
     node.state = outcome == Opened::failed ? NodeState::failed : NodeState::vanished;
@@ -561,8 +640,28 @@ void readDirectory(Node& node, Workspace& w, Walk& walk, WorkStack& stack) {
         walk.open->keep(node, fd);
         stack.push(w.children);
     }
-    if (!walk.overLimit.load(std::memory_order_relaxed))
-        countFiles(fd, node, w, walk, true);
+    if (walk.overLimit.load(std::memory_order_relaxed)) {
+        if (keepOpen)
+            walk.open->release(node);
+        else
+            ::close(fd);
+        return;
+    }
+    if (w.files.size() >= kSlicedFrom) {
+        auto* batch = new FileBatch;
+        batch->node = &node;
+        batch->fd = fd;
+        batch->fdKept = keepOpen;
+        batch->names.swap(w.names);
+        batch->files.swap(w.files);
+        const size_t slices = (batch->files.size() + kSliceFiles - 1) / kSliceFiles;
+        batch->slices.resize(slices);
+        batch->remaining = slices;
+        stack.pushSlices(batch, 1, slices);
+        countSlice(batch, 0, w, walk);
+        return;
+    }
+    countFiles(fd, node, w, walk, true);
     if (keepOpen)
         walk.open->release(node);
     else
@@ -570,9 +669,12 @@ void readDirectory(Node& node, Workspace& w, Walk& walk, WorkStack& stack) {
 }
 
 void walkFromStack(Workspace& w, Walk& walk, WorkStack& stack) {
-    while (Node* node = stack.pop()) {
-        if (!walk.stop.stop_requested() && !walk.overLimit.load(std::memory_order_relaxed))
-            readDirectory(*node, w, walk, stack);
+    while (const std::optional<Task> task = stack.pop()) {
+        const bool goOn = !walk.stop.stop_requested() && !walk.overLimit.load(std::memory_order_relaxed);
+        if (task->batch)
+            goOn ? countSlice(task->batch, task->slice, w, walk) : finishSlice(task->batch, true, w, walk);
+        else if (goOn)
+            readDirectory(*task->node, w, walk, stack);
         stack.finished();
         if (walk.stop.stop_requested() || walk.overLimit.load(std::memory_order_relaxed))
             stack.stop();
@@ -666,6 +768,11 @@ public:
             for (int t = 1; t < m_threads; ++t)
                 helpers.emplace_back([this, t, &stack] { walkFromStack(*m_workspaces[t], m_walk, stack); });
             walkFromStack(w, m_walk, stack);
+            helpers.clear(); // joined
+            for (const Task& left : stack.leftovers()) {
+                if (left.batch) // slices nobody took: the directory stays uncounted
+                    finishSlice(left.batch, true, w, m_walk);
+            }
         }
         if (m_walk.stop.stop_requested())
             return;

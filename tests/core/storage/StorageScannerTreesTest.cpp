@@ -273,12 +273,16 @@ TEST(FileSystemStorageMapScannerTrees,
     }
     makeChain(r, "deep", 300, false);
     makeChain(r + QStringLiteral("/wide"), "w-chain", 40, true); // sorts before the "w0…" folders by bytes
+    // One folder large enough to be counted in slices by several threads.
+    for (int i = 0; i < 4'500; ++i)
+        writeFile(r + QStringLiteral("/wide/w050/many/m%1.png").arg(i), 100 + 4096 * size_t(i % 3));
     const std::vector<ListedFile> files = listFiles(r);
-    ASSERT_EQ(files.size(), 5u + 200 + 480 + 300 + 80);
+    ASSERT_EQ(files.size(), 5u + 200 + 480 + 300 + 80 + 4'500);
 
-    // Unlimited, then limits falling on the first level, on the second (inside the wide folder) and deep
-    // inside the chain.
-    for (const int64_t limit : {int64_t{500'000}, int64_t{150}, int64_t{600}, int64_t{900}}) {
+    // Unlimited, then limits falling on the first level, on the second (inside the wide folder), inside
+    // the large folder on the third and deep inside the chain.
+    for (const int64_t limit :
+         {int64_t{500'000}, int64_t{150}, int64_t{600}, int64_t{3'000}, int64_t{5'500}}) {
         const StorageScanResult single = scan(r, limit, 1);
         const auto expected = expectedItems(files, limit);
         EXPECT_EQ(itemsOf(single), expected) << "limit " << limit;

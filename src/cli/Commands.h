@@ -20,6 +20,8 @@ int runHistory(Arguments& arguments);
 int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
+int runHardware(Arguments& arguments);
+int runDiagnosticsCode(Arguments& arguments);
 
 // This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
 // second is returned. Absent when Ctrl-C interrupted the wait.

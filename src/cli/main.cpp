@@ -37,6 +37,12 @@ void printUsage() {
         {"storage [KLASÖR] [--json] [--treemap]",
          L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
                              "(KLASÖR verilmezse son seçilen)"))},
+        {"hardware [--json]",
+         L10n::string(
+             trText("Bu bilgisayarın donanım profili, model kataloğundaki servis parçaları ve donanım "
+                    "önerileri"))},
+        {"diagnostics-code KOD [--json]",
+         L10n::string(trText("Bir Apple Diagnostics başvuru kodunun anlamı"))},
         {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
          L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
     };
@@ -72,6 +78,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("incident"), runIncident},
         {QStringLiteral("notifications"), runNotifications},
         {QStringLiteral("storage"), runStorage},
+        {QStringLiteral("hardware"), runHardware},
+        {QStringLiteral("diagnostics-code"), runDiagnosticsCode},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

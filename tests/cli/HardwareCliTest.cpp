@@ -10,13 +10,13 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-Run run(const QStringList& arguments, bool english = false) {
+CliRun run(const QStringList& arguments, bool english = false) {
     QTemporaryDir data;
     QTemporaryDir config;
     QProcess process;
@@ -35,20 +35,20 @@ Run run(const QStringList& arguments, bool english = false) {
 } // namespace
 
 TEST(HardwareCli, DiagnosticsCode) {
-    const Run turkish = run({QStringLiteral("diagnostics-code"), QStringLiteral("ppt-007")});
+    const CliRun turkish = run({QStringLiteral("diagnostics-code"), QStringLiteral("ppt-007")});
     ASSERT_EQ(turkish.exitCode, 0) << turkish.err.toStdString();
     EXPECT_TRUE(
         turkish.out.startsWith(QStringLiteral("PPT007 · Kritik\nBataryanın değiştirilmesi gerekiyor\n")))
         << turkish.out.toStdString();
 
-    const Run english =
+    const CliRun english =
         run({QStringLiteral("diagnostics-code"), QStringLiteral("VDH"), QStringLiteral("002")}, true);
     ASSERT_EQ(english.exitCode, 0);
     EXPECT_TRUE(english.out.contains(QStringLiteral("The storage device should be checked")))
         << english.out.toStdString();
     EXPECT_TRUE(english.out.startsWith(QStringLiteral("VDH002 ")));
 
-    const Run json =
+    const CliRun json =
         run({QStringLiteral("diagnostics-code"), QStringLiteral("--json"), QStringLiteral("xyz")});
     ASSERT_EQ(json.exitCode, 0);
     const QJsonObject result = QJsonDocument::fromJson(json.out.toUtf8()).object();
@@ -60,7 +60,7 @@ TEST(HardwareCli, DiagnosticsCode) {
     for (const QStringList& bad :
          {QStringList{QStringLiteral("diagnostics-code")},
           QStringList{QStringLiteral("diagnostics-code"), QStringLiteral("--- ...")}}) {
-        const Run refused = run(bad);
+        const CliRun refused = run(bad);
         EXPECT_EQ(refused.exitCode, 2);
         EXPECT_TRUE(refused.out.isEmpty());
         EXPECT_FALSE(refused.err.isEmpty());
@@ -68,7 +68,7 @@ TEST(HardwareCli, DiagnosticsCode) {
 }
 
 TEST(HardwareCli, HardwareOnThisMachine) {
-    const Run json = run({QStringLiteral("hardware"), QStringLiteral("--json")});
+    const CliRun json = run({QStringLiteral("hardware"), QStringLiteral("--json")});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8()).object();
     const QJsonObject profile = document.value(QStringLiteral("profile")).toObject();
@@ -84,7 +84,7 @@ TEST(HardwareCli, HardwareOnThisMachine) {
     EXPECT_TRUE(kinds.contains(QStringLiteral("storage")) ||
                 profile.contains(QStringLiteral("storageUnavailableReason")));
 
-    const Run text = run({QStringLiteral("hardware")}, true);
+    const CliRun text = run({QStringLiteral("hardware")}, true);
     ASSERT_EQ(text.exitCode, 0);
     EXPECT_TRUE(text.out.startsWith(QStringLiteral("Hardware · "))) << text.out.toStdString();
     EXPECT_TRUE(text.out.contains(QStringLiteral("\nComponents\n")));

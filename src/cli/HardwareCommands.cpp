@@ -117,10 +117,10 @@ void printRecommendations(const std::vector<HardwareRecommendation>& recommendat
         printLine(QStringLiteral("      %1 · %2")
                       .arg(HardwarePresentation::recommendationKindLabel(recommendation.kind),
                            HardwarePresentation::confidenceLabel(recommendation.confidence)));
-        printLine(QStringLiteral("      ") + L10n::localizeSentences(recommendation.evidence));
+        printLine(QStringLiteral("      ") + fragment(recommendation.evidence));
         for (const QString& line : recommendation.supportingEvidence)
             printLine(QStringLiteral("      • ") + fragment(line));
-        printLine(QStringLiteral("      ") + L10n::localizeSentences(recommendation.action));
+        printLine(QStringLiteral("      ") + fragment(recommendation.action));
         if (!recommendation.compatibleParts.empty()) {
             QStringList numbers;
             for (const OriginalPartReference& part : recommendation.compatibleParts)
@@ -172,10 +172,9 @@ int runDiagnosticsCode(Arguments& arguments) {
         return ExitCode::success;
     }
     printLine(QStringLiteral("%1 · %2").arg(result->code, HealthPresentation::levelLabel(result->level)));
-    printLine(L10n::string(result->title));
-    printLine(L10n::localizeSentences(result->explanation));
-    printLine(L10n::string(
-        trTemplate("Ne yapmalı: \\(action)", {L10n::localizeSentences(result->recommendedAction)})));
+    printLine(fragment(result->title));
+    printLine(fragment(result->explanation));
+    printLine(L10n::string(trTemplate("Ne yapmalı: \\(action)", {fragment(result->recommendedAction)})));
     return ExitCode::success;
 }
 

@@ -1,12 +1,15 @@
 // The profile merge: which components appear, in which order, with which wording, and the catalog's part.
 
 #include "TestSupport.h"
+#include "hardware/AppleDiagnosticsCodeInterpreter.h"
 #include "hardware/DefaultHardwareProfileDiscoverer.h"
 #include "hardware/HardwareJson.h"
+#include "hardware/HardwareRecommendationEngine.h"
 #include "hardware/StorageDeviceIdentityParser.h"
 #include "localisation/L10n.h"
 
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -207,4 +210,78 @@ TEST(HardwareProfile, JsonKeepsEveryField) {
     const QJsonObject memory =
         hardwareProfileToJson(profile).toObject().value(QStringLiteral("memoryArchitecture")).toObject();
     EXPECT_EQ(memory.value(QStringLiteral("case")).toString(), QStringLiteral("unifiedLogicBoard"));
+}
+
+TEST(HardwareProfile, EveryTextShownHasItsEnglish) {
+    // Texts built from templates must still match their English patterns once filled in; a drifted key
+    // would leave Turkish on an English screen.
+    HardwareReadings r = readings(QStringLiteral("Mac17,2"));
+    r.storageHealth = StorageHealth{QStringLiteral("udisks2"),
+                                    true,
+                                    3,
+                                    1,
+                                    4,
+                                    812.0,
+                                    41.0,
+                                    QStringLiteral("udisks2 zamanında yanıt vermedi.")};
+    r.batteryService = BatteryServiceInfo{212, 57.0, 51.3, QStringLiteral("Wh"), std::nullopt, std::nullopt};
+    const HardwareProfile profile = make(r);
+    QStringList texts{profile.modelName, HardwareProfile::unavailable().modelName};
+    for (const auto& component : profile.components) {
+        texts << component.model << component.detail;
+        for (const QString& line : component.evidence)
+            texts << line;
+    }
+    for (const auto& part : profile.originalParts) {
+        texts << part.componentName;
+        if (part.note)
+            texts << *part.note;
+    }
+    const HardwareProfile replaceable = [&] {
+        HardwareProfile copy = profile;
+        copy.memoryArchitecture = MemoryArchitecture::replaceable(QStringLiteral("DDR4 SO-DIMM"));
+        copy.storageArchitecture = StorageArchitecture::replaceable(QStringLiteral("M.2 2280"));
+        return copy;
+    }();
+    SystemSnapshot s = SystemSnapshot::empty(QUuid::createUuid(), kNow);
+    s.memory = MemoryStats{8 * GiB, 24 * GiB, 0, 5 * GiB, MetricAvailability::available()};
+    s.disk = DiskStats{1000, 20, MetricAvailability::available()};
+    s.battery = *r.battery;
+    s.battery.healthCondition = QStringLiteral("Service Recommended");
+    std::vector<HealthSample> history;
+    for (int i = 0; i < 80; ++i) {
+        HealthSample sample;
+        sample.timestamp = kNow.addingSeconds(-60.0 * i);
+        sample.memoryUsage = 0.95;
+        sample.cpuUsage = 0.1;
+        sample.thermalLevel = ThermalLevel::critical;
+        history.push_back(sample);
+    }
+    for (const HardwareProfile* p : {&profile, &replaceable}) {
+        for (const auto& recommendation :
+             HardwareRecommendationEngine::recommendations(*p, s, history, kNow)) {
+            texts << recommendation.title << recommendation.evidence << recommendation.action;
+            for (const QString& line : recommendation.supportingEvidence)
+                texts << line;
+        }
+    }
+    s.memory.totalBytes = 32 * GiB; // no larger option: "daha yüksek bellekli"
+    for (const auto& recommendation :
+         HardwareRecommendationEngine::recommendations(profile, s, history, kNow))
+        texts << recommendation.action;
+    for (const char* code : {"ADP000", "PPT002", "PPT004", "PPT005", "PPT007", "PPT021", "PPT099", "CNW1",
+                             "NDD1", "NDT1", "PPF1", "PPM1", "PPN1", "PPP1", "PPR1", "VDH1", "VFD1", "ZZZ"}) {
+        const auto result = *AppleDiagnosticsCodeInterpreter::interpret(QString::fromLatin1(code));
+        texts << result.title << result.explanation << result.recommendedAction;
+    }
+    ASSERT_GT(texts.size(), 60);
+    test::ScopedLanguage english(true);
+    static const QRegularExpression turkishLetters(QStringLiteral("[çğıöşüÇĞİÖŞÜ]"));
+    for (const QString& text : texts) {
+        const QString shown = L10n::localizedFragment(text);
+        EXPECT_FALSE(shown.contains(turkishLetters)) << text.toStdString() << " → " << shown.toStdString();
+        EXPECT_FALSE(shown.contains(u"bellek") || shown.contains(u"batarya") ||
+                     shown.contains(u"Kullanılamıyor"))
+            << shown.toStdString();
+    }
 }

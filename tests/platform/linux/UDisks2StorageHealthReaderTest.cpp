@@ -174,6 +174,7 @@ TEST(UDisks2StorageHealth, MissingServiceAnswersAtOnceAndAHungOneWithinItsBudget
     const StorageHealth missing = readOffThread(absent, QStringLiteral("sda"), &elapsed);
     EXPECT_EQ(missing.unavailableReason, QStringLiteral("udisks2 hizmeti bu sistemde çalışmıyor."));
     EXPECT_LT(elapsed, 1000) << "the bus refuses an unknown name at once; the 5 s budget is not waited out";
+    RecordProperty("absentServiceMilliseconds", static_cast<int>(elapsed));
 
     // The service owns its name but never answers (this thread does not serve it while the reader waits).
     QDBusConnection server = bus.connect(QStringLiteral("udisks"));
@@ -185,6 +186,7 @@ TEST(UDisks2StorageHealth, MissingServiceAnswersAtOnceAndAHungOneWithinItsBudget
     EXPECT_EQ(late.unavailableReason, QStringLiteral("udisks2 zamanında yanıt vermedi."));
     EXPECT_GE(elapsed, 250);
     EXPECT_LT(elapsed, 1500);
+    RecordProperty("hungServiceMilliseconds", static_cast<int>(elapsed));
 
     // Without a bus nothing is asked; the reason says why.
     UDisks2StorageHealthReader noBus(std::nullopt, noSys.path());

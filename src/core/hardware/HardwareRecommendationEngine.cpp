@@ -95,8 +95,9 @@ std::optional<HardwareRecommendation> memory(const HardwareProfile& profile, con
         count >= kHighConfidenceMemorySamples ? CulpritConfidence::high : CulpritConfidence::medium;
     switch (profile.memoryArchitecture.kind) {
     case MemoryArchitecture::Case::unifiedLogicBoard: {
-        const auto next =
-            nextMemoryOption(profile, stats.totalBytes, stats.swapUsedBytes >= kSevereSwapBytes);
+        // The installed size the profile read; the sample's total leaves out what the kernel keeps.
+        const uint64_t installed = profile.memoryBytes.value_or(stats.totalBytes);
+        const auto next = nextMemoryOption(profile, installed, stats.swapUsedBytes >= kSevereSwapBytes);
         recommendation.id = QStringLiteral("memory-next-device");
         recommendation.title = trText("Bellek yapılandırması iş yükünü sınırlıyor");
         recommendation.evidence =

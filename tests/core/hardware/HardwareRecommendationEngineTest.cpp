@@ -183,6 +183,18 @@ TEST(HardwareRecommendations, NextMemoryOption) {
         ASSERT_TRUE(memory);
         EXPECT_TRUE(memory->action.contains(QString::fromUtf8(c.size))) << memory->action.toStdString();
     }
+    // The kernel keeps part of the memory: 15.4 GiB in the sample is still the 16 GB configuration.
+    {
+        SystemSnapshot s = snapshot();
+        s.memory.totalBytes = static_cast<uint64_t>(15.4 * GiB);
+        s.memory.swapUsedBytes = GiB;
+        const auto memory = find(HardwareRecommendationEngine::recommendations(catalogProfile(16 * GiB), s,
+                                                                               memoryHistory(100, 50), kNow),
+                                 "memory-next-device");
+        ASSERT_TRUE(memory);
+        EXPECT_TRUE(memory->action.contains(QStringLiteral("en az 24 GB birleşik")))
+            << memory->action.toStdString();
+    }
     HardwareProfile profile = catalogProfile();
     profile.supportedMemoryOptionsGigabytes = {64, 24, 32};
     EXPECT_EQ(HardwareRecommendationEngine::nextMemoryOption(profile, 16 * GiB, false), 24);

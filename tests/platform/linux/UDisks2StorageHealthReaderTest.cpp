@@ -169,11 +169,13 @@ TEST(UDisks2StorageHealth, MissingServiceAnswersAtOnceAndAHungOneWithinItsBudget
     if (!bus.isRunning())
         GTEST_SKIP() << "dbus-daemon is not installed";
     QTemporaryDir noSys;
-    UDisks2StorageHealthReader absent(bus.connect(QStringLiteral("kestrum")), noSys.path(), 5000);
+    // A budget far beyond any answer: the refusal must come from the bus, not from the clock.
+    UDisks2StorageHealthReader absent(bus.connect(QStringLiteral("kestrum")), noSys.path(), 30000);
+    readOffThread(absent, QStringLiteral("sda")); // the first call also sets up the connection
     qint64 elapsed = 0;
     const StorageHealth missing = readOffThread(absent, QStringLiteral("sda"), &elapsed);
     EXPECT_EQ(missing.unavailableReason, QStringLiteral("udisks2 hizmeti bu sistemde çalışmıyor."));
-    EXPECT_LT(elapsed, 1000) << "the bus refuses an unknown name at once; the 5 s budget is not waited out";
+    EXPECT_LT(elapsed, 5000) << "the bus refuses an unknown name at once; the budget is not waited out";
     RecordProperty("absentServiceMilliseconds", static_cast<int>(elapsed));
 
     // The service owns its name but never answers (this thread does not serve it while the reader waits).
@@ -185,7 +187,7 @@ TEST(UDisks2StorageHealth, MissingServiceAnswersAtOnceAndAHungOneWithinItsBudget
     const StorageHealth late = readOffThread(hung, QStringLiteral("sda"), &elapsed, false);
     EXPECT_EQ(late.unavailableReason, QStringLiteral("udisks2 zamanında yanıt vermedi."));
     EXPECT_GE(elapsed, 250);
-    EXPECT_LT(elapsed, 1500);
+    EXPECT_LT(elapsed, 3000) << "one budget for all calls, plus thread start-up on a slow build";
     RecordProperty("hungServiceMilliseconds", static_cast<int>(elapsed));
 
     // Without a bus nothing is asked; the reason says why.

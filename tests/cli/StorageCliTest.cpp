@@ -128,9 +128,14 @@ TEST_F(StorageCli, CtrlCStopsTheScanButKeepsTheRememberedFolder) {
             std::this_thread::sleep_for(std::chrono::milliseconds(withFolder ? delayMs / 10 : delayMs));
             ::kill(static_cast<pid_t>(process.processId()), SIGINT);
             ASSERT_TRUE(process.waitForFinished(60000));
+            const bool finished = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
             if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 130)
                 ++interrupted;
-            EXPECT_EQ(remembered(), big.path()) << (withFolder ? "with a folder, " : "") << delayMs << " ms";
+            // A small folder's scan may end before the signal arrives: then it is rightly remembered.
+            const QString expected = withFolder && finished ? small.path() : big.path();
+            EXPECT_EQ(remembered(), expected) << (withFolder ? "with a folder, " : "") << delayMs << " ms";
+            if (remembered() != big.path())
+                ASSERT_EQ(run({big.path(), QStringLiteral("--json")}).exitCode, 0);
         }
     }
     EXPECT_GT(interrupted, 0) << "no run was interrupted during its scan";

@@ -1,6 +1,9 @@
 #include "ProcessLock.h"
 
-#include <QDir>
+#include "AtomicFile.h"
+#include "KestrumPaths.h"
+#include "Logging.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <fcntl.h>
@@ -9,17 +12,23 @@
 
 namespace kestrum {
 
-ProcessLock::ProcessLock(QString path) : m_path(std::move(path)) {}
+ProcessLock::ProcessLock(QString path, QStringList guardedFileNames)
+    : m_path(std::move(path)), m_guardedFileNames(std::move(guardedFileNames)) {}
 
 ProcessLock::~ProcessLock() {
     if (m_fd >= 0)
         ::close(m_fd); // closing releases the lock
 }
 
+QStringList ProcessLock::defaultGuardedFileNames() {
+    return KestrumPaths::lockedDataFileNames();
+}
+
 bool ProcessLock::tryLock() {
     if (m_fd >= 0)
         return true;
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const QString folder = QFileInfo(m_path).absolutePath();
+    KestrumPaths::createPrivateFolder(folder);
     const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
@@ -28,6 +37,11 @@ bool ProcessLock::tryLock() {
         return false;
     }
     m_fd = fd;
+    // Nobody else writes these files now: a temporary of theirs is what a killed save left.
+    for (const QString& name : m_guardedFileNames) {
+        if (const int removed = removeStaleTemporaries(folder + u'/' + name))
+            qCInfo(lcArchive) << "removed" << removed << "temporaries a killed save of" << name << "left";
+    }
     return true;
 }
 

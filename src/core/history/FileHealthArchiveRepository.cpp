@@ -3,6 +3,7 @@
 #include "foundation/AtomicFile.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/Logging.h"
+#include "foundation/Translatable.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,8 +12,6 @@
 namespace kestrum {
 
 namespace {
-
-constexpr qint64 kLargestArchiveBytes = 64LL * 1024 * 1024;
 
 std::optional<std::vector<QJsonObject>> benchmarkResults(const QByteArray& bytes) {
     const QJsonValue document = json::parseDocument(bytes);
@@ -33,8 +32,10 @@ std::optional<std::vector<QJsonObject>> benchmarkResults(const QByteArray& bytes
 
 } // namespace
 
-FileHealthArchiveRepository::FileHealthArchiveRepository(QString archivePath, QString benchmarkHistoryPath)
-    : m_archivePath(std::move(archivePath)), m_benchmarkHistoryPath(std::move(benchmarkHistoryPath)) {
+FileHealthArchiveRepository::FileHealthArchiveRepository(QString archivePath, QString benchmarkHistoryPath,
+                                                         qint64 largestFileBytes)
+    : m_archivePath(std::move(archivePath)), m_benchmarkHistoryPath(std::move(benchmarkHistoryPath)),
+      m_largestFileBytes(largestFileBytes) {
     if (m_benchmarkHistoryPath.isEmpty())
         m_benchmarkHistoryPath =
             QFileInfo(m_archivePath).absolutePath() + QStringLiteral("/cpu-benchmark-history-v1.json");
@@ -54,13 +55,13 @@ QFuture<void> FileHealthArchiveRepository::save(const HealthArchive& archive) {
 }
 
 HealthArchive FileHealthArchiveRepository::loadNow() const {
-    const auto bytes = readFileIfExists(m_archivePath, kLargestArchiveBytes);
+    const auto bytes = readFileIfExists(m_archivePath, m_largestFileBytes);
     if (!bytes)
         return HealthArchive::empty();
     HealthArchive archive = decodeHealthArchive(*bytes);
     // The benchmark history is a second copy of the results; any problem with it is ignored.
     try {
-        if (const auto history = readFileIfExists(m_benchmarkHistoryPath, kLargestArchiveBytes)) {
+        if (const auto history = readFileIfExists(m_benchmarkHistoryPath, m_largestFileBytes)) {
             if (auto results = benchmarkResults(*history))
                 archive.cpuBenchmarkResults = std::move(*results);
         }
@@ -75,8 +76,18 @@ void FileHealthArchiveRepository::saveNow(const HealthArchive& archive) const {
     for (const QJsonObject& result : archive.cpuBenchmarkResults)
         results.append(result);
     const QJsonObject history{{QStringLiteral("schemaVersion"), 1}, {QStringLiteral("results"), results}};
-    writeFileAtomically(m_benchmarkHistoryPath, json::toDocumentBytes(history));
-    writeFileAtomically(m_archivePath, encodeHealthArchive(archive));
+    const QByteArray historyBytes = json::toDocumentBytes(history);
+    const QByteArray archiveBytes = encodeHealthArchive(archive);
+    // Checked before either file is touched: the old archive stays, still loadable.
+    if (archiveBytes.size() > m_largestFileBytes || historyBytes.size() > m_largestFileBytes) {
+        qCWarning(lcArchive) << "refusing to save an archive of" << archiveBytes.size() << "bytes";
+        throw KestrumError(
+            QStringLiteral("archiveTooLarge"),
+            trTemplate("Geçmiş kaydedilmedi: dosya \\(limit) MB sınırını aşacaktı.",
+                       {QString::number((m_largestFileBytes + 1024 * 1024 - 1) / (1024 * 1024))}));
+    }
+    writeFileAtomically(m_benchmarkHistoryPath, historyBytes);
+    writeFileAtomically(m_archivePath, archiveBytes);
 }
 
 } // namespace kestrum

@@ -28,6 +28,7 @@ struct HealthArchive {
     std::vector<QJsonObject> processorComparisons;
     std::optional<QJsonObject> latestNetworkQualityResult;
     std::optional<QJsonObject> latestNetworkSpeedResult;
+    QJsonObject unknownFields; // top-level keys of a later version, written back unchanged
 
     static HealthArchive empty() { return {}; }
     bool operator==(const HealthArchive&) const = default;

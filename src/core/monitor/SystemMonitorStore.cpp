@@ -3,6 +3,7 @@
 #include "foundation/KestrumError.h"
 #include "foundation/Logging.h"
 #include "foundation/Translatable.h"
+#include "foundation/UserText.h"
 #include "foundation/Uuid.h"
 #include "history/HealthArchiveCompaction.h"
 #include "interpretation/HealthAssessmentEngine.h"
@@ -504,7 +505,8 @@ std::optional<IncidentSession> SystemMonitorStore::activeIncident() const {
 QCoro::Task<void> SystemMonitorStore::startIncident(const QString& note) {
     if (activeIncident())
         co_return;
-    m_archive.incidents.push_back({m_deps.idProvider(), m_deps.dateProvider(), std::nullopt, note.trimmed()});
+    m_archive.incidents.push_back({m_deps.idProvider(), m_deps.dateProvider(), std::nullopt,
+                                   boundedUserText(note, kMaximumIncidentNoteCharacters)});
     Q_EMIT incidentsChanged();
     co_await persistArchive();
 }
@@ -514,8 +516,8 @@ QCoro::Task<void> SystemMonitorStore::stopIncident(const QString& note) {
         if (it->endedAt)
             continue;
         it->endedAt = std::max(m_deps.dateProvider(), it->startedAt);
-        if (!note.trimmed().isEmpty())
-            it->note = note.trimmed();
+        if (const QString bounded = boundedUserText(note, kMaximumIncidentNoteCharacters); !bounded.isEmpty())
+            it->note = bounded;
         Q_EMIT incidentsChanged();
         co_await persistArchive();
         co_return;

@@ -138,7 +138,7 @@ template <class T> struct RecordLayout {
         return IsOptional<MemberType>::value || fieldAt<I>().emptyWhenMissing;
     }
 
-    template <size_t... I> static auto makeKeys(std::index_sequence<I...>) {
+    template <size_t... I> static constexpr auto makeKeys(std::index_sequence<I...>) {
         return std::array<std::string_view, count>{std::string_view(fieldAt<I>().key)...};
     }
     template <class Sink, size_t... I> static auto makeWriters(std::index_sequence<I...>) {
@@ -151,10 +151,9 @@ template <class T> struct RecordLayout {
         return std::array<bool, count>{mayBeMissing<I>()...};
     }
 
-    static const std::array<std::string_view, count>& keys() {
-        static const auto k = makeKeys(std::make_index_sequence<count>{});
-        return k;
-    }
+    static constexpr std::array<std::string_view, count> keyList =
+        makeKeys(std::make_index_sequence<count>{});
+    static const std::array<std::string_view, count>& keys() { return keyList; }
     static size_t find(std::string_view key) {
         for (size_t i = 0; i < count; ++i) {
             if (keys()[i] == key)

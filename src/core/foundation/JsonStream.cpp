@@ -2,8 +2,10 @@
 
 #include "KestrumError.h"
 #include "Translatable.h"
+#include "Uuid.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -103,13 +105,25 @@ void JsonWriter::endArray() {
     close(']');
 }
 
+namespace {
+// Bytes a JSON string cannot hold as they are: control characters, the quote and the backslash.
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c)
+        table[c] = true;
+    table['"'] = true;
+    table['\\'] = true;
+    return table;
+}();
+} // namespace
+
 void JsonWriter::appendQuoted(const char* text, size_t size) {
     static const char hex[] = "0123456789abcdef";
     m_out.push_back('"');
     size_t plainStart = 0;
     for (size_t i = 0; i < size; ++i) {
         const auto u = static_cast<unsigned char>(text[i]);
-        if (u >= 0x20 && u != '"' && u != '\\')
+        if (!kNeedsEscape[u])
             continue;
         m_out.append(text + plainStart, i - plainStart);
         plainStart = i + 1;
@@ -319,7 +333,7 @@ void JsonValueBuilder::string(const QString& value) {
     put(QJsonValue(value));
 }
 void JsonValueBuilder::uuid(const QUuid& value) {
-    put(QJsonValue(value.toString(QUuid::WithoutBraces).toUpper()));
+    put(QJsonValue(uuidText(value)));
 }
 void JsonValueBuilder::value(const QJsonValue& value) {
     put(value.isUndefined() ? QJsonValue(QJsonValue::Null) : value);

@@ -4,11 +4,17 @@
 //
 //   template <> struct JsonRecord<HealthEvent> {
 //       static constexpr auto fields = std::tuple{field("id", &HealthEvent::id), ...};
+//       // optional: keys this version does not know, carried unchanged through load and save
+//       static constexpr auto unknownFields = &HealthEvent::unknownFields;
 //   };
 //
-// and `encode`/`decode` do the rest: absent optionals are omitted, enumerations are their raw text,
-// dates are numbers, UUIDs upper-case text, sets sorted arrays. Include this header only in the .cpp
-// files that define or use field lists; it is template-heavy.
+// and the codec does the rest: absent optionals are omitted, enumerations are their raw text, dates are
+// numbers, UUIDs upper-case text, sets sorted arrays, keys sorted. A field may declare the range its
+// numbers must fall in (`field(...).within(0, 1)`); a number outside it is a decoding error of that field.
+//
+// Every type rule is written once, in `write` and `read` below, against the writer/reader interface of
+// JsonStream.h; the text form (the files) and the QJsonValue form (`encode`/`decode`) are the two
+// implementations of that interface. Include this header only in .cpp files: it is template-heavy.
 
 #include "Date.h"
 #include "EnumTraits.h"
@@ -27,32 +33,31 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <vector>
 
 namespace kestrum::json {
 
-// Where in the document a value sits, for error messages ("samples[3].timestamp").
-class JsonPath {
-public:
-    void pushKey(const QString& key) { m_segments.push_back(key); }
-    void pushIndex(qsizetype index) { m_segments.push_back(QStringLiteral("[%1]").arg(index)); }
-    void pop() { m_segments.pop_back(); }
-    QString text() const;
-
-private:
-    std::vector<QString> m_segments;
-};
-
-[[noreturn]] void throwMissing(const JsonPath& path);
-[[noreturn]] void throwWrongType(const JsonPath& path);
-[[noreturn]] void throwUnknownValue(const JsonPath& path, const QString& value);
-
 template <class T, class M> struct Field {
     const char* key;
     M T::*member;
     bool emptyWhenMissing = false; // lists an older file layout may lack
+    double minimum = -std::numeric_limits<double>::infinity();
+    double maximum = std::numeric_limits<double>::infinity();
+
+    // The closed range a number (or a present optional number) must be in when read.
+    constexpr Field within(double lowest, double highest) const {
+        Field f = *this;
+        f.minimum = lowest;
+        f.maximum = highest;
+        return f;
+    }
+    constexpr bool hasRange() const {
+        return minimum > -std::numeric_limits<double>::infinity() ||
+               maximum < std::numeric_limits<double>::infinity();
+    }
 };
 
 template <class T, class M> constexpr Field<T, M> field(const char* key, M T::*member) {
@@ -78,272 +83,137 @@ concept Record = requires {
     JsonRecord<T>::fields;
 };
 template <class T>
+concept RecordWithUnknownFields = Record<T> && requires {
+    JsonRecord<T>::unknownFields;
+};
+template <class T>
 concept Custom = requires(const T& v, const QJsonValue& j, JsonPath& p) {
     { JsonCustom<T>::encode(v) } -> std::convertible_to<QJsonValue>;
     { JsonCustom<T>::decode(j, p) } -> std::convertible_to<T>;
 };
 
-template <class T> QJsonValue encode(const T& value);
-template <class T> T decode(const QJsonValue& value, JsonPath& path);
-
-template <class T> QJsonValue encode(const T& value) {
-    if constexpr (Custom<T>) {
-        return JsonCustom<T>::encode(value);
-    } else if constexpr (std::is_same_v<T, bool>) {
-        return QJsonValue(value);
-    } else if constexpr (std::is_floating_point_v<T>) {
-        return std::isfinite(value) ? QJsonValue(static_cast<double>(value)) : QJsonValue(QJsonValue::Null);
-    } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
-        if (static_cast<unsigned long long>(value) <=
-            static_cast<unsigned long long>(std::numeric_limits<qint64>::max()))
-            return QJsonValue(static_cast<qint64>(value));
-        return QJsonValue(static_cast<double>(value));
-    } else if constexpr (std::is_integral_v<T>) {
-        return QJsonValue(static_cast<qint64>(value));
-    } else if constexpr (std::is_same_v<T, QString>) {
-        return QJsonValue(value);
-    } else if constexpr (std::is_same_v<T, Date>) {
-        return QJsonValue(value.secondsSinceReferenceDate);
-    } else if constexpr (std::is_same_v<T, QUuid>) {
-        return QJsonValue(uuidText(value));
-    } else if constexpr (std::is_same_v<T, QJsonObject>) {
-        return QJsonValue(value);
-    } else if constexpr (std::is_same_v<T, QJsonValue>) {
-        return value;
-    } else if constexpr (RawRepresentable<T>) {
-        return QJsonValue(rawValue(value));
-    } else if constexpr (IsOptional<T>::value) {
-        return value ? encode(*value) : QJsonValue(QJsonValue::Null);
-    } else if constexpr (IsVector<T>::value || IsSet<T>::value) {
-        QJsonArray array;
-        for (const auto& element : value)
-            array.append(encode(element));
-        return array;
-    } else if constexpr (Record<T>) {
-        QJsonObject object;
-        std::apply(
-            [&](const auto&... f) {
-                (
-                    [&] {
-                        const auto& member = value.*(f.member);
-                        using MemberType = std::remove_cvref_t<decltype(member)>;
-                        if constexpr (IsOptional<MemberType>::value) {
-                            if (!member)
-                                return;
-                        }
-                        object.insert(QLatin1String(f.key), encode(member));
-                    }(),
-                    ...);
-            },
-            JsonRecord<T>::fields);
-        return object;
-    } else {
-        static_assert(sizeof(T) == 0, "type has no JSON form");
-    }
-}
-
-template <class T> T decodeInteger(const QJsonValue& value, const JsonPath& path) {
-    if (!value.isDouble())
-        throwWrongType(path);
-    const double d = value.toDouble();
-    if (!std::isfinite(d) || d != std::floor(d))
-        throwWrongType(path);
-    if constexpr (std::is_unsigned_v<T>) {
-        if (d < 0)
-            throwWrongType(path);
-        const qint64 i = value.toInteger(-1);
-        if (i >= 0 && static_cast<double>(i) == d)
-            return static_cast<T>(i);
-        return d >= static_cast<double>(std::numeric_limits<T>::max()) ? std::numeric_limits<T>::max()
-                                                                       : static_cast<T>(d);
-    } else {
-        if (d < static_cast<double>(std::numeric_limits<T>::lowest()) ||
-            d > static_cast<double>(std::numeric_limits<T>::max()))
-            throwWrongType(path);
-        const qint64 i = value.toInteger();
-        return static_cast<T>(static_cast<double>(i) == d ? i : static_cast<qint64>(d));
-    }
-}
-
-template <class T> T decode(const QJsonValue& value, JsonPath& path) {
-    if constexpr (Custom<T>) {
-        return JsonCustom<T>::decode(value, path);
-    } else if constexpr (std::is_same_v<T, bool>) {
-        if (!value.isBool())
-            throwWrongType(path);
-        return value.toBool();
-    } else if constexpr (std::is_floating_point_v<T>) {
-        if (value.isNull())
-            return std::numeric_limits<T>::quiet_NaN();
-        if (!value.isDouble())
-            throwWrongType(path);
-        return static_cast<T>(value.toDouble());
-    } else if constexpr (std::is_integral_v<T>) {
-        return decodeInteger<T>(value, path);
-    } else if constexpr (std::is_same_v<T, QString>) {
-        if (!value.isString())
-            throwWrongType(path);
-        return value.toString();
-    } else if constexpr (std::is_same_v<T, Date>) {
-        if (!value.isDouble() || !std::isfinite(value.toDouble()))
-            throwWrongType(path);
-        return Date{value.toDouble()};
-    } else if constexpr (std::is_same_v<T, QUuid>) {
-        if (!value.isString())
-            throwWrongType(path);
-        const auto uuid = uuidFromText(value.toString());
-        if (!uuid)
-            throwUnknownValue(path, value.toString());
-        return *uuid;
-    } else if constexpr (std::is_same_v<T, QJsonObject>) {
-        if (!value.isObject())
-            throwWrongType(path);
-        return value.toObject();
-    } else if constexpr (std::is_same_v<T, QJsonValue>) {
-        return value;
-    } else if constexpr (RawRepresentable<T>) {
-        if (!value.isString())
-            throwWrongType(path);
-        const auto decoded = fromRawValue<T>(value.toString());
-        if (!decoded)
-            throwUnknownValue(path, value.toString());
-        return *decoded;
-    } else if constexpr (IsOptional<T>::value) {
-        if (value.isNull() || value.isUndefined())
-            return std::nullopt;
-        return decode<typename T::value_type>(value, path);
-    } else if constexpr (IsVector<T>::value || IsSet<T>::value) {
-        if (!value.isArray())
-            throwWrongType(path);
-        T out;
-        const QJsonArray array = value.toArray();
-        qsizetype index = 0;
-        for (const QJsonValue& element : array) {
-            path.pushIndex(index++);
-            if constexpr (IsVector<T>::value)
-                out.push_back(decode<typename T::value_type>(element, path));
-            else
-                out.insert(decode<typename T::value_type>(element, path));
-            path.pop();
-        }
-        return out;
-    } else if constexpr (Record<T>) {
-        if (!value.isObject())
-            throwWrongType(path);
-        const QJsonObject object = value.toObject();
-        T out{};
-        std::apply(
-            [&](const auto&... f) {
-                (
-                    [&] {
-                        auto& member = out.*(f.member);
-                        using MemberType = std::remove_cvref_t<decltype(member)>;
-                        const auto it = object.constFind(QLatin1String(f.key));
-                        path.pushKey(QLatin1String(f.key));
-                        if (it == object.constEnd()) {
-                            if constexpr (IsOptional<MemberType>::value) {
-                                member = std::nullopt;
-                            } else if constexpr (IsVector<MemberType>::value || IsSet<MemberType>::value) {
-                                if (!f.emptyWhenMissing)
-                                    throwMissing(path);
-                                member = MemberType{};
-                            } else {
-                                throwMissing(path);
-                            }
-                        } else {
-                            member = decode<MemberType>(*it, path);
-                        }
-                        path.pop();
-                    }(),
-                    ...);
-            },
-            JsonRecord<T>::fields);
-        return out;
-    } else {
-        static_assert(sizeof(T) == 0, "type has no JSON form");
-    }
-}
-
-template <class T> T decode(const QJsonValue& value) {
-    JsonPath path;
-    return decode<T>(value, path);
-}
-
-// ---- streaming form: the same field lists, written and read without an intermediate document ----
-
-template <class T> void write(const T& value, JsonWriter& w);
-template <class T> void read(T& out, JsonReader& r, JsonPath& path);
+template <class T, class Sink> void write(const T& value, Sink& w);
+template <class T, class Source> void read(T& out, Source& r, JsonPath& path);
 
 template <class T> struct RecordLayout {
     static constexpr size_t count = std::tuple_size_v<std::remove_cvref_t<decltype(JsonRecord<T>::fields)>>;
 
-    template <size_t I> static const auto& fieldAt() { return std::get<I>(JsonRecord<T>::fields); }
+    template <size_t I> static constexpr auto fieldAt() { return std::get<I>(JsonRecord<T>::fields); }
 
-    template <size_t I> static void writeField(const T& value, JsonWriter& w) {
-        const auto& f = fieldAt<I>();
+    template <size_t I, class Sink> static void writeField(const T& value, Sink& w) {
+        constexpr auto f = fieldAt<I>();
         const auto& member = value.*(f.member);
         using MemberType = std::remove_cvref_t<decltype(member)>;
         if constexpr (IsOptional<MemberType>::value) {
             if (!member)
                 return;
         }
-        w.key(f.key);
+        w.key(std::string_view(f.key));
         write(member, w);
     }
 
-    template <size_t I> static void readField(T& value, JsonReader& r, JsonPath& path) {
-        read(value.*(fieldAt<I>().member), r, path);
+    template <class M> static bool inRange(const M& value, double lowest, double highest) {
+        if constexpr (IsOptional<M>::value) {
+            return !value || inRange(*value, lowest, highest);
+        } else {
+            static_assert(std::is_arithmetic_v<M> && !std::is_same_v<M, bool>, "a range needs a number");
+            const double d = static_cast<double>(value);
+            return d >= lowest && d <= highest;
+        }
+    }
+
+    template <size_t I, class Source> static void readField(T& value, Source& r, JsonPath& path) {
+        constexpr auto f = fieldAt<I>();
+        auto& member = value.*(f.member);
+        read(member, r, path);
+        if constexpr (f.hasRange()) {
+            if (!inRange(member, f.minimum, f.maximum))
+                throwOutOfRange(path);
+        }
     }
 
     // Whether a field may be absent from the file: optionals, and lists an older layout lacks.
     template <size_t I> static constexpr bool mayBeMissing() {
         using MemberType = std::remove_cvref_t<decltype(std::declval<T>().*(fieldAt<I>().member))>;
-        return IsOptional<MemberType>::value;
+        return IsOptional<MemberType>::value || fieldAt<I>().emptyWhenMissing;
     }
 
-    template <size_t... I> static auto makeKeys(std::index_sequence<I...>) {
-        return std::array<const char*, count>{fieldAt<I>().key...};
+    template <size_t... I> static constexpr auto makeKeys(std::index_sequence<I...>) {
+        return std::array<std::string_view, count>{std::string_view(fieldAt<I>().key)...};
     }
-    template <size_t... I> static auto makeWriters(std::index_sequence<I...>) {
-        return std::array<void (*)(const T&, JsonWriter&), count>{&writeField<I>...};
+    template <class Sink, size_t... I> static auto makeWriters(std::index_sequence<I...>) {
+        return std::array<void (*)(const T&, Sink&), count>{&writeField<I, Sink>...};
     }
-    template <size_t... I> static auto makeReaders(std::index_sequence<I...>) {
-        return std::array<void (*)(T&, JsonReader&, JsonPath&), count>{&readField<I>...};
+    template <class Source, size_t... I> static auto makeReaders(std::index_sequence<I...>) {
+        return std::array<void (*)(T&, Source&, JsonPath&), count>{&readField<I, Source>...};
     }
-    template <size_t... I> static auto makeMissingRules(std::index_sequence<I...>) {
-        return std::array<bool, count>{(mayBeMissing<I>() || fieldAt<I>().emptyWhenMissing)...};
+    template <size_t... I> static constexpr auto makeMissingRules(std::index_sequence<I...>) {
+        return std::array<bool, count>{mayBeMissing<I>()...};
     }
 
-    static const std::array<const char*, count>& keys() {
-        static const auto k = makeKeys(std::make_index_sequence<count>{});
-        return k;
+    static constexpr std::array<std::string_view, count> keyList =
+        makeKeys(std::make_index_sequence<count>{});
+    static const std::array<std::string_view, count>& keys() { return keyList; }
+    static size_t find(std::string_view key) {
+        for (size_t i = 0; i < count; ++i) {
+            if (keys()[i] == key)
+                return i;
+        }
+        return count;
     }
     static const std::array<size_t, count>& sortedOrder() {
         static const auto order = [] {
             std::array<size_t, count> o{};
             for (size_t i = 0; i < count; ++i)
                 o[i] = i;
-            std::sort(o.begin(), o.end(),
-                      [](size_t a, size_t b) { return std::strcmp(keys()[a], keys()[b]) < 0; });
+            std::sort(o.begin(), o.end(), [](size_t a, size_t b) { return keys()[a] < keys()[b]; });
             return o;
         }();
         return order;
     }
-    static const auto& writers() {
-        static const auto w = makeWriters(std::make_index_sequence<count>{});
+    template <class Sink> static const auto& writers() {
+        static const auto w = makeWriters<Sink>(std::make_index_sequence<count>{});
         return w;
     }
-    static const auto& readers() {
-        static const auto r = makeReaders(std::make_index_sequence<count>{});
+    template <class Source> static const auto& readers() {
+        static const auto r = makeReaders<Source>(std::make_index_sequence<count>{});
         return r;
     }
-    static const auto& missingAllowed() {
-        static const auto m = makeMissingRules(std::make_index_sequence<count>{});
-        return m;
-    }
+    static constexpr auto missingAllowed = makeMissingRules(std::make_index_sequence<count>{});
 };
 
-template <class T> void write(const T& value, JsonWriter& w) {
+// Known fields and carried unknown ones, merged in sorted key order. A carried key that collides with a
+// known field is not written: the file would otherwise name it twice, and the loader refuses that.
+template <class T, class Sink>
+void writeRecordWithUnknownFields(const T& value, const QJsonObject& unknown, Sink& w) {
+    using Layout = RecordLayout<T>;
+    QStringList extra;
+    for (const QString& name : unknown.keys()) {
+        const QByteArray utf8 = name.toUtf8();
+        if (Layout::find(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))) ==
+            Layout::count)
+            extra.append(name);
+    }
+    std::sort(extra.begin(), extra.end());
+    const auto& order = Layout::sortedOrder();
+    size_t known = 0;
+    qsizetype next = 0;
+    while (known < Layout::count || next < extra.size()) {
+        const bool takeKnown =
+            next >= extra.size() ||
+            (known < Layout::count &&
+             QString::compare(QLatin1String(Layout::keys()[order[known]].data()), extra[next]) < 0);
+        if (takeKnown) {
+            Layout::template writers<Sink>()[order[known++]](value, w);
+        } else {
+            w.key(extra[next]);
+            w.value(unknown.value(extra[next]));
+            ++next;
+        }
+    }
+}
+
+template <class T, class Sink> void write(const T& value, Sink& w) {
     if constexpr (Custom<T>) {
         w.value(JsonCustom<T>::encode(value));
     } else if constexpr (std::is_same_v<T, bool>) {
@@ -377,39 +247,54 @@ template <class T> void write(const T& value, JsonWriter& w) {
     } else if constexpr (Record<T>) {
         using Layout = RecordLayout<T>;
         w.beginObject();
+        if constexpr (RecordWithUnknownFields<T>) {
+            const QJsonObject& unknown = value.*(JsonRecord<T>::unknownFields);
+            if (!unknown.isEmpty()) {
+                writeRecordWithUnknownFields(value, unknown, w);
+                w.endObject();
+                return;
+            }
+        }
         for (size_t index : Layout::sortedOrder())
-            Layout::writers()[index](value, w);
+            Layout::template writers<Sink>()[index](value, w);
         w.endObject();
     } else {
         static_assert(sizeof(T) == 0, "type has no JSON form");
     }
 }
 
-template <class T> void read(T& out, JsonReader& r, JsonPath& path) {
+template <class T, class Source> T readIntegral(Source& r, const JsonPath& path) {
+    if constexpr (std::is_unsigned_v<T>) {
+        const uint64_t v = r.readUInt64(path);
+        if (v > std::numeric_limits<T>::max())
+            throwOutOfRange(path);
+        return static_cast<T>(v);
+    } else {
+        const int64_t v = r.readInt64(path);
+        if (v < std::numeric_limits<T>::lowest() || v > std::numeric_limits<T>::max())
+            throwOutOfRange(path);
+        return static_cast<T>(v);
+    }
+}
+
+template <class T, class Source> void read(T& out, Source& r, JsonPath& path) {
     if constexpr (Custom<T>) {
-        out = JsonCustom<T>::decode(r.readValue(), path);
+        out = JsonCustom<T>::decode(r.readValue(path), path);
     } else if constexpr (std::is_same_v<T, bool>) {
         out = r.readBool(path);
     } else if constexpr (std::is_floating_point_v<T>) {
-        out = static_cast<T>(r.readDouble(path));
-    } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
-        const uint64_t v = r.readUInt64(path);
-        if (v > std::numeric_limits<T>::max())
-            throwWrongType(path);
-        out = static_cast<T>(v);
+        const double d = r.readDouble(path);
+        if (std::isfinite(d) && std::abs(d) > static_cast<double>(std::numeric_limits<T>::max()))
+            throwOutOfRange(path);
+        out = static_cast<T>(d);
     } else if constexpr (std::is_integral_v<T>) {
-        const int64_t v = r.readInt64(path);
-        if (v < std::numeric_limits<T>::lowest() || v > std::numeric_limits<T>::max())
-            throwWrongType(path);
-        out = static_cast<T>(v);
+        out = readIntegral<T>(r, path);
     } else if constexpr (std::is_same_v<T, QString>) {
         out = r.readString(path);
     } else if constexpr (std::is_same_v<T, Date>) {
-        if (r.peek(path) != JsonReader::Type::number)
+        if (r.peek(path) != JsonType::number)
             throwWrongType(path);
         out = Date{r.readDouble(path)};
-        if (!std::isfinite(out.secondsSinceReferenceDate))
-            throwWrongType(path);
     } else if constexpr (std::is_same_v<T, QUuid>) {
         const QString text = r.readString(path);
         const auto uuid = uuidFromText(text);
@@ -417,11 +302,11 @@ template <class T> void read(T& out, JsonReader& r, JsonPath& path) {
             throwUnknownValue(path, text);
         out = *uuid;
     } else if constexpr (std::is_same_v<T, QJsonObject>) {
-        if (r.peek(path) != JsonReader::Type::object)
+        if (r.peek(path) != JsonType::object)
             throwWrongType(path);
-        out = r.readValue().toObject();
+        out = r.readValue(path).toObject();
     } else if constexpr (std::is_same_v<T, QJsonValue>) {
-        out = r.readValue();
+        out = r.readValue(path);
     } else if constexpr (RawRepresentable<T>) {
         const QString text = r.readString(path);
         const auto decoded = fromRawValue<T>(text);
@@ -429,7 +314,7 @@ template <class T> void read(T& out, JsonReader& r, JsonPath& path) {
             throwUnknownValue(path, text);
         out = *decoded;
     } else if constexpr (IsOptional<T>::value) {
-        if (r.peek(path) == JsonReader::Type::null) {
+        if (r.peek(path) == JsonType::null) {
             r.readNull(path);
             out = std::nullopt;
         } else {
@@ -454,34 +339,67 @@ template <class T> void read(T& out, JsonReader& r, JsonPath& path) {
     } else if constexpr (Record<T>) {
         using Layout = RecordLayout<T>;
         std::array<bool, Layout::count> seen{};
+        std::vector<std::string> skipped; // unknown keys of a record that does not carry them
         r.beginObject(path);
         std::string_view key;
         while (r.nextKey(key)) {
-            size_t index = Layout::count;
-            for (size_t i = 0; i < Layout::count; ++i) {
-                if (key == Layout::keys()[i]) {
-                    index = i;
-                    break;
-                }
-            }
-            if (index == Layout::count) {
-                r.skipValue(); // a field of a later version
+            const size_t index = Layout::find(key);
+            if (index < Layout::count) {
+                path.pushKey(Layout::keys()[index].data());
+                if (seen[index])
+                    throwDuplicateKey(path);
+                seen[index] = true;
+                Layout::template readers<Source>()[index](out, r, path);
+                path.pop();
                 continue;
             }
-            path.pushKey(QLatin1String(Layout::keys()[index]));
-            Layout::readers()[index](out, r, path);
-            path.pop();
-            seen[index] = true;
+            // A field of a later version.
+            if constexpr (RecordWithUnknownFields<T>) {
+                QJsonObject& unknown = out.*(JsonRecord<T>::unknownFields);
+                const QString name = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+                path.pushKey(name);
+                if (unknown.contains(name))
+                    throwDuplicateKey(path);
+                unknown.insert(name, r.readValue(path));
+                path.pop();
+            } else {
+                std::string name(key);
+                if (std::find(skipped.begin(), skipped.end(), name) != skipped.end()) {
+                    path.pushKey(QString::fromStdString(name));
+                    throwDuplicateKey(path);
+                }
+                skipped.push_back(std::move(name));
+                r.skipValue();
+            }
         }
         for (size_t i = 0; i < Layout::count; ++i) {
-            if (!seen[i] && !Layout::missingAllowed()[i]) {
-                path.pushKey(QLatin1String(Layout::keys()[i]));
+            if (!seen[i] && !Layout::missingAllowed[i]) {
+                path.pushKey(Layout::keys()[i].data());
                 throwMissing(path);
             }
         }
     } else {
         static_assert(sizeof(T) == 0, "type has no JSON form");
     }
+}
+
+// A value as a QJsonValue tree, and back. Decoding errors name the field.
+template <class T> QJsonValue encode(const T& value) {
+    JsonValueBuilder builder;
+    write(value, builder);
+    return builder.take();
+}
+
+template <class T> T decode(const QJsonValue& value, JsonPath& path) {
+    JsonValueReader reader(value);
+    T out{};
+    read(out, reader, path);
+    return out;
+}
+
+template <class T> T decode(const QJsonValue& value) {
+    JsonPath path;
+    return decode<T>(value, path);
 }
 
 // A whole document from a record, and back. Decoding errors name the field.
@@ -500,9 +418,10 @@ template <class T> T readDocument(QByteArrayView bytes) {
     return out;
 }
 
-// Pretty-printed with keys sorted at every level (QJsonObject keeps its keys sorted).
+// Pretty-printed with keys sorted at every level.
 QByteArray toDocumentBytes(const QJsonValue& value);
-// Parses a whole document; malformed text throws a decoding error naming the offset.
+// Parses a whole document; malformed text throws a decoding error naming the offset, an object that
+// names a key twice a decoding error naming the key.
 QJsonValue parseDocument(const QByteArray& bytes);
 
 } // namespace kestrum::json

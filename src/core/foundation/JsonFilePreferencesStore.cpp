@@ -3,11 +3,19 @@
 #include "AtomicFile.h"
 #include "JsonCodec.h"
 #include "KestrumError.h"
+#include "KestrumPaths.h"
 #include "Logging.h"
 #include "Translatable.h"
 
+#include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
 
 namespace kestrum {
 
@@ -38,6 +46,42 @@ QJsonObject encodeValue(const PreferenceValue& value) {
         value);
     return entry;
 }
+
+// The advisory lock one read-modify-write of the file holds. Another process holds it only for the few
+// milliseconds of its own change; the wait is bounded all the same.
+class FileLock {
+public:
+    explicit FileLock(const QString& path) {
+        KestrumPaths::createPrivateFolder(QFileInfo(path).absolutePath());
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd < 0)
+            return; // a folder we cannot write: the write itself will say so
+        QElapsedTimer waited;
+        waited.start();
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            if (waited.elapsed() > 5000) {
+                m_busy = true;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    ~FileLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Another process kept it for longer than any change takes.
+    bool busy() const { return m_busy; }
+
+private:
+    int m_fd = -1;
+    bool m_busy = false;
+};
 
 std::optional<PreferenceValue> decodeValue(const QJsonValue& json) {
     const QJsonObject entry = json.toObject();
@@ -79,9 +123,12 @@ void JsonFilePreferencesStore::reloadLocked() {
         m_values.clear();
         return;
     }
-    QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+    QJsonValue document;
+    try {
+        document = json::parseDocument(*bytes);
+    } catch (const KestrumError&) {
+    }
+    if (!document.isObject()) {
         // Keep the user's file: move it aside instead of overwriting it with defaults.
         const QString aside =
             m_path + QStringLiteral(".unreadable-") + QString::number(qint64(Date::now().unixSeconds()));
@@ -91,13 +138,17 @@ void JsonFilePreferencesStore::reloadLocked() {
             {aside});
         qCWarning(lcPreferences) << "preferences file is malformed, moved aside to" << aside;
         m_values.clear();
+        m_unknownEntries.clear();
         return;
     }
     m_values.clear();
-    const QJsonObject object = document.object();
+    m_unknownEntries.clear();
+    const QJsonObject object = document.toObject();
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (auto decoded = decodeValue(it.value()))
             m_values.emplace(it.key(), *decoded);
+        else
+            m_unknownEntries.emplace(it.key(), it.value()); // another version's entry: not ours to drop
     }
 }
 
@@ -105,10 +156,12 @@ void JsonFilePreferencesStore::writeLocked() {
     if (m_writeBlocked)
         return;
     QJsonObject object;
+    for (const auto& [key, value] : m_unknownEntries)
+        object.insert(key, value);
     for (const auto& [key, value] : m_values)
         object.insert(key, encodeValue(value));
     try {
-        writeFileAtomically(m_path, QJsonDocument(object).toJson(QJsonDocument::Indented));
+        writeFileAtomically(m_path, json::toDocumentBytes(object));
     } catch (const KestrumError& error) {
         m_problem = error.description();
         qCWarning(lcPreferences) << "cannot write preferences:" << m_path;
@@ -123,21 +176,35 @@ std::optional<PreferenceValue> JsonFilePreferencesStore::value(const QString& ke
     return it->second;
 }
 
+template <class Change> void JsonFilePreferencesStore::changeLocked(Change&& change) {
+    FileLock fileLock(m_path + QStringLiteral(".lock"));
+    if (fileLock.busy()) {
+        change(); // this run still sees it; the file is not written behind the other process's back
+        m_problem =
+            trText("Ayarlar dosyası başka bir Kestrum süreci tarafından kilitli; değişiklik kaydedilmedi.");
+        qCWarning(lcPreferences) << "preferences lock is busy, change kept in memory:" << m_path;
+        return;
+    }
+    reloadLocked();
+    if (change())
+        writeLocked();
+}
+
 void JsonFilePreferencesStore::setValue(const QString& key, const PreferenceValue& value) {
     std::lock_guard lock(m_mutex);
-    reloadLocked();
-    // Saving the same value again is free: no rewrite, no fsync.
-    if (const auto it = m_values.find(key); it != m_values.end() && it->second == value)
-        return;
-    m_values[key] = value;
-    writeLocked();
+    changeLocked([&] {
+        // Saving the same value again is free: no rewrite, no fsync.
+        if (const auto it = m_values.find(key); it != m_values.end() && it->second == value)
+            return false;
+        m_values[key] = value;
+        m_unknownEntries.erase(key);
+        return true;
+    });
 }
 
 void JsonFilePreferencesStore::remove(const QString& key) {
     std::lock_guard lock(m_mutex);
-    reloadLocked();
-    if (m_values.erase(key) > 0)
-        writeLocked();
+    changeLocked([&] { return (m_values.erase(key) + m_unknownEntries.erase(key)) > 0; });
 }
 
 QString JsonFilePreferencesStore::loadProblem() const {

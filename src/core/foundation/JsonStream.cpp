@@ -1,15 +1,61 @@
 #include "JsonStream.h"
 
-#include "JsonCodec.h"
+#include "KestrumError.h"
 #include "Translatable.h"
+#include "Uuid.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 
 namespace kestrum::json {
+
+// ---- paths and decoding errors ----
+
+QString JsonPath::text() const {
+    QString out;
+    for (const Segment& segment : m_segments) {
+        if (segment.index >= 0) {
+            out += u'[' + QString::number(segment.index) + u']';
+            continue;
+        }
+        if (!out.isEmpty())
+            out += u'.';
+        if (segment.latin1Key)
+            out += QLatin1String(segment.latin1Key);
+        else
+            out += segment.key;
+    }
+    return out.isEmpty() ? trText("(kök)") : out;
+}
+
+void throwMissing(const JsonPath& path) {
+    throw KestrumError(QStringLiteral("decoding"),
+                       trTemplate("Gerekli alan eksik: \\(path).", {path.text()}));
+}
+
+void throwWrongType(const JsonPath& path) {
+    throw KestrumError(QStringLiteral("decoding"),
+                       trTemplate("Alanın türü beklenenden farklı: \\(path).", {path.text()}));
+}
+
+void throwUnknownValue(const JsonPath& path, const QString& value) {
+    throw KestrumError(QStringLiteral("decoding"),
+                       trTemplate("Bilinmeyen değer “\\(value)”: \\(path).", {value.left(80), path.text()}));
+}
+
+void throwOutOfRange(const JsonPath& path) {
+    throw KestrumError(QStringLiteral("decoding"),
+                       trTemplate("Sayı izin verilen aralığın dışında: \\(path).", {path.text()}));
+}
+
+void throwDuplicateKey(const JsonPath& path) {
+    throw KestrumError(QStringLiteral("decoding"),
+                       trTemplate("Aynı anahtar birden çok kez yazılmış: \\(path).", {path.text()}));
+}
 
 // ---- writer ----
 
@@ -59,12 +105,64 @@ void JsonWriter::endArray() {
     close(']');
 }
 
+namespace {
+// Bytes a JSON string cannot hold as they are: control characters, the quote and the backslash.
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c)
+        table[c] = true;
+    table['"'] = true;
+    table['\\'] = true;
+    return table;
+}();
+} // namespace
+
+void JsonWriter::appendQuoted(const char* text, size_t size) {
+    static const char hex[] = "0123456789abcdef";
+    m_out.push_back('"');
+    size_t plainStart = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        if (!kNeedsEscape[u])
+            continue;
+        m_out.append(text + plainStart, i - plainStart);
+        plainStart = i + 1;
+        switch (u) {
+        case '"':
+            m_out.append("\\\"");
+            break;
+        case '\\':
+            m_out.append("\\\\");
+            break;
+        case '\n':
+            m_out.append("\\n");
+            break;
+        case '\r':
+            m_out.append("\\r");
+            break;
+        case '\t':
+            m_out.append("\\t");
+            break;
+        default: {
+            const char escaped[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 0xf]};
+            m_out.append(escaped, 6);
+        }
+        }
+    }
+    m_out.append(text + plainStart, size - plainStart);
+    m_out.push_back('"');
+}
+
 void JsonWriter::key(std::string_view name) {
     beforeValue();
-    m_out.push_back('"');
-    m_out.append(name.data(), name.size());
-    m_out.append("\" : ");
+    appendQuoted(name.data(), name.size());
+    m_out.append(" : ");
     m_afterKey = true;
+}
+
+void JsonWriter::key(const QString& name) {
+    const QByteArray utf8 = name.toUtf8();
+    key(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
 void JsonWriter::null() {
@@ -124,36 +222,7 @@ void JsonWriter::uuid(const QUuid& value) {
 void JsonWriter::string(const QString& value) {
     beforeValue();
     const QByteArray utf8 = value.toUtf8();
-    m_out.push_back('"');
-    static const char hex[] = "0123456789abcdef";
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            m_out.append("\\\"");
-            break;
-        case '\\':
-            m_out.append("\\\\");
-            break;
-        case '\n':
-            m_out.append("\\n");
-            break;
-        case '\r':
-            m_out.append("\\r");
-            break;
-        case '\t':
-            m_out.append("\\t");
-            break;
-        default:
-            if (u < 0x20) {
-                const char escaped[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 0xf]};
-                m_out.append(escaped, 6);
-            } else {
-                m_out.push_back(c);
-            }
-        }
-    }
-    m_out.push_back('"');
+    appendQuoted(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
 void JsonWriter::value(const QJsonValue& v) {
@@ -186,12 +255,10 @@ void JsonWriter::value(const QJsonValue& v) {
     case QJsonValue::Object: {
         beginObject();
         const QJsonObject object = v.toObject();
-        // QJsonObject keeps keys sorted by UTF-16 code units, which for our ASCII keys is byte order.
         QStringList keys = object.keys();
         std::sort(keys.begin(), keys.end());
         for (const QString& k : keys) {
-            const QByteArray name = k.toUtf8();
-            key(std::string_view(name.constData(), static_cast<size_t>(name.size())));
+            key(k);
             value(object.value(k));
         }
         endObject();
@@ -207,7 +274,76 @@ QByteArray JsonWriter::take() {
     return out;
 }
 
-// ---- reader ----
+// ---- tree builder ----
+
+void JsonValueBuilder::put(QJsonValue value) {
+    if (m_levels.empty()) {
+        m_result = std::move(value);
+        return;
+    }
+    Level& level = m_levels.back();
+    if (level.isObject)
+        level.object.insert(level.pendingKey, value);
+    else
+        level.array.append(value);
+}
+
+void JsonValueBuilder::beginObject() {
+    m_levels.push_back({true, {}, {}, {}});
+}
+void JsonValueBuilder::endObject() {
+    QJsonObject object = std::move(m_levels.back().object);
+    m_levels.pop_back();
+    put(std::move(object));
+}
+void JsonValueBuilder::beginArray() {
+    m_levels.push_back({false, {}, {}, {}});
+}
+void JsonValueBuilder::endArray() {
+    QJsonArray array = std::move(m_levels.back().array);
+    m_levels.pop_back();
+    put(std::move(array));
+}
+void JsonValueBuilder::key(std::string_view name) {
+    m_levels.back().pendingKey = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+void JsonValueBuilder::key(const QString& name) {
+    m_levels.back().pendingKey = name;
+}
+void JsonValueBuilder::null() {
+    put(QJsonValue(QJsonValue::Null));
+}
+void JsonValueBuilder::boolean(bool value) {
+    put(QJsonValue(value));
+}
+void JsonValueBuilder::number(double value) {
+    put(std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null));
+}
+void JsonValueBuilder::integer(int64_t value) {
+    put(QJsonValue(static_cast<qint64>(value)));
+}
+void JsonValueBuilder::unsignedInteger(uint64_t value) {
+    // A tree holds integers as qint64: larger counts become the nearest double.
+    if (value <= static_cast<uint64_t>(std::numeric_limits<qint64>::max()))
+        put(QJsonValue(static_cast<qint64>(value)));
+    else
+        put(QJsonValue(static_cast<double>(value)));
+}
+void JsonValueBuilder::string(const QString& value) {
+    put(QJsonValue(value));
+}
+void JsonValueBuilder::uuid(const QUuid& value) {
+    put(QJsonValue(uuidText(value)));
+}
+void JsonValueBuilder::value(const QJsonValue& value) {
+    put(value.isUndefined() ? QJsonValue(QJsonValue::Null) : value);
+}
+
+QJsonValue JsonValueBuilder::take() {
+    return std::exchange(m_result, QJsonValue());
+}
+
+// ---- text reader ----
 
 JsonReader::JsonReader(QByteArrayView text)
     : m_begin(text.data()), m_pos(text.data()), m_end(text.data() + text.size()) {}
@@ -220,13 +356,6 @@ void JsonReader::syntaxError() {
 void JsonReader::skipWhitespace() {
     while (m_pos < m_end && (*m_pos == ' ' || *m_pos == '\n' || *m_pos == '\r' || *m_pos == '\t'))
         ++m_pos;
-}
-
-void JsonReader::expect(char c) {
-    skipWhitespace();
-    if (m_pos >= m_end || *m_pos != c)
-        syntaxError();
-    ++m_pos;
 }
 
 JsonReader::Type JsonReader::peek(const JsonPath&) {
@@ -252,38 +381,76 @@ JsonReader::Type JsonReader::peek(const JsonPath&) {
     }
 }
 
+void JsonReader::literal(std::string_view word) {
+    if (static_cast<size_t>(m_end - m_pos) < word.size() || std::string_view(m_pos, word.size()) != word)
+        syntaxError();
+    m_pos += word.size();
+}
+
 void JsonReader::readNull(const JsonPath& path) {
     if (peek(path) != Type::null)
         throwWrongType(path);
-    if (m_end - m_pos < 4 || std::string_view(m_pos, 4) != "null")
-        syntaxError();
-    m_pos += 4;
+    literal("null");
 }
 
 bool JsonReader::readBool(const JsonPath& path) {
     if (peek(path) != Type::boolean)
         throwWrongType(path);
-    if (m_end - m_pos >= 4 && std::string_view(m_pos, 4) == "true") {
-        m_pos += 4;
+    if (*m_pos == 't') {
+        literal("true");
         return true;
     }
-    if (m_end - m_pos >= 5 && std::string_view(m_pos, 5) == "false") {
-        m_pos += 5;
-        return false;
-    }
-    syntaxError();
+    literal("false");
+    return false;
 }
 
+namespace {
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+} // namespace
+
 std::string_view JsonReader::numberToken() {
+    // -? (0 | [1-9][0-9]*) (. [0-9]+)? ([eE] [+-]? [0-9]+)?
     const char* start = m_pos;
+    const auto digits = [&] {
+        if (m_pos >= m_end || !isDigit(*m_pos))
+            syntaxError();
+        while (m_pos < m_end && isDigit(*m_pos))
+            ++m_pos;
+    };
     if (m_pos < m_end && *m_pos == '-')
         ++m_pos;
-    if (m_pos >= m_end || !(*m_pos >= '0' && *m_pos <= '9'))
-        syntaxError();
-    while (m_pos < m_end && ((*m_pos >= '0' && *m_pos <= '9') || *m_pos == '.' || *m_pos == 'e' ||
-                             *m_pos == 'E' || *m_pos == '+' || *m_pos == '-'))
+    if (m_pos < m_end && *m_pos == '0')
         ++m_pos;
+    else
+        digits();
+    if (m_pos < m_end && *m_pos == '.') {
+        ++m_pos;
+        digits();
+    }
+    if (m_pos < m_end && (*m_pos == 'e' || *m_pos == 'E')) {
+        ++m_pos;
+        if (m_pos < m_end && (*m_pos == '+' || *m_pos == '-'))
+            ++m_pos;
+        digits();
+    }
     return std::string_view(start, static_cast<size_t>(m_pos - start));
+}
+
+double JsonReader::numberValue(std::string_view token, const JsonPath& path) {
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (ec == std::errc() && ptr == token.data() + token.size())
+        return value;
+    if (ec != std::errc::result_out_of_range)
+        syntaxError();
+    // Too small reads as zero (or the nearest subnormal); too large is no number this system can hold.
+    const std::string copy(token);
+    value = std::strtod(copy.c_str(), nullptr);
+    if (!std::isfinite(value))
+        throwOutOfRange(path);
+    return value;
 }
 
 double JsonReader::readDouble(const JsonPath& path) {
@@ -294,12 +461,7 @@ double JsonReader::readDouble(const JsonPath& path) {
     }
     if (type != Type::number)
         throwWrongType(path);
-    const std::string_view token = numberToken();
-    double value = 0;
-    const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-    if (ptr != token.data() + token.size() || (ec != std::errc() && ec != std::errc::result_out_of_range))
-        syntaxError();
-    return value;
+    return numberValue(numberToken(), path);
 }
 
 int64_t JsonReader::readInt64(const JsonPath& path) {
@@ -310,13 +472,12 @@ int64_t JsonReader::readInt64(const JsonPath& path) {
     const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
     if (ec == std::errc() && ptr == token.data() + token.size())
         return value;
-    // "5.0" or "1e3" are whole numbers too.
-    double d = 0;
-    const auto [dptr, dec] = std::from_chars(token.data(), token.data() + token.size(), d);
-    if (dec != std::errc() || dptr != token.data() + token.size())
-        syntaxError();
-    if (!std::isfinite(d) || d != std::floor(d) || d < -9.2e18 || d > 9.2e18)
+    // "5.0" and "1e3" are whole numbers too.
+    const double d = numberValue(token, path);
+    if (d != std::floor(d))
         throwWrongType(path);
+    if (d < -9223372036854775808.0 || d >= 9223372036854775808.0)
+        throwOutOfRange(path);
     return static_cast<int64_t>(d);
 }
 
@@ -324,19 +485,16 @@ uint64_t JsonReader::readUInt64(const JsonPath& path) {
     if (peek(path) != Type::number)
         throwWrongType(path);
     const std::string_view token = numberToken();
-    if (token.front() == '-')
-        throwWrongType(path);
     uint64_t value = 0;
     const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
     if (ec == std::errc() && ptr == token.data() + token.size())
         return value;
-    double d = 0;
-    const auto [dptr, dec] = std::from_chars(token.data(), token.data() + token.size(), d);
-    if (dec != std::errc() || dptr != token.data() + token.size())
-        syntaxError();
-    if (!std::isfinite(d) || d != std::floor(d))
+    const double d = numberValue(token, path);
+    if (d != std::floor(d))
         throwWrongType(path);
-    return d >= 1.8446744073709552e19 ? std::numeric_limits<uint64_t>::max() : static_cast<uint64_t>(d);
+    if (d < 0 || d >= 18446744073709551616.0)
+        throwOutOfRange(path);
+    return static_cast<uint64_t>(d);
 }
 
 namespace {
@@ -381,7 +539,7 @@ std::string_view JsonReader::stringToken() {
             syntaxError();
         uint32_t code = 0;
         for (int i = 0; i < 4; ++i) {
-            const char c = *m_pos++;
+            const char c = *m_pos;
             code <<= 4;
             if (c >= '0' && c <= '9')
                 code |= uint32_t(c - '0');
@@ -391,20 +549,22 @@ std::string_view JsonReader::stringToken() {
                 code |= uint32_t(c - 'A' + 10);
             else
                 syntaxError();
+            ++m_pos;
         }
         return code;
     };
     while (m_pos < m_end && *m_pos != '"') {
-        const char c = *m_pos++;
+        const char c = *m_pos;
         if (static_cast<unsigned char>(c) < 0x20)
             syntaxError();
+        ++m_pos;
         if (c != '\\') {
             m_scratch.push_back(c);
             continue;
         }
         if (m_pos >= m_end)
             syntaxError();
-        const char e = *m_pos++;
+        const char e = *m_pos;
         switch (e) {
         case '"':
         case '\\':
@@ -427,6 +587,7 @@ std::string_view JsonReader::stringToken() {
             m_scratch.push_back('\t');
             break;
         case 'u': {
+            ++m_pos;
             uint32_t code = hex4();
             if (code >= 0xD800 && code <= 0xDBFF && m_end - m_pos >= 6 && m_pos[0] == '\\' &&
                 m_pos[1] == 'u') {
@@ -443,11 +604,12 @@ std::string_view JsonReader::stringToken() {
                 code = 0xFFFD;
             }
             appendUtf8(m_scratch, code);
-            break;
+            continue;
         }
         default:
             syntaxError();
         }
+        ++m_pos;
     }
     if (m_pos >= m_end)
         syntaxError();
@@ -475,14 +637,27 @@ bool JsonReader::nextMember(char closing) {
     skipWhitespace();
     if (m_pos >= m_end)
         syntaxError();
+    if (m_firstElement.back()) {
+        if (*m_pos == closing) {
+            ++m_pos;
+            m_firstElement.pop_back();
+            return false;
+        }
+        m_firstElement.back() = false;
+        return true;
+    }
+    // After an element: a comma and another element, or the end; never a comma before the end.
     if (*m_pos == closing) {
         ++m_pos;
         m_firstElement.pop_back();
         return false;
     }
-    if (!m_firstElement.back())
-        expect(',');
-    m_firstElement.back() = false;
+    if (*m_pos != ',')
+        syntaxError();
+    ++m_pos;
+    skipWhitespace();
+    if (m_pos >= m_end || *m_pos == closing)
+        syntaxError();
     return true;
 }
 
@@ -497,7 +672,10 @@ bool JsonReader::nextKey(std::string_view& key) {
     if (m_pos >= m_end || *m_pos != '"')
         syntaxError();
     key = stringToken();
-    expect(':');
+    skipWhitespace();
+    if (m_pos >= m_end || *m_pos != ':')
+        syntaxError();
+    ++m_pos;
     return true;
 }
 
@@ -513,10 +691,10 @@ void JsonReader::skipValue() {
     static const JsonPath root;
     switch (peek(root)) {
     case Type::null:
-        readNull(root);
+        literal("null");
         break;
     case Type::boolean:
-        readBool(root);
+        literal(*m_pos == 't' ? "true" : "false");
         break;
     case Type::number:
         numberToken();
@@ -540,42 +718,50 @@ void JsonReader::skipValue() {
 }
 
 QJsonValue JsonReader::readValue() {
-    static const JsonPath root;
-    switch (peek(root)) {
+    JsonPath path;
+    return readValue(path);
+}
+
+QJsonValue JsonReader::readValue(JsonPath& path) {
+    switch (peek(path)) {
     case Type::null:
-        readNull(root);
+        literal("null");
         return QJsonValue(QJsonValue::Null);
     case Type::boolean:
-        return readBool(root);
+        return readBool(path);
     case Type::number: {
         const std::string_view token = numberToken();
         int64_t integer = 0;
         const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), integer);
         if (ec == std::errc() && ptr == token.data() + token.size())
             return QJsonValue(static_cast<qint64>(integer));
-        double d = 0;
-        const auto [dptr, dec] = std::from_chars(token.data(), token.data() + token.size(), d);
-        if (dptr != token.data() + token.size() ||
-            (dec != std::errc() && dec != std::errc::result_out_of_range))
-            syntaxError();
-        return d;
+        return numberValue(token, path);
     }
     case Type::string:
-        return readString(root);
+        return readString(path);
     case Type::array: {
         QJsonArray array;
-        beginArray(root);
-        while (nextElement())
-            array.append(readValue());
+        beginArray(path);
+        qsizetype index = 0;
+        while (nextElement()) {
+            path.pushIndex(index++);
+            array.append(readValue(path));
+            path.pop();
+        }
         return array;
     }
     case Type::object: {
         QJsonObject object;
-        beginObject(root);
+        beginObject(path);
         std::string_view key;
         while (nextKey(key)) {
             const QString name = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-            object.insert(name, readValue());
+            path.pushKey(name);
+            const qsizetype before = object.size();
+            object.insert(name, readValue(path));
+            if (object.size() == before)
+                throwDuplicateKey(path);
+            path.pop();
         }
         return object;
     }
@@ -587,6 +773,146 @@ void JsonReader::finish() {
     skipWhitespace();
     if (m_pos != m_end)
         syntaxError();
+}
+
+// ---- tree reader ----
+
+JsonValueReader::JsonValueReader(QJsonValue root) : m_current(std::move(root)) {}
+
+QJsonValue JsonValueReader::take() {
+    return std::exchange(m_current, QJsonValue(QJsonValue::Undefined));
+}
+
+JsonValueReader::Type JsonValueReader::peek(const JsonPath&) {
+    switch (m_current.type()) {
+    case QJsonValue::Bool:
+        return Type::boolean;
+    case QJsonValue::Double:
+        return Type::number;
+    case QJsonValue::String:
+        return Type::string;
+    case QJsonValue::Array:
+        return Type::array;
+    case QJsonValue::Object:
+        return Type::object;
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return Type::null; // a missing value reads as an absent one
+}
+
+void JsonValueReader::readNull(const JsonPath& path) {
+    if (peek(path) != Type::null)
+        throwWrongType(path);
+    take();
+}
+
+bool JsonValueReader::readBool(const JsonPath& path) {
+    if (!m_current.isBool())
+        throwWrongType(path);
+    return take().toBool();
+}
+
+double JsonValueReader::readDouble(const JsonPath& path) {
+    if (m_current.isNull()) {
+        take();
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    if (!m_current.isDouble())
+        throwWrongType(path);
+    const double d = take().toDouble();
+    if (!std::isfinite(d))
+        throwOutOfRange(path);
+    return d;
+}
+
+int64_t JsonValueReader::readInt64(const JsonPath& path) {
+    if (!m_current.isDouble())
+        throwWrongType(path);
+    const QJsonValue value = take();
+    const double d = value.toDouble();
+    if (!std::isfinite(d))
+        throwOutOfRange(path);
+    if (d != std::floor(d))
+        throwWrongType(path);
+    // A tree keeps integers exactly; the double is only the fallback for values stored as doubles.
+    const qint64 exact = value.toInteger(0);
+    if (static_cast<double>(exact) == d)
+        return exact;
+    if (d < -9223372036854775808.0 || d >= 9223372036854775808.0)
+        throwOutOfRange(path);
+    return static_cast<int64_t>(d);
+}
+
+uint64_t JsonValueReader::readUInt64(const JsonPath& path) {
+    if (!m_current.isDouble())
+        throwWrongType(path);
+    const QJsonValue value = take();
+    const double d = value.toDouble();
+    if (!std::isfinite(d))
+        throwOutOfRange(path);
+    if (d != std::floor(d))
+        throwWrongType(path);
+    if (d < 0 || d >= 18446744073709551616.0)
+        throwOutOfRange(path);
+    const qint64 exact = value.toInteger(-1);
+    if (exact >= 0 && static_cast<double>(exact) == d)
+        return static_cast<uint64_t>(exact);
+    return static_cast<uint64_t>(d);
+}
+
+QString JsonValueReader::readString(const JsonPath& path) {
+    if (!m_current.isString())
+        throwWrongType(path);
+    return take().toString();
+}
+
+void JsonValueReader::beginObject(const JsonPath& path) {
+    if (!m_current.isObject())
+        throwWrongType(path);
+    m_frames.push_back({true, take().toObject(), {}, 0});
+}
+
+bool JsonValueReader::nextKey(std::string_view& key) {
+    Frame& frame = m_frames.back();
+    if (frame.next >= frame.object.size()) {
+        m_frames.pop_back();
+        return false;
+    }
+    const auto it = frame.object.constBegin() + frame.next++;
+    m_key = it.key().toUtf8();
+    key = std::string_view(m_key.constData(), static_cast<size_t>(m_key.size()));
+    m_current = it.value();
+    return true;
+}
+
+void JsonValueReader::beginArray(const JsonPath& path) {
+    if (!m_current.isArray())
+        throwWrongType(path);
+    m_frames.push_back({false, {}, take().toArray(), 0});
+}
+
+bool JsonValueReader::nextElement() {
+    Frame& frame = m_frames.back();
+    if (frame.next >= frame.array.size()) {
+        m_frames.pop_back();
+        return false;
+    }
+    m_current = frame.array.at(frame.next++);
+    return true;
+}
+
+void JsonValueReader::skipValue() {
+    take();
+}
+
+QJsonValue JsonValueReader::readValue() {
+    return take();
+}
+
+QJsonValue JsonValueReader::readValue(JsonPath&) {
+    return take();
 }
 
 } // namespace kestrum::json

@@ -1,6 +1,9 @@
 #include "KestrumPaths.h"
 
 #include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace kestrum::KestrumPaths {
 
@@ -39,14 +42,36 @@ QString stateDirectory() {
     return xdg("XDG_STATE_HOME", ".local/state") + QStringLiteral("/kestrum");
 }
 
+const char* const kArchiveFileName = "health-archive.json";
+const char* const kBenchmarkHistoryFileName = "cpu-benchmark-history-v1.json";
+
 QString archiveFile() {
-    return dataDirectory() + QStringLiteral("/health-archive.json");
+    return dataDirectory() + u'/' + QLatin1String(kArchiveFileName);
 }
 QString benchmarkHistoryFile() {
-    return dataDirectory() + QStringLiteral("/cpu-benchmark-history-v1.json");
+    return dataDirectory() + u'/' + QLatin1String(kBenchmarkHistoryFileName);
+}
+QStringList lockedDataFileNames() {
+    return {QLatin1String(kArchiveFileName), QLatin1String(kBenchmarkHistoryFileName)};
 }
 QString preferencesFile() {
     return configDirectory() + QStringLiteral("/preferences.json");
+}
+
+bool createPrivateFolder(const QString& path) {
+    const QByteArray target = QFile::encodeName(QDir::cleanPath(QDir(path).absolutePath()));
+    struct stat st {};
+    // Every missing component, parents first; mkdir's mode is only ever narrowed by the umask.
+    for (qsizetype end = 1; end <= target.size(); ++end) {
+        if (end < target.size() && target[end] != '/')
+            continue;
+        const QByteArray prefix = target.left(end);
+        if (::stat(prefix.constData(), &st) == 0)
+            continue;
+        if (::mkdir(prefix.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return ::stat(target.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void setDataDirectoryOverride(const QString& directory) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kestrum {
 
@@ -14,6 +15,13 @@ QString archiveFile();          // <data>/health-archive.json
 QString benchmarkHistoryFile(); // <data>/cpu-benchmark-history-v1.json
 QString preferencesFile();      // <config>/preferences.json
 void setDataDirectoryOverride(const QString& directory);
+
+// The files the data folder's lock guards, by name: only the lock's holder writes them.
+QStringList lockedDataFileNames(); // health-archive.json, cpu-benchmark-history-v1.json
+
+// Creates a folder and its missing parents private to the user (0700), whatever the umask: the history
+// and the settings are nobody else's business. True when the folder exists afterwards.
+bool createPrivateFolder(const QString& path);
 } // namespace KestrumPaths
 
 } // namespace kestrum

@@ -1,5 +1,8 @@
 #include "ProcessLock.h"
 
+#include "AtomicFile.h"
+#include "KestrumPaths.h"
+#include "Logging.h"
 #include "Translatable.h"
 
 #include <QCoreApplication>
@@ -77,11 +80,16 @@ QString reasonText(int error) {
 
 } // namespace
 
-ProcessLock::ProcessLock(QString path) : m_path(std::move(path)) {}
+ProcessLock::ProcessLock(QString path, QStringList guardedFileNames)
+    : m_path(std::move(path)), m_guardedFileNames(std::move(guardedFileNames)) {}
 
 ProcessLock::~ProcessLock() {
     if (m_fd >= 0)
         ::close(m_fd); // closing releases the lock
+}
+
+QStringList ProcessLock::defaultGuardedFileNames() {
+    return KestrumPaths::lockedDataFileNames();
 }
 
 bool ProcessLock::tryLock() {
@@ -120,6 +128,12 @@ bool ProcessLock::tryLock() {
     const QByteArray record = holderRecord(::getpid(), thisCommand());
     if (::ftruncate(fd, 0) == 0) {
         [[maybe_unused]] const ssize_t written = ::pwrite(fd, record.constData(), record.size(), 0);
+    }
+    // Nobody else writes these files now: a temporary of theirs is what a killed save left.
+    const QString folder = QFileInfo(m_path).absolutePath();
+    for (const QString& name : m_guardedFileNames) {
+        if (const int removed = removeStaleTemporaries(folder + u'/' + name))
+            qCInfo(lcArchive) << "removed" << removed << "temporaries a killed save of" << name << "left";
     }
     return true;
 }

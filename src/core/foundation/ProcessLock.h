@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <optional>
 
@@ -18,7 +19,7 @@ public:
         bool operator==(const Holder&) const = default;
     };
 
-    explicit ProcessLock(QString path);
+    explicit ProcessLock(QString path, QStringList guardedFileNames = defaultGuardedFileNames());
     ~ProcessLock();
     ProcessLock(const ProcessLock&) = delete;
     ProcessLock& operator=(const ProcessLock&) = delete;
@@ -42,9 +43,12 @@ public:
     // The holder record as written into the file, and read back (absent when it names no process).
     static QByteArray holderRecord(qint64 pid, const QString& command);
     static std::optional<Holder> parseHolderRecord(const QByteArray& record);
+    // The data folder's own files (the archive and the benchmark history).
+    static QStringList defaultGuardedFileNames();
 
 private:
     QString m_path;
+    QStringList m_guardedFileNames;
     int m_fd = -1;
     State m_state = State::unlocked;
     int m_error = 0;

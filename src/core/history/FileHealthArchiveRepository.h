@@ -13,8 +13,13 @@ namespace kestrum {
 // replaces it atomically.
 class FileHealthArchiveRepository : public HealthArchivePersisting {
 public:
+    // The largest archive file this system reads and writes. One limit for both: a save that would
+    // produce a file the next load refuses is refused itself, before anything is written.
+    static constexpr qint64 kLargestArchiveBytes = 64LL * 1024 * 1024;
+
     // Without a benchmark path the history file sits beside the archive.
-    explicit FileHealthArchiveRepository(QString archivePath, QString benchmarkHistoryPath = {});
+    explicit FileHealthArchiveRepository(QString archivePath, QString benchmarkHistoryPath = {},
+                                         qint64 largestFileBytes = kLargestArchiveBytes);
     ~FileHealthArchiveRepository() override;
 
     QFuture<HealthArchive> load() override;
@@ -35,6 +40,7 @@ private:
     QString m_benchmarkHistoryPath;
     mutable std::mutex m_problemMutex;
     mutable QString m_benchmarkHistoryProblem;
+    qint64 m_largestFileBytes;
     QThreadPool m_executor;
 };
 

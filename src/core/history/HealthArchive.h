@@ -32,6 +32,7 @@ struct HealthArchive {
     std::vector<QJsonObject> processorComparisons;
     std::optional<NetworkQualityResult> latestNetworkQualityResult;
     std::optional<NetworkSpeedTestResult> latestNetworkSpeedResult;
+    QJsonObject unknownFields; // top-level keys of a later version, written back unchanged
 
     static HealthArchive empty() { return {}; }
     bool operator==(const HealthArchive&) const = default;

@@ -8,21 +8,25 @@ namespace kestrum {
 
 namespace json {
 
+// A byte rate no link comes near (a terabyte per second): anything above it is a damaged file.
+constexpr double kLargestRate = 1e12;
+
 template <> struct JsonRecord<HealthSample> {
-    static constexpr auto fields =
-        std::tuple{field("id", &HealthSample::id),
-                   field("timestamp", &HealthSample::timestamp),
-                   field("cpuUsage", &HealthSample::cpuUsage),
-                   field("memoryUsage", &HealthSample::memoryUsage),
-                   field("batteryCharge", &HealthSample::batteryCharge),
-                   field("batteryIsCharging", &HealthSample::batteryIsCharging),
-                   field("batteryUsesPowerAdapter", &HealthSample::batteryUsesPowerAdapter),
-                   field("diskUsage", &HealthSample::diskUsage),
-                   field("thermalLevel", &HealthSample::thermalLevel),
-                   field("downloadBytesPerSecond", &HealthSample::downloadBytesPerSecond),
-                   field("uploadBytesPerSecond", &HealthSample::uploadBytesPerSecond),
-                   field("wifiRSSI", &HealthSample::wifiRSSI),
-                   field("healthLevel", &HealthSample::healthLevel)};
+    static constexpr auto fields = std::tuple{
+        field("id", &HealthSample::id),
+        field("timestamp", &HealthSample::timestamp),
+        field("cpuUsage", &HealthSample::cpuUsage).within(0, 1),
+        field("memoryUsage", &HealthSample::memoryUsage).within(0, 1),
+        field("batteryCharge", &HealthSample::batteryCharge).within(0, 1),
+        field("batteryIsCharging", &HealthSample::batteryIsCharging),
+        field("batteryUsesPowerAdapter", &HealthSample::batteryUsesPowerAdapter),
+        field("diskUsage", &HealthSample::diskUsage).within(0, 1),
+        field("thermalLevel", &HealthSample::thermalLevel),
+        field("downloadBytesPerSecond", &HealthSample::downloadBytesPerSecond).within(0, kLargestRate),
+        field("uploadBytesPerSecond", &HealthSample::uploadBytesPerSecond).within(0, kLargestRate),
+        field("wifiRSSI", &HealthSample::wifiRSSI),
+        field("healthLevel", &HealthSample::healthLevel)};
+    static constexpr auto unknownFields = &HealthSample::unknownFields;
 };
 
 template <> struct JsonRecord<HealthEvent> {
@@ -34,12 +38,14 @@ template <> struct JsonRecord<HealthEvent> {
                                               field("evidence", &HealthEvent::evidence),
                                               field("recommendation", &HealthEvent::recommendation),
                                               field("signature", &HealthEvent::signature)};
+    static constexpr auto unknownFields = &HealthEvent::unknownFields;
 };
 
 template <> struct JsonRecord<IncidentSession> {
     static constexpr auto fields =
         std::tuple{field("id", &IncidentSession::id), field("startedAt", &IncidentSession::startedAt),
                    field("endedAt", &IncidentSession::endedAt), field("note", &IncidentSession::note)};
+    static constexpr auto unknownFields = &IncidentSession::unknownFields;
 };
 
 template <> struct JsonRecord<HealthArchive> {
@@ -56,6 +62,7 @@ template <> struct JsonRecord<HealthArchive> {
                    fieldEmptyWhenMissing("processorComparisons", &HealthArchive::processorComparisons),
                    field("latestNetworkQualityResult", &HealthArchive::latestNetworkQualityResult),
                    field("latestNetworkSpeedResult", &HealthArchive::latestNetworkSpeedResult)};
+    static constexpr auto unknownFields = &HealthArchive::unknownFields;
 };
 
 } // namespace json
@@ -89,21 +96,27 @@ QByteArray encodeHealthArchive(const HealthArchive& archive) {
 
 namespace {
 
-// The top-level "schemaVersion" of a document that did not decode, if it has one.
-std::optional<double> schemaVersionOf(const QByteArray& bytes) {
+// The top-level "schemaVersion" of a document that did not decode, if it has a readable one. A version
+// that is no integer throws the decoding error of that field.
+std::optional<int64_t> schemaVersionOf(const QByteArray& bytes) {
+    json::JsonReader reader(bytes);
+    json::JsonPath path;
+    bool found = false;
     try {
-        json::JsonReader reader(bytes);
-        json::JsonPath path;
         reader.beginObject(path);
         std::string_view key;
-        while (reader.nextKey(key)) {
-            if (key == "schemaVersion")
-                return reader.readDouble(path);
-            reader.skipValue();
+        while (!found && reader.nextKey(key)) {
+            found = key == "schemaVersion";
+            if (!found)
+                reader.skipValue();
         }
     } catch (const KestrumError&) {
+        return std::nullopt; // the error the full decoding reported stands
     }
-    return std::nullopt;
+    if (!found)
+        return std::nullopt;
+    path.pushKey("schemaVersion");
+    return reader.readInt64(path);
 }
 
 } // namespace
@@ -116,7 +129,7 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes) {
         // A newer layout is reported as such, not as whatever part of it failed to decode.
         const auto version = schemaVersionOf(bytes);
         if (version && *version != HealthArchive::kSchemaVersion)
-            throw unsupportedSchemaError(static_cast<long long>(*version));
+            throw unsupportedSchemaError(*version);
         throw;
     }
     if (archive.schemaVersion != HealthArchive::kSchemaVersion)

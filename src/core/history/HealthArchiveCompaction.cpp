@@ -174,6 +174,7 @@ HealthArchive compacted(const HealthArchive& archive, Date now) {
     out.processorComparisons = retainedProcessorComparisons(archive.processorComparisons, cutoff, now);
     out.latestNetworkQualityResult = archive.latestNetworkQualityResult;
     out.latestNetworkSpeedResult = archive.latestNetworkSpeedResult;
+    out.unknownFields = archive.unknownFields;
     return out;
 }
 

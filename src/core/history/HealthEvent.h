@@ -4,6 +4,7 @@
 #include "measurement/HealthInsightKind.h"
 #include "measurement/HealthLevel.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QUuid>
 #include <optional>
@@ -19,7 +20,8 @@ struct HealthEvent {
     QString title;
     QString evidence;
     QString recommendation;
-    QString signature; // the identity of the condition that raised it
+    QString signature;         // the identity of the condition that raised it
+    QJsonObject unknownFields; // keys of a later version, written back unchanged
     bool operator==(const HealthEvent&) const = default;
 };
 
@@ -29,6 +31,7 @@ struct IncidentSession {
     Date startedAt;
     std::optional<Date> endedAt; // absent while the marker is open
     QString note;
+    QJsonObject unknownFields; // keys of a later version, written back unchanged
     bool operator==(const IncidentSession&) const = default;
 };
 

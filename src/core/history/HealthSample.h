@@ -5,6 +5,7 @@
 #include "measurement/SystemSnapshot.h"
 #include "measurement/ThermalLevel.h"
 
+#include <QJsonObject>
 #include <QUuid>
 #include <optional>
 
@@ -25,6 +26,7 @@ struct HealthSample {
     std::optional<double> uploadBytesPerSecond;
     std::optional<int> wifiRSSI;
     HealthLevel healthLevel = HealthLevel::unavailable;
+    QJsonObject unknownFields; // keys of a later version, written back unchanged
 
     // Built from a snapshot and the level its health assessment gave it. Only values whose group was
     // available are kept.

@@ -2,6 +2,7 @@
 
 #include "foundation/KestrumError.h"
 #include "foundation/Translatable.h"
+#include "foundation/UserText.h"
 #include "history/HealthArchiveCompaction.h"
 #include "interpretation/PersonalBaselineEngine.h"
 
@@ -174,7 +175,8 @@ std::optional<IncidentSession> ArchiveKeeper::activeIncident() const {
 bool ArchiveKeeper::startIncident(const QString& note) {
     if (activeIncident())
         return false;
-    m_archive.incidents.push_back({m_deps.idProvider(), m_deps.dateProvider(), std::nullopt, note.trimmed()});
+    m_archive.incidents.push_back({m_deps.idProvider(), m_deps.dateProvider(), std::nullopt,
+                                   boundedUserText(note, kMaximumIncidentNoteCharacters)});
     Q_EMIT incidentsChanged();
     return true;
 }
@@ -184,8 +186,8 @@ bool ArchiveKeeper::stopIncident(const QString& note) {
         if (it->endedAt)
             continue;
         it->endedAt = std::max(m_deps.dateProvider(), it->startedAt);
-        if (!note.trimmed().isEmpty())
-            it->note = note.trimmed();
+        if (const QString bounded = boundedUserText(note, kMaximumIncidentNoteCharacters); !bounded.isEmpty())
+            it->note = bounded;
         Q_EMIT incidentsChanged();
         return true;
     }

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -228,4 +229,94 @@ TEST(JsonStream, QtDocumentsRoundTripThroughTheWriterWithSortedKeys) {
     EXPECT_TRUE(text.contains("\"big\" : 4503599627370497")) << "whole numbers are written as integers";
     EXPECT_EQ(readBack(text), QJsonValue(object));
     EXPECT_EQ(QJsonDocument::fromJson(text).object(), object);
+}
+
+TEST(JsonStream, KeysAreEscapedLikeStrings) {
+    const QString keys[] = {
+        QStringLiteral("quote\"inside"),   QStringLiteral("back\\slash"),       QStringLiteral("line\nbreak"),
+        QStringLiteral("control\x01\x1f"), QStringLiteral("ığüşöç 🙂"), QString(),
+    };
+    QJsonObject object;
+    for (const QString& key : keys)
+        object.insert(key, key.size());
+    const QByteArray text = written(QJsonArray{object});
+    QJsonParseError error{};
+    const QJsonDocument qt = QJsonDocument::fromJson(text, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << text.constData();
+    EXPECT_EQ(qt.array().at(0).toObject(), object) << "Qt reads every key back";
+    EXPECT_EQ(readBack(text).toArray().at(0).toObject(), object);
+    // The streaming writer's own keys go through the same escaping.
+    JsonWriter w;
+    w.beginObject();
+    w.key(std::string_view("a\"b"));
+    w.integer(1);
+    w.endObject();
+    EXPECT_EQ(QJsonDocument::fromJson(w.take()).object().value(QStringLiteral("a\"b")).toInt(), 1);
+}
+
+TEST(JsonStream, TreesAndTextReadTheSameValues) {
+    // The tree reader serves decode(); it must see a document exactly as the text reader does.
+    const QByteArray text = R"({"a": [1, -2.5, 9007199254740993, "s", null, true], "b": {"c": {}}})";
+    JsonReader fromText(text);
+    JsonValueReader fromTree(parseDocument(text));
+    const auto walk = [](auto& reader) {
+        QStringList seen;
+        std::function<void()> one = [&] {
+            switch (reader.peek(JsonPath{})) {
+            case JsonType::null:
+                reader.readNull(JsonPath{});
+                seen << QStringLiteral("null");
+                break;
+            case JsonType::boolean:
+                seen << (reader.readBool(JsonPath{}) ? QStringLiteral("true") : QStringLiteral("false"));
+                break;
+            case JsonType::number:
+                seen << QString::number(reader.readDouble(JsonPath{}));
+                break;
+            case JsonType::string:
+                seen << reader.readString(JsonPath{});
+                break;
+            case JsonType::array:
+                reader.beginArray(JsonPath{});
+                seen << QStringLiteral("[");
+                while (reader.nextElement())
+                    one();
+                seen << QStringLiteral("]");
+                break;
+            case JsonType::object: {
+                reader.beginObject(JsonPath{});
+                std::string_view key;
+                seen << QStringLiteral("{");
+                while (reader.nextKey(key)) {
+                    seen << QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+                    one();
+                }
+                seen << QStringLiteral("}");
+                break;
+            }
+            }
+        };
+        one();
+        return seen;
+    };
+    const QStringList expected = walk(fromText);
+    EXPECT_EQ(walk(fromTree), expected);
+    EXPECT_EQ(expected.size(), 17);
+}
+
+TEST(JsonStream, ObjectsNamingAKeyTwiceAreRefusedAsTrees) {
+    const QByteArray cases[] = {
+        R"({"a": 1, "a": 1})", R"({"x": [{"k": 1}, {"k": 1, "j": 2, "k": 3}]})",
+        R"({"\u0061": 1, "a": 2})", // the same key, once escaped
+    };
+    for (const QByteArray& text : cases) {
+        try {
+            parseDocument(text);
+            ADD_FAILURE() << "accepted " << text.constData();
+        } catch (const KestrumError& error) {
+            EXPECT_TRUE(error.description().startsWith(QStringLiteral("Aynı anahtar"))) << text.constData();
+        }
+        JsonReader syntaxOnly(text);
+        EXPECT_NO_THROW(syntaxOnly.skipValue()) << "still well-formed JSON";
+    }
 }

@@ -3,7 +3,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace kestrum;
 
@@ -57,14 +60,65 @@ TEST(JsonFilePreferencesStore, AMalformedFileIsMovedAsideNotOverwritten) {
     EXPECT_EQ(JsonFilePreferencesStore(path).boolValue(QStringLiteral("a")), true);
 }
 
-TEST(JsonFilePreferencesStore, UnknownEntryShapesAreSkipped) {
+TEST(JsonFilePreferencesStore, EntriesOfUnknownShapeAreNotReadButKept) {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/preferences.json");
-    test::writeFile(
-        path,
-        R"({"ok": {"type": "bool", "value": false}, "odd": {"type": "bool", "value": "yes"}, "bare": 3})");
+    test::writeFile(path, R"({"ok": {"type": "bool", "value": false}, "odd": {"type": "bool", "value": "yes"},
+        "bare": 3, "later": {"type": "colour", "value": "#336699"}})");
     JsonFilePreferencesStore store(path);
     EXPECT_EQ(store.boolValue(QStringLiteral("ok")), false);
-    EXPECT_FALSE(store.value(QStringLiteral("odd")));
-    EXPECT_FALSE(store.value(QStringLiteral("bare")));
+    for (const char* key : {"odd", "bare", "later"})
+        EXPECT_FALSE(store.value(QLatin1String(key))) << key;
+    // A change by this version writes another version's entries back as they were.
+    store.setValue(QStringLiteral("new"), 1.0);
+    const QJsonObject file = QJsonDocument::fromJson(test::readFile(path)).object();
+    EXPECT_EQ(file.value(QStringLiteral("bare")), QJsonValue(3));
+    EXPECT_EQ(file.value(QStringLiteral("later")).toObject().value(QStringLiteral("type")).toString(),
+              QStringLiteral("colour"));
+    EXPECT_EQ(file.value(QStringLiteral("odd")).toObject().value(QStringLiteral("value")).toString(),
+              QStringLiteral("yes"));
+    // Setting one of them replaces it; removing one removes it.
+    store.setValue(QStringLiteral("odd"), true);
+    store.remove(QStringLiteral("bare"));
+    JsonFilePreferencesStore reopened(path);
+    EXPECT_EQ(reopened.boolValue(QStringLiteral("odd")), true);
+    EXPECT_FALSE(QJsonDocument::fromJson(test::readFile(path)).object().contains(QStringLiteral("bare")));
+}
+
+TEST(JsonFilePreferencesStore, ADocumentNamingAKeyTwiceIsMalformed) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/preferences.json");
+    const QByteArray twice =
+        R"({"a": {"type": "bool", "value": true}, "a": {"type": "bool", "value": false}})";
+    test::writeFile(path, twice);
+    JsonFilePreferencesStore store(path);
+    EXPECT_FALSE(store.loadProblem().isEmpty());
+    EXPECT_FALSE(store.value(QStringLiteral("a")));
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("preferences.json.unreadable-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(test::readFile(dir.path() + u'/' + aside.first()), twice);
+}
+
+TEST(JsonFilePreferencesStore, ChangesRacingFromTwoWritersAreAllKept) {
+    // Two stores on one file behave as two processes: each re-reads and replaces the file.
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/preferences.json");
+    constexpr int kChanges = 25;
+    const auto writer = [&](QString prefix) {
+        JsonFilePreferencesStore store(path);
+        for (int i = 0; i < kChanges; ++i)
+            store.setValue(prefix + QString::number(i), double(i));
+    };
+    std::thread first(writer, QStringLiteral("first."));
+    std::thread second(writer, QStringLiteral("second."));
+    first.join();
+    second.join();
+    JsonFilePreferencesStore result(path);
+    int missing = 0;
+    for (const char* prefix : {"first.", "second."}) {
+        for (int i = 0; i < kChanges; ++i)
+            missing += !result.numberValue(QLatin1String(prefix) + QString::number(i));
+    }
+    EXPECT_EQ(missing, 0) << "changes lost to the other writer";
+    EXPECT_TRUE(result.loadProblem().isEmpty());
 }

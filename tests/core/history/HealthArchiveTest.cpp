@@ -8,8 +8,11 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kestrum;
 
@@ -404,4 +407,198 @@ TEST(HealthSample, OnlyAvailableGroupsAreKept) {
     EXPECT_EQ(sample.uploadBytesPerSecond, 12);
     EXPECT_EQ(sample.healthLevel, HealthLevel::attention);
     EXPECT_EQ(sample.timestamp, kNow);
+}
+
+namespace {
+
+const char* const kSampleId = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+
+// An archive document with one sample whose `key` is set to `value` (raw JSON text), replacing the
+// default when the key has one.
+QByteArray archiveWithSampleValue(const char* key, const char* value) {
+    std::vector<std::pair<QByteArray, QByteArray>> fields = {{"id", QByteArray("\"") + kSampleId + "\""},
+                                                             {"timestamp", "1"},
+                                                             {"thermalLevel", "\"nominal\""},
+                                                             {"healthLevel", "\"normal\""}};
+    const auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == key; });
+    if (it != fields.end())
+        it->second = value;
+    else
+        fields.emplace_back(key, value);
+    QByteArray sample;
+    for (const auto& [name, text] : fields)
+        sample += (sample.isEmpty() ? "\"" : ", \"") + name + "\": " + text;
+    return R"({"schemaVersion": 1, "events": [], "incidents": [], "samples": [{)" + sample + "}]}";
+}
+
+QString decodingFailure(const QByteArray& text) {
+    try {
+        decodeHealthArchive(text);
+    } catch (const KestrumError& error) {
+        return error.code() + u' ' + error.description();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(HealthArchive, NumbersAreHeldToTheirFieldsRange) {
+    struct Case {
+        const char* name;
+        QByteArray text;
+        QString expected; // code and a fragment of the description
+    } cases[] = {
+        {"huge version", R"({"schemaVersion": 1e30, "samples": [], "events": [], "incidents": []})",
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: schemaVersion.")},
+        {"fractional version", R"({"schemaVersion": 1.5, "samples": [], "events": [], "incidents": []})",
+         QStringLiteral("decoding Alanın türü beklenenden farklı: schemaVersion.")},
+        {"version beyond a double",
+         R"({"schemaVersion": 1e999, "samples": [], "events": [], "incidents": []})",
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: schemaVersion.")},
+        {"version as text", R"({"schemaVersion": "1", "samples": [], "events": [], "incidents": []})",
+         QStringLiteral("decoding Alanın türü beklenenden farklı: schemaVersion.")},
+        {"newer version", R"({"schemaVersion": 3, "samples": [], "events": [], "incidents": []})",
+         QStringLiteral("unsupportedSchema Geçmiş veri biçimi desteklenmiyor (sürüm 3).")},
+        {"usage far above one", archiveWithSampleValue("cpuUsage", "1e300"),
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: samples[0].cpuUsage.")},
+        {"negative memory use", archiveWithSampleValue("memoryUsage", "-0.5"),
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: samples[0].memoryUsage.")},
+        {"charge above full", archiveWithSampleValue("batteryCharge", "1.01"),
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: samples[0].batteryCharge.")},
+        {"negative rate", archiveWithSampleValue("downloadBytesPerSecond", "-1"),
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: samples[0].downloadBytesPerSecond.")},
+        {"signal beyond an int", archiveWithSampleValue("wifiRSSI", "-3000000000"),
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: samples[0].wifiRSSI.")},
+        {"timestamp beyond a double", archiveWithSampleValue("timestamp", "1e400"),
+         QStringLiteral("decoding Sayı izin verilen aralığın dışında: samples[0].timestamp.")},
+    };
+    for (const Case& c : cases) {
+        const QString failure = decodingFailure(c.text);
+        EXPECT_TRUE(failure.startsWith(c.expected)) << c.name << ": " << failure.toStdString();
+    }
+    EXPECT_EQ(decodeHealthArchive(archiveWithSampleValue("cpuUsage", "1")).samples.at(0).cpuUsage, 1.0);
+    EXPECT_EQ(decodeHealthArchive(archiveWithSampleValue("cpuUsage", "0")).samples.at(0).cpuUsage, 0.0);
+}
+
+TEST(HealthArchive, UnknownKeysAndFieldsSurviveLoadCompactAndSave) {
+    const double recent = kNow.addingSeconds(-120).secondsSinceReferenceDate;
+    const QByteArray text = QByteArray(R"({
+        "schemaVersion": 1,
+        "futureList": [{"x": 1}, "two"],
+        "zeta": {"nested": {"deeper": [true, null]}},
+        "samples": [{"id": ")") +
+                            kSampleId + R"(", "timestamp": )" + QByteArray::number(recent, 'g', 17) +
+                            R"(, "thermalLevel": "fair", "healthLevel": "attention", "cpuUsage": 0.5,
+                     "fanRPM": 2400, "per\"quoted": "k"}],
+        "events": [{"id": ")" +
+                            kSampleId + R"(", "timestamp": )" + QByteArray::number(recent, 'g', 17) +
+                            R"(, "kind": "cpu", "level": "attention", "title": "t", "evidence": "e",
+                     "recommendation": "r", "signature": "s", "source": {"process": "make"}}],
+        "incidents": [{"id": ")" +
+                            kSampleId + R"(", "startedAt": )" + QByteArray::number(recent, 'g', 17) +
+                            R"(, "note": "n", "tags": ["fan", "heat"]}]
+    })";
+    const HealthArchive loaded = decodeHealthArchive(text);
+    const HealthArchive compacted = HealthArchiveCompaction::compacted(loaded, kNow);
+    const QByteArray saved = encodeHealthArchive(compacted);
+
+    // Qt's parser is the referee: every key of the input is in the output with its value.
+    const QJsonObject in = QJsonDocument::fromJson(text).object();
+    const QJsonObject out = QJsonDocument::fromJson(saved).object();
+    for (const char* key : {"futureList", "zeta"})
+        EXPECT_EQ(out.value(QLatin1String(key)), in.value(QLatin1String(key))) << key;
+    for (const char* list : {"samples", "events", "incidents"}) {
+        const QJsonObject before = in.value(QLatin1String(list)).toArray().at(0).toObject();
+        const QJsonObject after = out.value(QLatin1String(list)).toArray().at(0).toObject();
+        for (auto it = before.begin(); it != before.end(); ++it)
+            EXPECT_EQ(after.value(it.key()), it.value()) << list << "." << it.key().toStdString();
+    }
+    EXPECT_EQ(decodeHealthArchive(saved), compacted);
+    EXPECT_EQ(encodeHealthArchive(decodeHealthArchive(saved)), saved) << "stable from the first save on";
+}
+
+TEST(HealthArchive, DocumentsNamingAKeyTwiceAreRefusedNotMerged) {
+    const QByteArray sample = QByteArray(R"({"id": ")") + kSampleId +
+                              R"(", "timestamp": 1, "thermalLevel": "nominal", "healthLevel": "normal"})";
+    struct Case {
+        const char* name;
+        QByteArray text;
+        QString path;
+    } cases[] = {
+        {"the samples list twice",
+         R"({"schemaVersion": 1, "samples": [)" + sample +
+             "], \"events\": [], \"incidents\": [], \"samples\": []}",
+         QStringLiteral("samples")},
+        {"a sample field twice", archiveWithSampleValue("cpuUsage", "0.1, \"cpuUsage\": 0.2"),
+         QStringLiteral("samples[0].cpuUsage")},
+        {"an unknown field twice", archiveWithSampleValue("fan", "1, \"fan\": 2"),
+         QStringLiteral("samples[0].fan")},
+        {"inside a carried result",
+         R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": [],
+             "healthTestResults": [{"endedAt": 1, "score": 1, "score": 2}]})",
+         QStringLiteral("healthTestResults[0].score")},
+    };
+    for (const Case& c : cases) {
+        const QString failure = decodingFailure(c.text);
+        EXPECT_EQ(failure, QStringLiteral("decoding Aynı anahtar birden çok kez yazılmış: ") + c.path + u'.')
+            << c.name;
+    }
+}
+
+TEST(HealthArchive, AResultKeyThatNeedsEscapingSavesAndLoads) {
+    HealthArchive archive = fullArchive();
+    archive.healthTestResults.front().insert(QStringLiteral("say \"hi\""), QStringLiteral("back\\slash"));
+    archive.samples.front().unknownFields.insert(QStringLiteral("tab\there"), 1);
+    QTemporaryDir dir;
+    FileHealthArchiveRepository repository(dir.path() + QStringLiteral("/health-archive.json"));
+    repository.saveNow(archive);
+    EXPECT_EQ(repository.loadNow(), archive);
+}
+
+TEST(FileHealthArchiveRepository, OneSizeLimitForLoadingAndSaving) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/health-archive.json");
+    HealthArchive small = fullArchive();
+    const qint64 limit = encodeHealthArchive(small).size() + 200;
+    FileHealthArchiveRepository repository(path, {}, limit);
+    repository.saveNow(small);
+    const QByteArray before = test::readFile(path);
+
+    HealthArchive large = small;
+    large.incidents.front().note = QString(400, u'x');
+    try {
+        repository.saveNow(large);
+        ADD_FAILURE() << "saved an archive its own loader would refuse";
+    } catch (const KestrumError& error) {
+        EXPECT_EQ(error.code(), QStringLiteral("archiveTooLarge"));
+        EXPECT_EQ(error.description(), QStringLiteral("Geçmiş kaydedilmedi: dosya 1 MB sınırını aşacaktı."));
+    }
+    EXPECT_EQ(test::readFile(path), before) << "the old archive stays";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporaries";
+    EXPECT_EQ(repository.loadNow(), small);
+
+    // A file beyond the limit (written by something else) is refused by the loader.
+    test::writeFile(path, encodeHealthArchive(large));
+    EXPECT_THROW(repository.loadNow(), KestrumError);
+    EXPECT_EQ(FileHealthArchiveRepository(path).loadNow(), large) << "the default limit is far larger";
+}
+
+TEST(FileHealthArchiveRepository, AFifoInPlaceOfTheArchiveIsAnErrorNotAHang) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/health-archive.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    FileHealthArchiveRepository repository(path);
+    auto load = repository.load();
+    EXPECT_TRUE(test::spinUntil([&] { return load.isFinished(); }, 3000)) << "load is waiting on the FIFO";
+    if (!load.isFinished()) {
+        // Let it go before the repository is destroyed.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+        ::close(fd);
+    }
+    EXPECT_THROW(load.waitForFinished(), KestrumError);
+    // Saving replaces the FIFO with a regular archive.
+    const HealthArchive archive = fullArchive();
+    repository.saveNow(archive);
+    EXPECT_EQ(repository.loadNow(), archive);
+    EXPECT_TRUE(QFileInfo(path).isFile());
 }

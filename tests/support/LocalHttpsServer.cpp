@@ -249,10 +249,12 @@ private:
         headers(200, length);
         m_remaining = send;
         m_closeAfter = decision.mode == M::closeMidBody;
-        if (decision.mode == M::dribble) {
+        m_dribbling = decision.mode == M::dribble;
+        if (m_dribbling) {
             auto* timer = new QTimer(this);
             connect(timer, &QTimer::timeout, this, [this, timer] {
                 if (m_remaining <= 0) {
+                    m_dribbling = false;
                     timer->deleteLater();
                     return;
                 }
@@ -267,6 +269,9 @@ private:
     }
 
     void pump() {
+        // A dribbling answer goes out only through its timer, whatever the socket has room for.
+        if (m_dribbling)
+            return;
         while (m_remaining > 0 && m_socket->bytesToWrite() < 1024 * 1024) {
             const qsizetype n = qsizetype(std::min<int64_t>(m_remaining, zeros().size()));
             m_socket->write(zeros().constData(), n);
@@ -302,6 +307,7 @@ private:
     bool m_inBody = false;
     int64_t m_remaining = 0;
     bool m_closeAfter = false;
+    bool m_dribbling = false;
 };
 
 } // namespace

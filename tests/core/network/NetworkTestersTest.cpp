@@ -204,7 +204,7 @@ TEST(CurlNetworkSpeedTester, InvalidEndpointsSendNothing) {
 }
 
 TEST(CurlNetworkSpeedTester, StallsAndDribblesEndAtTheTimeout) {
-    for (Mode mode : {Mode::stall}) {
+    for (Mode mode : {Mode::stall, Mode::dribble}) {
         LocalHttpsServer server;
         server.setMode(mode, 0, 400);
         auto tester = speedTester(server, 1.0);

@@ -34,6 +34,8 @@ template <class T> std::pair<std::optional<T>, std::exception_ptr> finish(QCoro:
 }
 
 std::optional<NetworkSpeedTestError> speedError(const std::exception_ptr& error) {
+    if (!error)
+        return std::nullopt;
     try {
         std::rethrow_exception(error);
     } catch (const KestrumError& e) {
@@ -44,6 +46,8 @@ std::optional<NetworkSpeedTestError> speedError(const std::exception_ptr& error)
 }
 
 bool isCancellation(const std::exception_ptr& error) {
+    if (!error)
+        return false;
     try {
         std::rethrow_exception(error);
     } catch (const CancellationError&) {
@@ -54,6 +58,8 @@ bool isCancellation(const std::exception_ptr& error) {
 }
 
 std::optional<NetworkQualityTestError> qualityError(const std::exception_ptr& error) {
+    if (!error)
+        return std::nullopt;
     try {
         std::rethrow_exception(error);
     } catch (const KestrumError& e) {
@@ -64,11 +70,11 @@ std::optional<NetworkQualityTestError> qualityError(const std::exception_ptr& er
 }
 
 CurlNetworkSpeedTester speedTester(const LocalHttpsServer& server, double timeout = 5,
-                                   std::optional<QString> caFile = {}) {
+                                   std::optional<QString> caFile = {}, double resourceTimeout = 0) {
     CurlNetworkSpeedTester::Options options;
     options.caBundleFile = caFile ? caFile : std::optional<QString>(server.caFile());
     options.requestTimeoutSeconds = timeout;
-    options.resourceTimeoutSeconds = timeout;
+    options.resourceTimeoutSeconds = resourceTimeout > 0 ? resourceTimeout : timeout;
     // Retries without waiting: the pause is the sleeper's business, not the test's.
     options.sleeper = [](double, std::stop_token stop) -> QCoro::Task<void> {
         if (stop.stop_requested())
@@ -204,17 +210,72 @@ TEST(CurlNetworkSpeedTester, InvalidEndpointsSendNothing) {
 }
 
 TEST(CurlNetworkSpeedTester, StallsAndDribblesEndAtTheTimeout) {
-    for (Mode mode : {Mode::stall, Mode::dribble}) {
+    // Each timeout bounds its own misbehaviour while the other is far away: a server that goes silent
+    // trips the no-progress timeout, one that sends a byte every 200 ms never does and meets the
+    // whole-request timeout instead.
+    struct Case {
+        const char* name;
+        Mode mode;
+        double requestTimeout;
+        double resourceTimeout;
+    };
+    const Case cases[] = {
+        {"silent", Mode::stall, 1, 30},
+        {"dribbling", Mode::dribble, 30, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LocalHttpsServer server;
-        server.setMode(mode, 0, 400);
-        auto tester = speedTester(server, 1.0);
+        server.setMode(c.mode, 0, 200);
+        auto tester = speedTester(server, c.requestTimeout, std::nullopt, c.resourceTimeout);
         QElapsedTimer timer;
         timer.start();
         auto [result, error] = finish(tester.run(NetworkSpeedTestMode::quick, {}));
+        EXPECT_FALSE(result);
         EXPECT_EQ(speedError(error), NetworkSpeedTestError::downloadFailed);
         // Three attempts of about a second each, no more.
         EXPECT_LT(timer.elapsed(), 8000);
+        EXPECT_EQ(server.requestCount(), 3);
+        if (c.mode == Mode::dribble)
+            EXPECT_GT(server.bytesServed(), 0) << "the server did dribble";
     }
+}
+
+TEST(CurlNetworkSpeedTester, UnreachableAndUnresolvableServersAreDirectionFailures) {
+    // Nothing listens on the port: the connection is refused at once, as without a network.
+    quint16 closedPort = 0;
+    {
+        LocalHttpsServer gone;
+        closedPort = gone.port();
+    }
+    CurlNetworkSpeedTester::Options options;
+    options.sleeper = [](double, std::stop_token) -> QCoro::Task<void> { co_return; };
+    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(closedPort);
+    CurlNetworkSpeedTester refused(QUrl(base + QStringLiteral("/__down")),
+                                   QUrl(base + QStringLiteral("/__up")), options);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(speedError(finish(refused.run(NetworkSpeedTestMode::quick, {})).second),
+              NetworkSpeedTestError::downloadFailed);
+    EXPECT_LT(timer.elapsed(), 5000);
+
+    // A name the resolver cannot find, as the client reports it (no lookup leaves this machine).
+    class Unresolvable : public HTTPTransporting {
+    public:
+        int requests = 0;
+        QFuture<HTTPResponse> send(HTTPRequest, std::stop_token) override {
+            ++requests;
+            return QtFuture::makeExceptionalFuture<HTTPResponse>(HTTPTransportError(
+                HTTPTransportError::Kind::couldNotResolveHost, 6, QStringLiteral("Could not resolve host")));
+        }
+    };
+    auto session = std::make_shared<Unresolvable>();
+    options.sessionFactory = [session] { return session; };
+    CurlNetworkSpeedTester unresolvable(QUrl(QStringLiteral("https://speed.invalid/__down")),
+                                        QUrl(QStringLiteral("https://speed.invalid/__up")), options);
+    EXPECT_EQ(speedError(finish(unresolvable.run(NetworkSpeedTestMode::quick, {})).second),
+              NetworkSpeedTestError::downloadFailed);
+    EXPECT_EQ(session->requests, 3) << "the warm-up's three attempts";
 }
 
 TEST(CurlNetworkSpeedTester, TlsFailuresAreDownloadFailures) {
@@ -265,17 +326,24 @@ TEST(CurlNetworkQualityTester, ProbesGradeTheConnection) {
         Mode mode;
         int status;
         std::optional<NetworkQualityTestError> expected;
+        int delayMs = 0;
     };
     const Case cases[] = {
         {"every probe answered", Mode::normal, 0, std::nullopt},
         {"not modified counts", Mode::status, 304, std::nullopt},
+        // A portal that answers every page with its own 200 page passes the probe, as any 2xx does;
+        // one that redirects to its http login page fails it.
+        {"a portal's own page", Mode::captivePortal, 0, std::nullopt},
+        {"redirect to an http login page", Mode::redirectToHttp, 0,
+         NetworkQualityTestError::internetUnreachable},
         {"not found fails every probe", Mode::status, 404, NetworkQualityTestError::internetUnreachable},
-        {"redirect to http", Mode::redirectToHttp, 0, NetworkQualityTestError::internetUnreachable},
         {"stalled server", Mode::stall, 0, NetworkQualityTestError::internetUnreachable},
+        {"answers after the probe timeout", Mode::slow, 0, NetworkQualityTestError::internetUnreachable,
+         1500},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        server.setMode(c.mode, c.status);
+        server.setMode(c.mode, c.status, c.delayMs);
         auto tester =
             qualityTester(QStringLiteral("https://localhost:%1/library/test/success.html").arg(server.port()),
                           server.caFile(), 0.5);
@@ -317,9 +385,19 @@ TEST(CurlNetworkQualityTester, EndpointResolverAndTrustFailures) {
     CurlNetworkQualityTester failing(QUrl(page), options);
     EXPECT_EQ(qualityError(finish(failing.run({})).second), NetworkQualityTestError::dnsResolutionFailed);
     EXPECT_EQ(server.requestCount(), 0);
-    // The server's certificate is not trusted without its CA.
+    // The server's certificate is not trusted without its CA, nor when it names another host or has
+    // expired: every probe fails, none reaches the server.
     auto untrusted = qualityTester(page, std::nullopt);
     EXPECT_EQ(qualityError(finish(untrusted.run({})).second), NetworkQualityTestError::internetUnreachable);
+    for (const TestCertificates& certificates :
+         {TestCertificates::make(QStringLiteral("other.example")),
+          TestCertificates::make(QStringLiteral("127.0.0.1"), -1, -10)}) {
+        LocalHttpsServer wrong(certificates);
+        auto tester =
+            qualityTester(QStringLiteral("https://127.0.0.1:%1/x").arg(wrong.port()), wrong.caFile());
+        EXPECT_EQ(qualityError(finish(tester.run({})).second), NetworkQualityTestError::internetUnreachable);
+        EXPECT_EQ(wrong.requestCount(), 0);
+    }
     // A probe count below one still probes once.
     CurlNetworkQualityTester::Options once;
     once.caBundleFile = server.caFile();

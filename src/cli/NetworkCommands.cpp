@@ -67,9 +67,8 @@ std::map<QString, PreferenceValue> configurationOverrides(Arguments& arguments, 
 struct StoreRun {
     UserOperation operation;
     std::function<bool(SystemMonitorStore&)> start;
-    // Called whenever the test's progress changes, and once it has ended (before anything is printed).
-    std::function<void(const SystemMonitorStore&)> progressed;
-    std::function<void()> ended;
+    std::function<void(const SystemMonitorStore&)> progressed; // whenever the test's progress changes
+    std::function<void()> ended;                               // once it has ended, before any output
     std::function<void(const SystemMonitorStore&)> printResult;
 };
 

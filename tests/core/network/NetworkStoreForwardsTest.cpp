@@ -16,7 +16,8 @@ using Mode = LocalHttpsServer::Mode;
 
 namespace {
 
-NetworkTestDependencies testersFor(const LocalHttpsServer& server, double timeout = 5,
+// Timeouts far beyond what a loopback answer takes, even under a sanitizer on a busy machine.
+NetworkTestDependencies testersFor(const LocalHttpsServer& server, double timeout = 30,
                                    const QString& qualityScheme = QStringLiteral("https")) {
     NetworkTestDependencies testers;
     CurlNetworkQualityTester::Options quality;
@@ -125,7 +126,7 @@ TEST_F(NetworkForwards, ResultsAreCommittedAndSaved) {
 TEST_F(NetworkForwards, RefusalsConflictsAndCancellationStoreNothing) {
     // Without a connected network neither test starts, and nothing is sent.
     sampler->next.network = NetworkStats::disconnected();
-    SystemMonitorStore& s = ready(testersFor(server, 30));
+    SystemMonitorStore& s = ready(testersFor(server));
     EXPECT_FALSE(s.startNetworkQualityTest(QStringLiteral("test")));
     EXPECT_EQ(s.networkQualityTestError(),
               QStringLiteral("Önce kullanılabilir bir ağ bağlantısı gerekiyor."));
@@ -210,7 +211,7 @@ TEST_F(NetworkForwards, FailuresShowTheTestsTextAndKeepTheEarlierResult) {
         repository->stored = HealthArchive{};
         repository->stored.latestNetworkQualityResult = quality;
         repository->stored.latestNetworkSpeedResult = speed;
-        SystemMonitorStore& s = ready(testersFor(server, 5, c.qualityScheme));
+        SystemMonitorStore& s = ready(testersFor(server, 30, c.qualityScheme));
         const int savesBefore = repository->saves;
         ASSERT_TRUE(c.operation == UserOperation::networkQuality
                         ? s.startNetworkQualityTest(QStringLiteral("test"))

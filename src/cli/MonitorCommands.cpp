@@ -73,13 +73,19 @@ Date rangeStart(const std::optional<QString>& range, const char* fallback, Date 
     throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
 }
 
+// How long a command waits for a lock that another Kestrum process holds: a short command that holds
+// it (an incident marker being saved) is done well within this.
+constexpr std::chrono::milliseconds kLockPatience{3000};
+
 // Runs a short store operation without a running monitor: takes the lock so that no monitor starts
 // writing the archive meanwhile.
 template <class F> int withDirectStore(F&& body) {
     ProcessLock lock(monitorLockPath());
-    if (!lock.tryLock())
-        return fail(trText(
-            "Kestrum izleme süreci çalışıyor ama oturum veri yoluna ulaşılamıyor; değişiklik yapılamadı."));
+    if (!lock.tryLock(kLockPatience)) {
+        if (lock.state() == ProcessLock::State::busy)
+            return fail(lock.failureDescription() + u' ' + trText("Değişiklik yapılamadı."));
+        return fail(lock.failureDescription());
+    }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     return body(*services.store);
 }
@@ -93,7 +99,8 @@ QString monitorLockPath() {
 int runMonitor(Arguments& arguments) {
     const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
     const auto interval = arguments.takeNumber(QStringLiteral("--interval"), 1, 30);
-    const auto count = arguments.takeNumber(QStringLiteral("--count"), 1, 1e9);
+    const auto count = arguments.takeInteger(QStringLiteral("--count"), 1, 1'000'000'000);
+    // Up to about 31 years: far beyond any real run, well within the monotonic deadline's range.
     const auto duration = arguments.takeNumber(QStringLiteral("--duration"), 1, 1e9);
     const auto metricsListen = arguments.takeOption(QStringLiteral("--metrics-listen"));
     if (!arguments.positionals().isEmpty())
@@ -104,8 +111,8 @@ int runMonitor(Arguments& arguments) {
             trText("--metrics-listen için PORT veya ADRES:PORT gerekiyor (IPv6: [ADRES]:PORT).")};
 
     ProcessLock lock(monitorLockPath());
-    if (!lock.tryLock())
-        return fail(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
+    if (!lock.tryLock(kLockPatience))
+        return fail(lock.failureDescription());
 
     // A command-line interval is for this run only; the saved setting stays.
     std::map<QString, PreferenceValue> overrides;
@@ -113,6 +120,10 @@ int runMonitor(Arguments& arguments) {
         overrides.emplace(SystemMonitorStore::kSampleIntervalKey, *interval);
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices({}, overrides);
     SystemMonitorStore& store = *services.store;
+    // Monitoring that cannot keep its history is not what was asked for: say why and stop.
+    QCoro::waitFor(store.prepareArchive());
+    if (!store.isArchivePrepared())
+        return fail(store.persistenceError());
     MonitorBusService bus(store, KestrumPaths::dataDirectory(), KestrumPaths::configDirectory());
     bus.registerOnBus();
     // The scrape page is assembled only when someone asks for it.
@@ -132,14 +143,16 @@ int runMonitor(Arguments& arguments) {
             return;
         finishing = true;
         store.stop();
+        // The exit status tells whether the archive on disk holds this run: a failed last save is a failure
+        // (its reason was printed when it happened).
         [](SystemMonitorStore* s) -> QCoro::Task<void> {
-            co_await s->persistArchive();
-            QCoreApplication::quit();
+            const bool saved = co_await s->persistArchive();
+            QCoreApplication::exit(saved ? ExitCode::success : ExitCode::failure);
         }(&store);
     };
     installInterruptHandler(finish);
     if (duration)
-        QTimer::singleShot(static_cast<int>(*duration * 1000), &store, finish);
+        runAfter(*duration, &store, finish);
 
     QString reportedPersistenceError;
     QObject::connect(&store, &SystemMonitorStore::persistenceErrorChanged, &store, [&] {
@@ -177,7 +190,7 @@ int runMonitor(Arguments& arguments) {
                                        L10n::localizedFragment(event.evidence)));
                 }
             }
-            if (count && samples >= static_cast<long long>(*count))
+            if (count && samples >= *count)
                 finish();
         });
 
@@ -273,6 +286,8 @@ int runIncident(Arguments& arguments) {
     const QString action = words.value(0);
     const QString note = words.mid(1).join(u' ');
     if (action == u"list" || action.isEmpty()) {
+        if (words.size() > 1)
+            throw UsageError{trText("incident list başka argüman almaz.")};
         const HealthArchive archive = loadArchiveForReading();
         if (asJson) {
             QJsonArray list;
@@ -331,14 +346,19 @@ int runNotifications(Arguments& arguments) {
     if (reply.status == MonitorCallResult::Status::failed)
         return fail(reply.errorMessage);
     if (reply.status == MonitorCallResult::Status::succeeded) {
+        // A refusal fails here as it does without a monitor.
+        if (enabling && !reply.arguments.value(0).toBool())
+            return fail(reply.arguments.value(1).toString());
         printLine(L10n::string(reply.arguments.value(1).toString()));
-        return enabling && !reply.arguments.value(0).toBool() ? ExitCode::failure : ExitCode::success;
+        return ExitCode::success;
     }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     SystemMonitorStore& store = *services.store;
     waitForTask(store.setNotificationsEnabled(enabling));
+    if (enabling && !store.notificationsEnabled())
+        return fail(store.notificationStatusMessage());
     printLine(enabling ? L10n::string(store.notificationStatusMessage()) : tr("Bildirimler kapatıldı."));
-    return enabling && !store.notificationsEnabled() ? ExitCode::failure : ExitCode::success;
+    return ExitCode::success;
 }
 
 } // namespace kestrum::cli

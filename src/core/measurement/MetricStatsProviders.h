@@ -70,7 +70,6 @@ private:
     std::optional<Baseline> m_baseline;
 };
 
-
 // Empty connection details, for samplers of machines that have none to report.
 class EmptyConnectionDetailsProvider : public NetworkConnectionDetailsProviding {
 public:

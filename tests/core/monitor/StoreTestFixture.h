@@ -34,6 +34,7 @@ protected:
     // The network testers the store gets; by default the real ones over the default endpoints.
     std::optional<NetworkTestDependencies> networkTests;
     SleepWakeNotifying sleepWake;
+    HealthTestDependencies healthTests; // the real workloads unless a test puts fakes in
     std::unique_ptr<SystemMonitorStore> store;
 
     void SetUp() override { sampler->next = healthySnapshot(); }
@@ -49,6 +50,7 @@ protected:
         d.dateProvider = [this] { return now; };
         d.monotonicClock = [this] { return monotonic; };
         d.machineOffersThermalSignal = [this] { return offersThermalSignal; };
+        d.healthTests = healthTests;
         if (networkTests)
             d.networkTests = *networkTests;
         store.reset();

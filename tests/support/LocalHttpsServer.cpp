@@ -97,6 +97,7 @@ struct LocalHttpsServer::State {
     int status = 0;
     int delayMs = 0;
     int failStatus = 0, failFirst = 0, failCount = 0, failEvery = 0;
+    bool failPayloadOnly = false;
     int numberedRequests = 0;
 
     struct Decision {
@@ -104,8 +105,11 @@ struct LocalHttpsServer::State {
         int status;
         int delayMs;
     };
-    Decision decide() {
+    Decision decide(const QByteArray& method, const QByteArray& target) {
         std::lock_guard lock(mutex);
+        if (failStatus && failPayloadOnly && method == "GET" &&
+            QUrlQuery(QUrl(QString::fromLatin1(target))).queryItemValue(QStringLiteral("bytes")) == u"1")
+            return {mode, status, delayMs};
         const int number = ++numberedRequests;
         if (failStatus) {
             const int position = failEvery > 0 ? ((number - 1) % failEvery) + 1 : number;
@@ -195,7 +199,7 @@ private:
 
     void respond() {
         ++m_owner->m_requests;
-        const auto decision = m_state->decide();
+        const auto decision = m_state->decide(m_method, m_target);
         if (decision.mode == LocalHttpsServer::Mode::slow) {
             QTimer::singleShot(decision.delayMs, this, [this] {
                 answer({LocalHttpsServer::Mode::normal, 0, 0});
@@ -369,8 +373,9 @@ void LocalHttpsServer::setMode(Mode mode, int status, int delayMs) {
     m_state->delayMs = delayMs;
 }
 
-void LocalHttpsServer::failRequests(int status, int first, int count, int every) {
+void LocalHttpsServer::failRequests(int status, int first, int count, int every, bool payloadOnly) {
     std::lock_guard lock(m_state->mutex);
+    m_state->failPayloadOnly = payloadOnly;
     m_state->failStatus = status;
     m_state->failFirst = first;
     m_state->failCount = count;

@@ -22,6 +22,9 @@ int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
 int runExport(Arguments& arguments);
 
+// The data folder's lock: whoever holds it is the one process writing the archive.
+QString monitorLockPath();
+
 // Where the running totals of health events for the monitoring counters are kept.
 QString metricsTotalsFile();
 int runNet(Arguments& arguments);

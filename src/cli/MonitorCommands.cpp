@@ -33,10 +33,6 @@ QString tr(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
-QString monitorLockPath() {
-    return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock");
-}
-
 QString timeText(Date date) {
     return L10n::date(date, L10n::DateStyle::none, L10n::TimeStyle::standard);
 }
@@ -95,6 +91,10 @@ template <class F> int withDirectStore(F&& body) {
 }
 
 } // namespace
+
+QString monitorLockPath() {
+    return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock");
+}
 
 int runMonitor(Arguments& arguments) {
     const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
@@ -320,14 +320,14 @@ int runIncident(Arguments& arguments) {
         return ExitCode::success;
     }
     return withDirectStore([&](SystemMonitorStore& store) {
-        QCoro::waitFor(store.prepareArchive());
+        waitForTask(store.prepareArchive());
         if (!store.isArchivePrepared())
             return fail(store.persistenceError());
         if (starting && store.activeIncident())
             return fail(trText("Zaten açık bir olay işareti var; önce onu durdur."));
         if (!starting && !store.activeIncident())
             return fail(trText("Açık bir olay işareti yok."));
-        QCoro::waitFor(starting ? store.startIncident(note) : store.stopIncident(note));
+        waitForTask(starting ? store.startIncident(note) : store.stopIncident(note));
         if (!store.persistenceError().isEmpty())
             return fail(store.persistenceError());
         printLine(starting ? tr("Olay işareti başlatıldı.") : tr("Olay işareti durduruldu."));
@@ -354,7 +354,7 @@ int runNotifications(Arguments& arguments) {
     }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     SystemMonitorStore& store = *services.store;
-    QCoro::waitFor(store.setNotificationsEnabled(enabling));
+    waitForTask(store.setNotificationsEnabled(enabling));
     if (enabling && !store.notificationsEnabled())
         return fail(store.notificationStatusMessage());
     printLine(enabling ? L10n::string(store.notificationStatusMessage()) : tr("Bildirimler kapatıldı."));

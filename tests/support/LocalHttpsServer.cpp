@@ -97,6 +97,7 @@ struct LocalHttpsServer::State {
     int status = 0;
     int delayMs = 0;
     int failStatus = 0, failFirst = 0, failCount = 0, failEvery = 0;
+    bool failPayloadOnly = false;
     int numberedRequests = 0;
 
     struct Decision {
@@ -104,8 +105,11 @@ struct LocalHttpsServer::State {
         int status;
         int delayMs;
     };
-    Decision decide() {
+    Decision decide(const QByteArray& method, const QByteArray& target) {
         std::lock_guard lock(mutex);
+        if (failStatus && failPayloadOnly && method == "GET" &&
+            QUrlQuery(QUrl(QString::fromLatin1(target))).queryItemValue(QStringLiteral("bytes")) == u"1")
+            return {mode, status, delayMs};
         const int number = ++numberedRequests;
         if (failStatus) {
             const int position = failEvery > 0 ? ((number - 1) % failEvery) + 1 : number;
@@ -195,7 +199,7 @@ private:
 
     void respond() {
         ++m_owner->m_requests;
-        const auto decision = m_state->decide();
+        const auto decision = m_state->decide(m_method, m_target);
         if (decision.mode == LocalHttpsServer::Mode::slow) {
             QTimer::singleShot(decision.delayMs, this, [this] {
                 answer({LocalHttpsServer::Mode::normal, 0, 0});
@@ -249,10 +253,12 @@ private:
         headers(200, length);
         m_remaining = send;
         m_closeAfter = decision.mode == M::closeMidBody;
-        if (decision.mode == M::dribble) {
+        m_dribbling = decision.mode == M::dribble;
+        if (m_dribbling) {
             auto* timer = new QTimer(this);
             connect(timer, &QTimer::timeout, this, [this, timer] {
                 if (m_remaining <= 0) {
+                    m_dribbling = false;
                     timer->deleteLater();
                     return;
                 }
@@ -267,6 +273,9 @@ private:
     }
 
     void pump() {
+        // A dribbling answer goes out only through its timer, whatever the socket has room for.
+        if (m_dribbling)
+            return;
         while (m_remaining > 0 && m_socket->bytesToWrite() < 1024 * 1024) {
             const qsizetype n = qsizetype(std::min<int64_t>(m_remaining, zeros().size()));
             m_socket->write(zeros().constData(), n);
@@ -302,6 +311,7 @@ private:
     bool m_inBody = false;
     int64_t m_remaining = 0;
     bool m_closeAfter = false;
+    bool m_dribbling = false;
 };
 
 } // namespace
@@ -363,8 +373,9 @@ void LocalHttpsServer::setMode(Mode mode, int status, int delayMs) {
     m_state->delayMs = delayMs;
 }
 
-void LocalHttpsServer::failRequests(int status, int first, int count, int every) {
+void LocalHttpsServer::failRequests(int status, int first, int count, int every, bool payloadOnly) {
     std::lock_guard lock(m_state->mutex);
+    m_state->failPayloadOnly = payloadOnly;
     m_state->failStatus = status;
     m_state->failFirst = first;
     m_state->failCount = count;

@@ -51,7 +51,9 @@ public:
     void setMode(Mode mode, int status = 0, int delayMs = 0);
     // Answer requests number `first`… (counted from 1 after this call) with `status`; others normally.
     // `every` > 0 repeats the pattern: requests whose number modulo `every` is in [first, first + count).
-    void failRequests(int status, int first, int count, int every = 0);
+    // `payloadOnly` leaves one-byte downloads (latency probes) out of the count and answers them normally:
+    // when they go out among a round's streams depends on timing.
+    void failRequests(int status, int first, int count, int every = 0, bool payloadOnly = false);
 
     // What the server saw.
     int64_t bytesServed() const { return m_bytesServed.load(); }

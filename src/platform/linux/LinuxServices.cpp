@@ -141,14 +141,15 @@ HardwareDependencies makeHardwareDependencies(const Roots& roots) {
 }
 
 MonitorServices makeMonitorServices(const Roots& roots,
-                                    std::map<QString, PreferenceValue> preferenceOverrides) {
+                                    std::map<QString, PreferenceValue> preferenceOverrides,
+                                    std::shared_ptr<LinuxNetworkPathProvider>* pathProvider) {
     MonitorServices services;
     services.savedPreferences = std::make_unique<JsonFilePreferencesStore>(KestrumPaths::preferencesFile());
     services.preferences = std::make_unique<OverridingPreferencesStore>(*services.savedPreferences,
                                                                         std::move(preferenceOverrides));
     services.sleepWake = std::make_unique<LogindSleepWatcher>();
     SystemMonitorStore::Dependencies dependencies;
-    dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
+    dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots, pathProvider).release());
     dependencies.preferences = services.preferences.get();
     services.repository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
     dependencies.archiveRepository = services.repository;

@@ -59,9 +59,11 @@ struct MonitorServices {
     std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;
 };
-// `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).
+// `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore);
+// `pathProvider`, when given, receives the network path provider (as for makeSampler).
 MonitorServices makeMonitorServices(const Roots& roots = {},
-                                    std::map<QString, PreferenceValue> preferenceOverrides = {});
+                                    std::map<QString, PreferenceValue> preferenceOverrides = {},
+                                    std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
 } // namespace LinuxServices
 

@@ -31,6 +31,8 @@ protected:
     std::shared_ptr<FakeRepository> repository = std::make_shared<FakeRepository>();
     std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
     std::shared_ptr<InstantSleeper> sleeper = std::make_shared<InstantSleeper>();
+    // The network testers the store gets; by default the real ones over the default endpoints.
+    std::optional<NetworkTestDependencies> networkTests;
     SleepWakeNotifying sleepWake;
     HealthTestDependencies healthTests; // the real workloads unless a test puts fakes in
     std::unique_ptr<SystemMonitorStore> store;
@@ -49,6 +51,8 @@ protected:
         d.monotonicClock = [this] { return monotonic; };
         d.machineOffersThermalSignal = [this] { return offersThermalSignal; };
         d.healthTests = healthTests;
+        if (networkTests)
+            d.networkTests = *networkTests;
         store.reset();
         store = std::make_unique<SystemMonitorStore>(std::move(d));
         return *store;

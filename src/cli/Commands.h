@@ -21,6 +21,7 @@ int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
 int runExport(Arguments& arguments);
+int runAnalytics(Arguments& arguments);
 
 // Where the running totals of health events for the monitoring counters are kept.
 QString metricsTotalsFile();

@@ -121,6 +121,9 @@ MonitorServices makeMonitorServices(const Roots& roots,
     services.preferences = std::make_unique<OverridingPreferencesStore>(*services.savedPreferences,
                                                                         std::move(preferenceOverrides));
     services.sleepWake = std::make_unique<LogindSleepWatcher>();
+    services.analytics =
+        std::make_unique<ProductAnalyticsRuntime>(ProductAnalyticsRuntime::standardConfiguration(
+            *services.savedPreferences, KestrumPaths::preferencesFile()));
     SystemMonitorStore::Dependencies dependencies;
     dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
     dependencies.preferences = services.preferences.get();
@@ -130,6 +133,7 @@ MonitorServices makeMonitorServices(const Roots& roots,
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
+    dependencies.analyticsRecorder = services.analytics->recorder();
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

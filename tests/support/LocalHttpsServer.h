@@ -5,6 +5,8 @@
 // misbehave. It runs on a thread of its own, so tests may block their own thread while it serves.
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QThread>
 #include <atomic>
@@ -39,6 +41,16 @@ public:
         redirectToHttp, // 302 to http://…
         captivePortal,  // 200 with an HTML login page whatever was asked
         slow,           // wait `delayMs` before every answer
+        closeUnanswered, // read the request, close without a word
+        garbage,         // answer bytes that are not HTTP, then close
+    };
+
+    // One request as the server read it (the first 64 KiB of its body).
+    struct Request {
+        QByteArray method;
+        QByteArray target;
+        QList<QPair<QByteArray, QByteArray>> headers; // names lower-case
+        QByteArray body;
     };
 
     explicit LocalHttpsServer(TestCertificates certificates = TestCertificates::make());
@@ -52,6 +64,10 @@ public:
     // Answer requests number `first`… (counted from 1 after this call) with `status`; others normally.
     // `every` > 0 repeats the pattern: requests whose number modulo `every` is in [first, first + count).
     void failRequests(int status, int first, int count, int every = 0);
+    // Header lines ("Name: value\r\n…") added to every answer.
+    void setExtraHeaders(const QByteArray& lines);
+    // Every request read so far, oldest first.
+    QList<Request> requests() const;
 
     // What the server saw.
     int64_t bytesServed() const { return m_bytesServed.load(); }

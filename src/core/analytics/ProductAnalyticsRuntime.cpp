@@ -150,11 +150,7 @@ void ProductAnalyticsRuntime::optIn(ProductAnalyticsConsentSource source) {
 
 void ProductAnalyticsRuntime::optOut(ProductAnalyticsConsentSource source) {
     const bool wasAllowed = m_consent->snapshot().allowsRemoteAnalytics;
-    // The event is recorded while the consent still stands, and discarded with the queue below: a
-    // withdrawal is never sent. In the local debug mode it shows in the log.
-    m_recorder.record(ProductAnalyticsEvent::analyticsConsentChanged(
-        wasAllowed ? ProductAnalyticsConsentState::withdrawn : ProductAnalyticsConsentState::optedOut,
-        source));
+    // Nothing more is handed over from this moment; what is in flight is cancelled.
     if (!m_configuration.debugLocal)
         m_recorder.setMode(ProductAnalyticsMode::disabled);
     if (m_transport)
@@ -162,6 +158,10 @@ void ProductAnalyticsRuntime::optOut(ProductAnalyticsConsentSource source) {
     m_consent->optOut();
     if (m_pipeline)
         m_pipeline->optOut();
+    // Recorded after the consent is gone, so it only ever reaches the local debug log: a withdrawal is
+    // never sent.
+    m_recorder.record(ProductAnalyticsEvent::analyticsConsentChanged(
+        wasAllowed ? ProductAnalyticsConsentState::withdrawn : ProductAnalyticsConsentState::optedOut, source));
 }
 
 void ProductAnalyticsRuntime::prepareForLaunch() {

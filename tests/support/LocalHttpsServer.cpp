@@ -304,8 +304,8 @@ private:
 
     void headers(int status, int64_t length, const QByteArray& extra = {}) {
         m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) +
-                        "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + m_state->headerLines() +
-                        extra + "\r\n");
+                        "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" +
+                        m_state->headerLines() + extra + "\r\n");
     }
 
     void simple(int status, const QByteArray& body) {

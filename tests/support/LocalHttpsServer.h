@@ -30,17 +30,17 @@ class LocalHttpsServer {
 public:
     enum class Mode {
         normal,
-        status,         // answer every request with `status`
-        closeMidBody,   // announce the length, send half, close
-        extraBytes,     // send more bytes than asked
-        shortBody,      // one byte less than asked (length announced to match)
-        hugeLength,     // announce an enormous Content-Length, send a little, close
-        negativeLength, // Content-Length: -5
-        stall,          // accept, read, never answer
-        dribble,        // answer one byte every `delayMs`
-        redirectToHttp, // 302 to http://…
-        captivePortal,  // 200 with an HTML login page whatever was asked
-        slow,           // wait `delayMs` before every answer
+        status,          // answer every request with `status`
+        closeMidBody,    // announce the length, send half, close
+        extraBytes,      // send more bytes than asked
+        shortBody,       // one byte less than asked (length announced to match)
+        hugeLength,      // announce an enormous Content-Length, send a little, close
+        negativeLength,  // Content-Length: -5
+        stall,           // accept, read, never answer
+        dribble,         // answer one byte every `delayMs`
+        redirectToHttp,  // 302 to http://…
+        captivePortal,   // 200 with an HTML login page whatever was asked
+        slow,            // wait `delayMs` before every answer
         closeUnanswered, // read the request, close without a word
         garbage,         // answer bytes that are not HTTP, then close
     };

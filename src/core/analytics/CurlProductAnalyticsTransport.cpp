@@ -60,7 +60,11 @@ std::optional<double> CurlProductAnalyticsTransport::parseRetryAfter(const QByte
     const qlonglong seconds = text.toLongLong(&isNumber);
     if (isNumber)
         return seconds >= 0 ? std::optional<double>(double(seconds)) : std::nullopt;
-    const QDateTime date = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
+    // An HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT"); Qt's RFC 2822 reader wants a numeric zone.
+    QString dateText = QString::fromLatin1(text);
+    if (dateText.endsWith(QLatin1String(" GMT")))
+        dateText = dateText.chopped(3) + QLatin1String("+0000");
+    const QDateTime date = QDateTime::fromString(dateText, Qt::RFC2822Date);
     if (!date.isValid())
         return std::nullopt;
     return std::max(0.0, Date::fromDateTime(date).secondsSince(now));

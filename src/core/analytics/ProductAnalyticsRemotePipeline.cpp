@@ -89,22 +89,27 @@ public:
 
     void shutDown() {
         ++m_generation;
+        m_flushing = false;
+        m_flushAgain = false;
         if (m_deps.transport)
             m_deps.transport->cancelPendingRequests();
         m_timer->stop();
-        m_flushing = false;
-        m_flushAgain = false;
         finishWaiters();
     }
 
 private:
     void discardEverything() {
-        ++m_generation; // a delivery in flight no longer touches the queue
+        // A delivery in flight no longer touches the queue or starts another pass, even when its
+        // cancellation answers at once, on this thread.
+        ++m_generation;
+        m_flushing = false;
+        m_flushAgain = false;
         if (m_deps.transport)
             m_deps.transport->cancelPendingRequests();
         m_queue.removeAll();
         m_notBefore.reset();
         schedule(std::nullopt);
+        finishWaiters();
     }
 
     void startPass() {
@@ -126,7 +131,10 @@ private:
         if (m_notBefore && (*m_notBefore <= now || m_notBefore->secondsSince(now) > longest))
             m_notBefore.reset(); // passed, or the clock went back
         if (m_notBefore) {
-            schedule(m_notBefore);
+            // The collector asked for a pause; entries whose own back-off lasts longer wait for it.
+            const std::optional<Date> earliest =
+                m_queue.earliestAttempt(*consent.anonymousInstallationID, now);
+            schedule(earliest && *earliest > *m_notBefore ? earliest : earliest ? m_notBefore : std::nullopt);
             return finishPass(false);
         }
         ProductAnalyticsEventBatch batch;
@@ -146,7 +154,7 @@ private:
 
     void onSent(QFuture<void>& sent, const std::vector<QUuid>& ids, quint64 generation) {
         if (generation != m_generation)
-            return finishPass(false); // opted out or shutting down meanwhile
+            return; // discarded or shutting down meanwhile: that pass is over already
         const Date now = m_deps.dateProvider();
         try {
             sent.waitForFinished(); // rethrows the failure

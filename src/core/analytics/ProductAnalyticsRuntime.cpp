@@ -161,7 +161,8 @@ void ProductAnalyticsRuntime::optOut(ProductAnalyticsConsentSource source) {
     // Recorded after the consent is gone, so it only ever reaches the local debug log: a withdrawal is
     // never sent.
     m_recorder.record(ProductAnalyticsEvent::analyticsConsentChanged(
-        wasAllowed ? ProductAnalyticsConsentState::withdrawn : ProductAnalyticsConsentState::optedOut, source));
+        wasAllowed ? ProductAnalyticsConsentState::withdrawn : ProductAnalyticsConsentState::optedOut,
+        source));
 }
 
 void ProductAnalyticsRuntime::prepareForLaunch() {

@@ -2,6 +2,9 @@
 
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
+#include "healthtests/CPUBenchmarkOperation.h"
+#include "healthtests/DeepHealthTestOperation.h"
+#include "healthtests/QuickHealthTestOperation.h"
 #include "network/NetworkTestOperations.h"
 
 #include <QPointer>
@@ -59,6 +62,7 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
     m_frame = std::make_unique<OperationFrame>(
         OperationFrame::Host{m_loop.get(), m_keeper.get(), m_deps.preferences, m_deps.dateProvider,
                              m_deps.machineOffersThermalSignal, m_analytics.get()});
+    m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);
     forwardSignals();
@@ -114,11 +118,17 @@ void SystemMonitorStore::forwardSignals() {
     connect(m_frame.get(), &OperationFrame::operationsChanged, this, &SystemMonitorStore::operationsChanged);
     connect(m_frame.get(), &OperationFrame::intensiveTestCooldownUntilChanged, this,
             &SystemMonitorStore::intensiveTestCooldownUntilChanged);
+    connect(m_hardware.get(), &HardwareDiscovery::profileChanged, this, &SystemMonitorStore::hardwareChanged);
+    connect(m_hardware.get(), &HardwareDiscovery::isDiscoveringChanged, this,
+            &SystemMonitorStore::hardwareChanged);
 }
 
 QCoro::Task<void> SystemMonitorStore::startUp() {
     QPointer<SystemMonitorStore> self(this);
     co_await prepareArchive();
+    if (!self)
+        co_return;
+    co_await discoverHardwareIfNeeded();
     if (!self)
         co_return;
     if (!m_hasAutomaticallyStarted) {
@@ -176,6 +186,29 @@ QCoro::Task<bool> SystemMonitorStore::stopIncident(const QString& note) {
 
 std::optional<HealthObservationRow> SystemMonitorStore::leadObservationRow() const {
     return HealthNextStepPolicy::primaryRow(observationRows());
+}
+
+bool SystemMonitorStore::startQuickHealthTest(const QString&) {
+    Options options;
+    options.initialProgress = QuickHealthTestOperation::progress({}, 0);
+    return m_frame->start(UserOperation::quickHealthTest, QuickHealthTestOperation::work(m_deps.healthTests),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startDeepHealthTest(bool allowLowBattery) {
+    Options options;
+    options.allowLowBattery = allowLowBattery;
+    options.initialProgress = DeepHealthTestOperation::progress({.startedAt = m_deps.dateProvider()}, 0);
+    options.precondition = &DeepHealthTestOperation::storagePrecondition;
+    return m_frame->start(UserOperation::deepHealthTest, DeepHealthTestOperation::work(m_deps.healthTests),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startCPUBenchmark(CPUBenchmarkMode mode, const QString&) {
+    Options options;
+    options.initialProgress = CPUBenchmarkOperation::initialProgress(m_deps.healthTests, mode);
+    return m_frame->start(UserOperation::cpuBenchmark, CPUBenchmarkOperation::work(m_deps.healthTests, mode),
+                          std::move(options));
 }
 
 QVariant SystemMonitorStore::operationProgress(UserOperation operation) const {

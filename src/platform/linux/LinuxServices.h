@@ -12,6 +12,7 @@
 
 namespace kestrum {
 
+class FileHealthArchiveRepository;
 class LinuxNetworkPathProvider;
 class Nl80211LinkMetricsProvider;
 class LinuxConnectionDetailsProvider;
@@ -46,6 +47,9 @@ std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(co
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
+// The hardware profile's readers over the same roots; udisks2 is asked only when the system bus is used.
+HardwareDependencies makeHardwareDependencies(const Roots& roots = {});
+
 // The monitoring store over the real machine: the sampler above, the archive at the data directory,
 // desktop notifications and logind's sleep/wake. The objects it needs are owned by the returned bundle.
 struct MonitorServices {
@@ -54,6 +58,8 @@ struct MonitorServices {
     std::unique_ptr<SleepWakeNotifying> sleepWake;
     // Made before the store, which records its usage events through it, and gone after it.
     std::unique_ptr<ProductAnalyticsRuntime> analytics;
+    // The store's repository, for what its last load had to say about the benchmark history.
+    std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;
 };
 // `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).

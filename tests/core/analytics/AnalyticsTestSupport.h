@@ -56,14 +56,19 @@ public:
         return promise->future();
     }
 
+    // The held sends fail at once, on the caller's thread, as a transport may do.
     void cancelPendingRequests() override {
-        std::lock_guard lock(m_mutex);
-        ++m_cancels;
-        for (const auto& promise : m_held) {
-            promise->setException(HTTPTransportError(HTTPTransportError::Kind::cancelled, 0, QStringLiteral("cancelled")));
+        std::vector<std::shared_ptr<QPromise<void>>> held;
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_cancels;
+            held.swap(m_held);
+        }
+        for (const auto& promise : held) {
+            promise->setException(
+                HTTPTransportError(HTTPTransportError::Kind::cancelled, 0, QStringLiteral("cancelled")));
             promise->finish();
         }
-        m_held.clear();
     }
 
     void script(Answer answer) {
@@ -76,10 +81,13 @@ public:
     void hold() { script({std::nullopt, true}); }
     // Lets the held sends succeed.
     void release() {
-        std::lock_guard lock(m_mutex);
-        for (const auto& promise : m_held)
+        std::vector<std::shared_ptr<QPromise<void>>> held;
+        {
+            std::lock_guard lock(m_mutex);
+            held.swap(m_held);
+        }
+        for (const auto& promise : held)
             promise->finish();
-        m_held.clear();
     }
     std::vector<ProductAnalyticsEventBatch> sent() const {
         std::lock_guard lock(m_mutex);

@@ -28,19 +28,19 @@ protected:
     InMemoryPreferencesStore preferences;
     std::shared_ptr<ProductAnalyticsConsentStore> consent =
         std::make_shared<ProductAnalyticsConsentStore>(preferences, 1);
-    std::shared_ptr<CurlHTTPClient> client = std::make_shared<CurlHTTPClient>(
-        CurlHTTPClient::Configuration{server.caFile(), 4, 4});
+    std::shared_ptr<CurlHTTPClient> client =
+        std::make_shared<CurlHTTPClient>(CurlHTTPClient::Configuration{server.caFile(), 4, 4});
     std::unique_ptr<ProductAnalyticsRemotePipeline> pipeline;
     QUuid installation = newUuid();
 
     void SetUp() override {
         ProductAnalyticsRemotePipeline::Dependencies d;
         d.consent = consent;
-        d.transport = std::make_shared<CurlProductAnalyticsTransport>(QUrl(server.baseUrl() + QStringLiteral("/__up")),
-                                                                      client, clock.provider());
+        d.transport = std::make_shared<CurlProductAnalyticsTransport>(
+            QUrl(server.baseUrl() + QStringLiteral("/__up")), client, clock.provider());
         d.queueFile = directory.filePath(QStringLiteral("analytics-queue.json"));
-        d.metadata = {QStringLiteral("0.1.0"), QStringLiteral("0.1.0"), ProductAnalyticsDistributionCategory::advanced,
-                      ProductAnalyticsLanguageCategory::en};
+        d.metadata = {QStringLiteral("0.1.0"), QStringLiteral("0.1.0"),
+                      ProductAnalyticsDistributionCategory::advanced, ProductAnalyticsLanguageCategory::en};
         d.dateProvider = clock.provider();
         pipeline = std::make_unique<ProductAnalyticsRemotePipeline>(std::move(d));
         ASSERT_TRUE(finished(pipeline->optIn(installation)));
@@ -54,9 +54,10 @@ protected:
 
     // Records one event (which starts a flush) and waits until that flush is over.
     void recordAndDeliver() {
-        auto recorded = pipeline->record(
-            ProductAnalyticsEvent::testCompleted(ProductAnalyticsTestKind::networkSpeed, ProductAnalyticsCoverage::complete),
-            {true, installation});
+        auto recorded =
+            pipeline->record(ProductAnalyticsEvent::testCompleted(ProductAnalyticsTestKind::networkSpeed,
+                                                                  ProductAnalyticsCoverage::complete),
+                             {true, installation});
         ASSERT_TRUE(finished(recorded));
         ASSERT_TRUE(recorded.result());
         ASSERT_TRUE(finished(pipeline->flush(clock.now())));
@@ -109,7 +110,8 @@ TEST_F(DeliveryTest, CollectorBehaviours) {
         {"slow but accepts", Mode::slow, 0, 400, {}, false, 0},
         {"429 asking for two minutes", Mode::status, 429, 0, "Retry-After: 120\r\n", true, 120},
         {"429 asking for less than the back-off", Mode::status, 429, 0, "Retry-After: 5\r\n", true, 60},
-        {"429 with an HTTP date", Mode::status, 429, 0, "Retry-After: Sat, 06 Dec 2025 06:46:40 GMT\r\n", true, 3600},
+        {"429 with an HTTP date", Mode::status, 429, 0, "Retry-After: Sat, 06 Dec 2025 06:46:40 GMT\r\n",
+         true, 3600},
         {"500", Mode::status, 500, 0, {}, true, 60},
         {"503 with a nonsense Retry-After", Mode::status, 503, 0, "Retry-After: soon\r\n", true, 60},
         {"408", Mode::status, 408, 0, {}, true, 60},

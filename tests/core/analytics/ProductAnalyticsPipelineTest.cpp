@@ -17,7 +17,8 @@ namespace {
 const Date kStart = Date::fromUnixSeconds(1'765'000'000);
 
 ProductAnalyticsEvent anEvent() {
-    return ProductAnalyticsEvent::testStartAccepted(ProductAnalyticsTestKind::networkQuality, QStringLiteral("overview"));
+    return ProductAnalyticsEvent::testStartAccepted(ProductAnalyticsTestKind::networkQuality,
+                                                    QStringLiteral("overview"));
 }
 
 class PipelineTest : public ::testing::Test {
@@ -53,8 +54,8 @@ protected:
         d.consent = consent;
         d.transport = transport;
         d.queueFile = queueFile();
-        d.metadata = {QStringLiteral("0.1.0"), QStringLiteral("7"), ProductAnalyticsDistributionCategory::advanced,
-                      ProductAnalyticsLanguageCategory::tr};
+        d.metadata = {QStringLiteral("0.1.0"), QStringLiteral("7"),
+                      ProductAnalyticsDistributionCategory::advanced, ProductAnalyticsLanguageCategory::tr};
         d.dateProvider = clock.provider();
         d.consentWithdrawn = [this] { ++withdrawnCalls; };
         pipeline = std::make_unique<ProductAnalyticsRemotePipeline>(std::move(d));
@@ -272,7 +273,8 @@ TEST(ProductAnalyticsOrderedDispatcher, KeepsOrderAndRefusesWhenFull) {
 
 TEST(ProductAnalyticsRecorder, DisabledRecordsNothingAndCopiesShareTheMode) {
     int handled = 0;
-    const ProductAnalyticsRecorder recorder(ProductAnalyticsMode::disabled, [&](ProductAnalyticsEvent) { ++handled; });
+    const ProductAnalyticsRecorder recorder(ProductAnalyticsMode::disabled,
+                                            [&](ProductAnalyticsEvent) { ++handled; });
     const ProductAnalyticsRecorder copy = recorder;
     copy.record(anEvent());
     recorder.setMode(ProductAnalyticsMode::optedInRemote);
@@ -301,8 +303,8 @@ protected:
             c.endpoint.endpoint = QUrl(c.endpoint.configuredText);
         }
         c.queueFile = directory.filePath(QStringLiteral("analytics-queue.json"));
-        c.metadata = {QStringLiteral("0.1.0"), QStringLiteral("0.1.0"), ProductAnalyticsDistributionCategory::advanced,
-                      ProductAnalyticsLanguageCategory::en};
+        c.metadata = {QStringLiteral("0.1.0"), QStringLiteral("0.1.0"),
+                      ProductAnalyticsDistributionCategory::advanced, ProductAnalyticsLanguageCategory::en};
         c.transport = transport;
         c.dateProvider = clock.provider();
         return std::make_unique<ProductAnalyticsRuntime>(std::move(c));

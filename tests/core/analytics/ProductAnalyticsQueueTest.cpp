@@ -105,10 +105,12 @@ TEST_F(QueueTest, BatchesTakeDueEntriesOfOneInstallation) {
     const auto first = queue.nextBatch(kInstallation, kStart.addingSeconds(30));
     ASSERT_EQ(first.size(), 20u);
     EXPECT_EQ(idsOf(first), std::vector<QUuid>(mine.begin(), mine.begin() + 20));
-    // Not yet due: queued after `now`.
-    EXPECT_EQ(queue.nextBatch(kInstallation, kStart.addingSeconds(10)).size(), 11u);
+    // An entry waiting for its retry is not due yet.
+    queue.markFailed({mine[24]}, kStart.addingSeconds(30));
     queue.removeDelivered(idsOf(first), kStart.addingSeconds(31));
     EXPECT_EQ(idsOf(queue.nextBatch(kInstallation, kStart.addingSeconds(31))),
+              std::vector<QUuid>(mine.begin() + 20, mine.end() - 1));
+    EXPECT_EQ(idsOf(queue.nextBatch(kInstallation, kStart.addingSeconds(90))),
               std::vector<QUuid>(mine.begin() + 20, mine.end()));
     EXPECT_EQ(queue.nextBatch(newUuid(), kStart.addingSeconds(31)).size(), 0u);
 }
@@ -126,7 +128,8 @@ TEST_F(QueueTest, BackOffDoublesUpToSixHours) {
         const std::optional<Date> next = queue.markFailed({e.eventID}, now);
         ASSERT_TRUE(next);
         EXPECT_DOUBLE_EQ(next->secondsSince(now), expected[attempt]);
-        EXPECT_TRUE(queue.nextBatch(kInstallation, next->addingSeconds(-1)).empty()) << "not due before its time";
+        EXPECT_TRUE(queue.nextBatch(kInstallation, next->addingSeconds(-1)).empty())
+            << "not due before its time";
         now = *next;
     }
     EXPECT_EQ(queue.entries(now).front().attemptCount, int(std::size(expected)));
@@ -200,7 +203,8 @@ TEST_F(QueueTest, DamagedFilesNeverCrashAndNeverLeakEntries) {
             EXPECT_FALSE(QFile::exists(path())) << "a discarded file is removed";
         }
         queue.enqueue(envelope(), kStart.addingSeconds(3));
-        EXPECT_EQ(ProductAnalyticsDeliveryQueue::peek(path(), kStart.addingSeconds(3)).size(), c.expected + 1);
+        EXPECT_EQ(ProductAnalyticsDeliveryQueue::peek(path(), kStart.addingSeconds(3)).size(),
+                  c.expected + 1);
     }
 }
 

@@ -1,5 +1,6 @@
-#include "StoreTestFixture.h"
 #include "monitor/OperationAnalytics.h"
+
+#include "StoreTestFixture.h"
 #include "network/HTTPTransport.h"
 
 #include <qcoro/qcorosignal.h>
@@ -24,13 +25,13 @@ protected:
 
     void SetUp() override {
         StoreFixture::SetUp();
-        analyticsRecorder =
-            ProductAnalyticsRecorder(ProductAnalyticsMode::optedInRemote, [this](ProductAnalyticsEvent event) {
-                QStringList line{rawValue(event.name)};
-                for (const auto& [key, value] : event.properties)
-                    line.append(key + u'=' + value);
-                events.push_back(line.join(u' '));
-            });
+        analyticsRecorder = ProductAnalyticsRecorder(ProductAnalyticsMode::optedInRemote,
+                                                     [this](ProductAnalyticsEvent event) {
+                                                         QStringList line{rawValue(event.name)};
+                                                         for (const auto& [key, value] : event.properties)
+                                                             line.append(key + u'=' + value);
+                                                         events.push_back(line.join(u' '));
+                                                     });
     }
 
     std::vector<QString> take() { return std::exchange(events, {}); }
@@ -78,7 +79,8 @@ TEST_F(AnalyticsStoreTest, UserStartedTestsRecordTheirStartAndEnd) {
         co_return ArchiveCommit{};
     };
     auto failing = [](OperationContext&, std::stop_token, ProgressReporter) -> QCoro::Task<ArchiveCommit> {
-        throw KestrumError(QStringLiteral("networkQuality.internetUnreachable"), QStringLiteral("İnternete ulaşılamadı."));
+        throw KestrumError(QStringLiteral("networkQuality.internetUnreachable"),
+                           QStringLiteral("İnternete ulaşılamadı."));
         co_return ArchiveCommit{};
     };
 
@@ -123,7 +125,8 @@ TEST_F(AnalyticsStoreTest, UserStartedTestsRecordTheirStartAndEnd) {
     EXPECT_FALSE(start(UserOperation::networkQuality, finishAtOnce));
     ASSERT_TRUE(start(UserOperation::deepHealthTest, finishAtOnce));
     waitUntilIdle(UserOperation::deepHealthTest);
-    EXPECT_EQ(take(), (std::vector<QString>{"test_start_blocked block_reason=offline test_kind=network_quality"}));
+    EXPECT_EQ(take(),
+              (std::vector<QString>{"test_start_blocked block_reason=offline test_kind=network_quality"}));
 }
 
 TEST(OperationAnalytics, RefusalsAndFailuresAreNamedByCategory) {
@@ -159,8 +162,10 @@ TEST(OperationAnalytics, RefusalsAndFailuresAreNamedByCategory) {
         {coded("decoding"), C::validation},
         {coded("healthTest.thermalUnavailable"), C::unavailable},
         {coded("something"), C::unknown},
-        {std::make_exception_ptr(HTTPTransportError(HTTPTransportError::Kind::timedOut, 28, QString())), C::timeout},
-        {std::make_exception_ptr(HTTPTransportError(HTTPTransportError::Kind::tlsFailure, 35, QString())), C::network},
+        {std::make_exception_ptr(HTTPTransportError(HTTPTransportError::Kind::timedOut, 28, QString())),
+         C::timeout},
+        {std::make_exception_ptr(HTTPTransportError(HTTPTransportError::Kind::tlsFailure, 35, QString())),
+         C::network},
         {std::make_exception_ptr(std::runtime_error("/home/ayse/secret")), C::unknown},
     };
     for (const auto& [error, expected] : failures)

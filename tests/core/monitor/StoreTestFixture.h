@@ -33,6 +33,7 @@ protected:
     std::shared_ptr<InstantSleeper> sleeper = std::make_shared<InstantSleeper>();
     SleepWakeNotifying sleepWake;
     ProductAnalyticsRecorder analyticsRecorder;
+    HealthTestDependencies healthTests; // the real workloads unless a test puts fakes in
     std::unique_ptr<SystemMonitorStore> store;
 
     void SetUp() override { sampler->next = healthySnapshot(); }
@@ -49,6 +50,7 @@ protected:
         d.monotonicClock = [this] { return monotonic; };
         d.machineOffersThermalSignal = [this] { return offersThermalSignal; };
         d.analyticsRecorder = analyticsRecorder;
+        d.healthTests = healthTests;
         store.reset();
         store = std::make_unique<SystemMonitorStore>(std::move(d));
         return *store;

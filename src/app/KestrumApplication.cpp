@@ -87,6 +87,8 @@ bool KestrumApplication::start() {
     QQuickWindow* window = ensureWindow();
     if (!window)
         return false;
+    if (m_services.analytics)
+        m_services.analytics->recordActiveDay(ProductAnalyticsSurface::mainWindow);
     window->show();
     if (!m_options.screenshotDirectory.isEmpty())
         QTimer::singleShot(0, this, &KestrumApplication::takeScreenshots);
@@ -172,6 +174,9 @@ void KestrumApplication::releaseWindowIfHidden() {
 
 void KestrumApplication::runStartUp() {
     m_storageMap->restorePermissionIfNeeded();
+    // A queue no consent covers goes; with consent, what waits is sent.
+    if (m_services.analytics)
+        m_services.analytics->prepareForLaunch();
     if (m_archiveBlockedReason.isEmpty()) {
         fireAndForget(m_services.store->startUp(), "start-up");
     } else {
@@ -181,6 +186,8 @@ void KestrumApplication::runStartUp() {
 
 void KestrumApplication::showWindow() {
     if (QQuickWindow* window = ensureWindow()) {
+        if (m_services.analytics)
+            m_services.analytics->recordActiveDay(ProductAnalyticsSurface::mainWindow);
         window->show();
         window->raise();
         window->requestActivate();

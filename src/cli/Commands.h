@@ -21,6 +21,7 @@ int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
 int runExport(Arguments& arguments);
+int runAnalytics(Arguments& arguments);
 
 // The data folder's lock: whoever holds it is the one process writing the archive.
 QString monitorLockPath();

@@ -124,6 +124,7 @@ int runMonitor(Arguments& arguments) {
     QCoro::waitFor(store.prepareArchive());
     if (!store.isArchivePrepared())
         return fail(store.persistenceError());
+    services.analytics->prepareForLaunch();
     MonitorBusService bus(store, KestrumPaths::dataDirectory(), KestrumPaths::configDirectory());
     bus.registerOnBus();
     // The scrape page is assembled only when someone asks for it.

@@ -136,6 +136,12 @@ const std::vector<Command>& commands() {
          TR_MARK("Ölçüm sayfasını node_exporter'ın metin dosyası toplayıcısı için yazar"),
          {{TR_MARK("--textfile KLASÖR"), TR_MARK("kestrum.prom dosyasının yazılacağı klasör")}},
          runExport},
+        {"analytics",
+         "analytics on|off|status|queue [--json]",
+         TR_MARK("Kullanım analizi: açık onay (on/off), durum ve gönderilmeyi bekleyen olaylar (queue)"),
+         {{"--json", TR_MARK("Durumu veya kuyruğu JSON olarak yazdırır; queue, gönderilecek olayları aynen "
+                             "gösterir")}},
+         runAnalytics},
         {"hardware",
          "hardware [--json]",
          TR_MARK(

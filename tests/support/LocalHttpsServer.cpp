@@ -99,6 +99,17 @@ struct LocalHttpsServer::State {
     int failStatus = 0, failFirst = 0, failCount = 0, failEvery = 0;
     bool failPayloadOnly = false;
     int numberedRequests = 0;
+    QByteArray extraHeaders;
+    QList<LocalHttpsServer::Request> requests;
+
+    void keep(LocalHttpsServer::Request request) {
+        std::lock_guard lock(mutex);
+        requests.append(std::move(request));
+    }
+    QByteArray headerLines() {
+        std::lock_guard lock(mutex);
+        return extraHeaders;
+    }
 
     struct Decision {
         Mode mode;
@@ -170,6 +181,7 @@ private:
                 m_method = requestLine.value(0);
                 m_target = requestLine.value(1);
                 m_bodyLeft = 0;
+                m_request = {m_method, m_target, {}, {}};
                 for (const QByteArray& raw : lines.mid(1)) {
                     const QByteArray line = raw.trimmed();
                     const qsizetype colon = line.indexOf(':');
@@ -177,6 +189,7 @@ private:
                         continue;
                     const QByteArray name = line.left(colon).trimmed().toLower();
                     const QByteArray value = line.mid(colon + 1).trimmed();
+                    m_request.headers.append({name, value});
                     if (name == "content-length")
                         m_bodyLeft = value.toLongLong();
                     if (name == "expect" && value.toLower() == "100-continue")
@@ -187,6 +200,8 @@ private:
             const qsizetype take = qsizetype(std::min<int64_t>(m_bodyLeft, m_buffer.size()));
             m_bodyLeft -= take;
             m_owner->m_bytesReceived += take;
+            if (const qsizetype room = kKeptBodyBytes - m_request.body.size(); room > 0)
+                m_request.body.append(m_buffer.left(std::min(take, room)));
             m_buffer.remove(0, take);
             if (m_bodyLeft > 0)
                 return;
@@ -198,6 +213,7 @@ private:
     }
 
     void respond() {
+        m_state->keep(std::move(m_request));
         ++m_owner->m_requests;
         const auto decision = m_state->decide(m_method, m_target);
         if (decision.mode == LocalHttpsServer::Mode::slow) {
@@ -216,6 +232,13 @@ private:
         const bool head = m_method == "HEAD";
         switch (decision.mode) {
         case M::stall:
+            return;
+        case M::closeUnanswered:
+            m_socket->disconnectFromHost();
+            return;
+        case M::garbage:
+            m_socket->write("\x16\x03garbage, not HTTP at all\r\n\r\n");
+            m_socket->disconnectFromHost();
             return;
         case M::status:
             return simple(decision.status, "limited");
@@ -290,7 +313,8 @@ private:
 
     void headers(int status, int64_t length, const QByteArray& extra = {}) {
         m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) +
-                        "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n");
+                        "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" +
+                        m_state->headerLines() + extra + "\r\n");
     }
 
     void simple(int status, const QByteArray& body) {
@@ -301,8 +325,11 @@ private:
         }
     }
 
+    static constexpr qsizetype kKeptBodyBytes = 64 * 1024;
+
     QSslSocket* m_socket;
     LocalHttpsServer::State* m_state;
+    LocalHttpsServer::Request m_request;
     LocalHttpsServer* m_owner;
     QByteArray m_buffer;
     QByteArray m_method;
@@ -381,6 +408,16 @@ void LocalHttpsServer::failRequests(int status, int first, int count, int every,
     m_state->failCount = count;
     m_state->failEvery = every;
     m_state->numberedRequests = 0;
+}
+
+void LocalHttpsServer::setExtraHeaders(const QByteArray& lines) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->extraHeaders = lines;
+}
+
+QList<LocalHttpsServer::Request> LocalHttpsServer::requests() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->requests;
 }
 
 } // namespace kestrum::test

@@ -1,5 +1,6 @@
 #include "MonitoringLoop.h"
 
+#include "OperationAnalytics.h"
 #include "foundation/KestrumError.h"
 #include "foundation/Logging.h"
 #include "interpretation/HealthAssessmentEngine.h"
@@ -92,7 +93,7 @@ void MonitoringLoop::systemDidWake() {
     invalidateContinuity(Interruption::sleep);
 }
 
-QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::refresh(AnalyticsTrigger) {
+QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::refresh(AnalyticsTrigger trigger) {
     QPointer<MonitoringLoop> self(this);
     if (m_refreshInFlight) {
         // Concurrent callers share the sample in flight.
@@ -107,7 +108,7 @@ QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::refresh(AnalyticsTrigge
     const quint64 generation = ++m_refreshGeneration;
     SystemMonitorRefreshOutcome outcome;
     try {
-        outcome = co_await performRefresh();
+        outcome = co_await performRefresh(trigger);
     } catch (...) {
         qCWarning(lcMonitor) << "refresh failed unexpectedly";
         outcome = SystemMonitorRefreshOutcome{false, {}};
@@ -124,7 +125,7 @@ double MonitoringLoop::continuityClock() const {
     return m_deps.monotonicClock() - m_continuityClockOrigin;
 }
 
-QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh() {
+QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh(AnalyticsTrigger trigger) {
     QPointer<MonitoringLoop> self(this);
     const int generation = m_continuityGeneration;
     const double started = continuityClock();
@@ -145,7 +146,10 @@ QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh() {
     if (!self)
         co_return SystemMonitorRefreshOutcome{};
 
+    const bool first = !m_hasRecordedFirstSnapshotReady;
     keepSnapshot(snapshot);
+    if (first && m_deps.analytics)
+        m_deps.analytics->firstSnapshotReady(trigger);
     m_currentAssessment = HealthAssessmentEngine::assess(snapshot);
     recomputeInsights(snapshot);
 

@@ -26,6 +26,8 @@ struct SystemMonitorRefreshOutcome {
 
 enum class AnalyticsTrigger { automaticMonitoring, manualRefresh };
 
+class OperationAnalytics;
+
 // The monitoring loop: samples every interval, keeps the last 1,800 snapshots, judges each one, hands a
 // sample a minute and the new health events to the archive keeper, notifies, and keeps the observation
 // continuity that sleep, wake, stops and failures interrupt. Concurrent refreshes share one sample.
@@ -43,6 +45,7 @@ public:
         DateProvider dateProvider;
         MonotonicClock monotonicClock;
         std::function<QUuid()> idProvider;
+        OperationAnalytics* analytics = nullptr; // usage events; may be absent
     };
     MonitoringLoop(Dependencies dependencies, ArchiveKeeper& keeper, double sampleInterval,
                    QObject* parent = nullptr);
@@ -82,7 +85,7 @@ private:
     using Interruption = HealthObservationContinuity::Interruption;
 
     QCoro::Task<void> runLoop(std::stop_token stop);
-    QCoro::Task<SystemMonitorRefreshOutcome> performRefresh();
+    QCoro::Task<SystemMonitorRefreshOutcome> performRefresh(AnalyticsTrigger trigger);
     void keepSnapshot(const SystemSnapshot& snapshot);
     // Answers whether new events were added.
     bool raiseEvents(const SystemSnapshot& snapshot);

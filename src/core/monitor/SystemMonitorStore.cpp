@@ -51,15 +51,17 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
     const double interval = std::isfinite(storedInterval) && storedInterval > 0
                                 ? std::clamp(storedInterval, 1.0, 30.0)
                                 : kDefaultSampleInterval;
+    m_analytics = std::make_unique<OperationAnalytics>(m_deps.analyticsRecorder);
     m_keeper = std::make_unique<ArchiveKeeper>(
         ArchiveKeeper::Dependencies{m_deps.archiveRepository, m_deps.dateProvider, m_deps.idProvider});
     m_loop = std::make_unique<MonitoringLoop>(
         MonitoringLoop::Dependencies{m_deps.sampler, m_deps.notificationService, m_deps.loopSleeper,
-                                     m_deps.dateProvider, m_deps.monotonicClock, m_deps.idProvider},
+                                     m_deps.dateProvider, m_deps.monotonicClock, m_deps.idProvider,
+                                     m_analytics.get()},
         *m_keeper, interval);
-    m_frame = std::make_unique<OperationFrame>(OperationFrame::Host{m_loop.get(), m_keeper.get(),
-                                                                    m_deps.preferences, m_deps.dateProvider,
-                                                                    m_deps.machineOffersThermalSignal});
+    m_frame = std::make_unique<OperationFrame>(
+        OperationFrame::Host{m_loop.get(), m_keeper.get(), m_deps.preferences, m_deps.dateProvider,
+                             m_deps.machineOffersThermalSignal, m_analytics.get()});
     m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);
@@ -226,8 +228,8 @@ QVariant SystemMonitorStore::fullSystemScanReminderIntervalDaysValue() const {
 }
 
 bool SystemMonitorStore::startNetworkQualityTest(const QString& entryPoint) {
-    Q_UNUSED(entryPoint);
     Options options;
+    options.entryPoint = entryPoint;
     options.initialProgress = NetworkQualityOperation::initialProgress();
     return startOperation(UserOperation::networkQuality,
                           NetworkQualityOperation::work(m_deps.networkTests.qualityTester),
@@ -235,8 +237,8 @@ bool SystemMonitorStore::startNetworkQualityTest(const QString& entryPoint) {
 }
 
 bool SystemMonitorStore::startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint) {
-    Q_UNUSED(entryPoint);
     Options options;
+    options.entryPoint = entryPoint;
     options.initialProgress = NetworkSpeedTestOperation::initialProgress(mode);
     return startOperation(UserOperation::networkSpeed,
                           NetworkSpeedTestOperation::work(m_deps.networkTests.speedTester, mode),

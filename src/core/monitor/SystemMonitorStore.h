@@ -3,6 +3,7 @@
 #include "ArchiveKeeper.h"
 #include "MonitorCollaborators.h"
 #include "MonitoringLoop.h"
+#include "OperationAnalytics.h"
 #include "OperationFrame.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
@@ -83,6 +84,8 @@ public:
         // False on machines without any thermal signal (virtual machines): heavy tests run with a warning.
         std::function<bool()> machineOffersThermalSignal;
         NetworkTestDependencies networkTests;
+        // Usage events; disabled unless analytics is configured and consented.
+        ProductAnalyticsRecorder analyticsRecorder;
         // The quick and deep health tests and the processor benchmark.
         HealthTestDependencies healthTests;
         HardwareDependencies hardware;
@@ -247,6 +250,7 @@ private:
     void forwardSignals();
 
     Dependencies m_deps;
+    std::unique_ptr<OperationAnalytics> m_analytics;
     std::unique_ptr<ArchiveKeeper> m_keeper;
     std::unique_ptr<MonitoringLoop> m_loop;
     std::unique_ptr<OperationFrame> m_frame;

@@ -148,6 +148,9 @@ MonitorServices makeMonitorServices(const Roots& roots,
     services.preferences = std::make_unique<OverridingPreferencesStore>(*services.savedPreferences,
                                                                         std::move(preferenceOverrides));
     services.sleepWake = std::make_unique<LogindSleepWatcher>();
+    services.analytics =
+        std::make_unique<ProductAnalyticsRuntime>(ProductAnalyticsRuntime::standardConfiguration(
+            *services.savedPreferences, KestrumPaths::preferencesFile()));
     SystemMonitorStore::Dependencies dependencies;
     dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots, pathProvider).release());
     dependencies.preferences = services.preferences.get();
@@ -163,6 +166,7 @@ MonitorServices makeMonitorServices(const Roots& roots,
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
+    dependencies.analyticsRecorder = services.analytics->recorder();
     dependencies.hardware = makeHardwareDependencies(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;

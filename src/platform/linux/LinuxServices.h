@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analytics/ProductAnalyticsRuntime.h"
 #include "foundation/PreferencesStore.h"
 #include "measurement/DefaultSystemMetricsSampler.h"
 #include "monitor/SystemMonitorStore.h"
@@ -55,6 +56,8 @@ struct MonitorServices {
     std::unique_ptr<PreferencesStore> savedPreferences;
     std::unique_ptr<PreferencesStore> preferences;
     std::unique_ptr<SleepWakeNotifying> sleepWake;
+    // Made before the store, which records its usage events through it, and gone after it.
+    std::unique_ptr<ProductAnalyticsRuntime> analytics;
     // The store's repository, for what its last load had to say about the benchmark history.
     std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;

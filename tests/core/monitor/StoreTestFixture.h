@@ -34,6 +34,7 @@ protected:
     // The network testers the store gets; by default the real ones over the default endpoints.
     std::optional<NetworkTestDependencies> networkTests;
     SleepWakeNotifying sleepWake;
+    ProductAnalyticsRecorder analyticsRecorder;
     HealthTestDependencies healthTests; // the real workloads unless a test puts fakes in
     std::unique_ptr<SystemMonitorStore> store;
 
@@ -50,6 +51,7 @@ protected:
         d.dateProvider = [this] { return now; };
         d.monotonicClock = [this] { return monotonic; };
         d.machineOffersThermalSignal = [this] { return offersThermalSignal; };
+        d.analyticsRecorder = analyticsRecorder;
         d.healthTests = healthTests;
         if (networkTests)
             d.networkTests = *networkTests;

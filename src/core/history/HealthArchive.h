@@ -3,6 +3,8 @@
 #include "HealthEvent.h"
 #include "HealthSample.h"
 #include "foundation/KestrumError.h"
+#include "healthtests/PerformanceSession.h"
+#include "healthtests/ProcessorComparison.h"
 #include "network/NetworkQualityResult.h"
 #include "network/NetworkSpeedTestResult.h"
 
@@ -12,9 +14,9 @@
 
 namespace kestrum {
 
-// Everything Kestrum remembers between runs: one JSON file. The result records of the tests,
-// benchmarks, performance sessions and comparisons are carried as their JSON objects, losslessly, until
-// the features that own them read them as typed records.
+// Everything Kestrum remembers between runs: one JSON file. The result records of the tests and
+// benchmarks are carried as their JSON objects, losslessly, until the features that own them read them
+// as typed records.
 struct HealthArchive {
     static constexpr int kSchemaVersion = 1;
 
@@ -22,12 +24,12 @@ struct HealthArchive {
     std::vector<HealthSample> samples; // oldest first
     std::vector<HealthEvent> events;   // oldest first
     std::vector<IncidentSession> incidents;
-    std::vector<QJsonObject> performanceSessions;
+    std::vector<PerformanceSession> performanceSessions;
     std::vector<QJsonObject> healthTestResults;
     std::vector<QJsonObject> deepHealthTestResults;
     std::vector<QJsonObject> cpuBenchmarkResults;
     std::vector<QJsonObject> fullSystemScanResults;
-    std::vector<QJsonObject> processorComparisons;
+    std::vector<ProcessorComparisonRecord> processorComparisons;
     std::optional<NetworkQualityResult> latestNetworkQualityResult;
     std::optional<NetworkSpeedTestResult> latestNetworkSpeedResult;
 
@@ -42,6 +44,8 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes);
 QJsonValue healthSampleToJson(const HealthSample& sample);
 QJsonValue healthEventToJson(const HealthEvent& event);
 QJsonValue incidentToJson(const IncidentSession& incident);
+QJsonValue performanceSessionToJson(const PerformanceSession& session);
+QJsonValue processorComparisonRecordToJson(const ProcessorComparisonRecord& record);
 
 // "Geçmiş veri biçimi desteklenmiyor (sürüm N)."
 KestrumError unsupportedSchemaError(long long version);

@@ -47,6 +47,7 @@ void MonitoringLoop::start() {
 
 void MonitoringLoop::stop() {
     invalidateContinuity(Interruption::monitoringStopped);
+    interruptRiders();
     if (m_monitoringStop)
         m_monitoringStop->request_stop();
     m_monitoringStop.reset();
@@ -85,6 +86,14 @@ bool MonitoringLoop::setSampleInterval(double seconds) {
 void MonitoringLoop::systemWillSleep() {
     m_continuitySleeping = true;
     invalidateContinuity(Interruption::sleep);
+    interruptRiders();
+}
+
+void MonitoringLoop::interruptRiders() {
+    for (const SampleRider& rider : m_riders) {
+        if (rider.interrupted)
+            rider.interrupted();
+    }
 }
 
 void MonitoringLoop::systemDidWake() {
@@ -146,6 +155,10 @@ QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh() {
         co_return SystemMonitorRefreshOutcome{};
 
     keepSnapshot(snapshot);
+    for (const SampleRider& rider : m_riders) {
+        if (rider.sampleKept)
+            rider.sampleKept(snapshot);
+    }
     m_currentAssessment = HealthAssessmentEngine::assess(snapshot);
     recomputeInsights(snapshot);
 
@@ -210,8 +223,13 @@ void MonitoringLoop::invalidateContinuity(Interruption why) {
 void MonitoringLoop::recordContinuity(const SystemSnapshot& snapshot, int generation, double started) {
     if (generation != m_continuityGeneration || m_continuitySleeping)
         return;
-    m_observationMonitor.receive(snapshot, m_keeper.personalBaseline(), m_sampleInterval, started,
-                                 continuityClock(), m_deps.dateProvider());
+    const double now = continuityClock();
+    m_observationMonitor.receive(snapshot, m_keeper.personalBaseline(), m_sampleInterval, started, now,
+                                 m_deps.dateProvider());
+    for (const SampleRider& rider : m_riders) {
+        if (rider.continuityRecorded)
+            rider.continuityRecorded(snapshot, started, now);
+    }
 }
 
 void MonitoringLoop::updateObservationRows() {

@@ -1,9 +1,11 @@
 #include "LinuxServices.h"
 
 #include "BusDnsServerReader.h"
+#include "CgroupApplicationUsageReader.h"
 #include "DrmGPUStatsProvider.h"
 #include "FreedesktopNotificationService.h"
 #include "LinuxConnectionDetailsProvider.h"
+#include "LinuxForegroundApplicationProvider.h"
 #include "LinuxNetworkPathProvider.h"
 #include "LinuxThermalStatsProvider.h"
 #include "LogindSleepWatcher.h"
@@ -21,6 +23,8 @@
 #include "foundation/OverridingPreferencesStore.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
+
+#include <unistd.h>
 
 namespace kestrum::LinuxServices {
 
@@ -114,6 +118,19 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
 }
 
+ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots) {
+    ResourceAnalysisDependencies resources;
+    auto resolver = ForegroundWindowResolver::forThisProcess();
+    // A recorded tree has no desktop in front of it.
+    if (roots.useSystemBus)
+        resources.foregroundApplicationProvider =
+            std::make_shared<LinuxForegroundApplicationProvider>(resolver);
+    resources.applicationUsageReader = std::make_shared<CgroupApplicationUsageReader>(
+        CgroupApplicationUsageReader::Roots{roots.sys + QStringLiteral("/fs/cgroup"), roots.proc}, ::getuid(),
+        std::shared_ptr<DesktopEntryCatalog>(resolver, &resolver->catalog()));
+    return resources;
+}
+
 MonitorServices makeMonitorServices(const Roots& roots,
                                     std::map<QString, PreferenceValue> preferenceOverrides) {
     MonitorServices services;
@@ -130,6 +147,7 @@ MonitorServices makeMonitorServices(const Roots& roots,
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
+    dependencies.resourceAnalysis = makeResourceAnalysis(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

@@ -45,6 +45,10 @@ std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(co
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
+// The consented resource analysis: the session's foreground application (only on the real machine) and
+// the per-application use from the user's cgroup v2 app.slice.
+ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots = {});
+
 // The monitoring store over the real machine: the sampler above, the archive at the data directory,
 // desktop notifications and logind's sleep/wake. The objects it needs are owned by the returned bundle.
 struct MonitorServices {

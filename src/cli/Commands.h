@@ -21,6 +21,9 @@ int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
 int runExport(Arguments& arguments);
+int runCulprits(Arguments& arguments);
+int runSession(Arguments& arguments);
+int runCompareCpu(Arguments& arguments);
 
 // Where the running totals of health events for the monitoring counters are kept.
 QString metricsTotalsFile();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/EnumTraits.h"
 #include "measurement/MetricAvailability.h"
 
 #include <QHash>
@@ -27,6 +28,14 @@ struct AppUnitReading {
 // Where the disk figures came from: the unit's io.stat, or the sum over its running processes where the
 // io controller is not delegated to the user's manager (Debian's default).
 enum class DiskUsageSource { unitTotals, runningProcesses, unavailable };
+
+template <> struct EnumTraits<DiskUsageSource> {
+    static constexpr std::pair<DiskUsageSource, std::string_view> cases[] = {
+        {DiskUsageSource::unitTotals, "unitTotals"},
+        {DiskUsageSource::runningProcesses, "runningProcesses"},
+        {DiskUsageSource::unavailable, "unavailable"},
+    };
+};
 
 struct AppSliceReading {
     MetricAvailability availability;

@@ -160,6 +160,8 @@ public:
         return archive().processorComparisons;
     }
     const ProcessorComparison& processorComparison() const { return m_performance->comparison(); }
+    // Seconds on the store's continuity clock, the clock the comparison's ticks count on.
+    double continuityClock() const { return m_loop->continuityClock(); }
     bool isSavingProcessorComparison() const { return m_isSavingProcessorComparison; }
     const std::vector<AppResourceObservation>& resourceActivityObservations() const {
         return m_resourceActivity->observations();

@@ -42,7 +42,7 @@ int runExport(Arguments& arguments) {
             archive.samples, snapshot->timestamp, PersonalBaselineEngine::kLookbackSeconds);
         input.baseline = baseline;
         input.insights = HealthInsightEngine::insights(*snapshot, baseline);
-        input.latestResults = latestTestScores(archive);
+        addLatestResults(input, archive);
         // Counted here without saving: the totals file belongs to the monitor that holds the folder.
         HealthEventTotals totals(metricsTotalsFile());
         totals.count(archive.events, false);

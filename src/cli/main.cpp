@@ -96,6 +96,24 @@ const std::vector<Command>& commands() {
                  "son seçilen)"),
          {kJsonOption, {"--treemap", TR_MARK("Ağaç haritasının dikdörtgenlerini de yazdırır")}},
          runStorage},
+        {"test",
+         "test quick|deep [--json] [--allow-low-battery]",
+         TR_MARK("Hızlı (yaklaşık 20 sn) veya derin (yaklaşık 8 dk) sağlık testi; sonuç geçmişe kaydedilir "
+                 "(Ctrl-C "
+                 "iptal eder)"),
+         {kJsonOption,
+          {"--allow-low-battery", TR_MARK("Derin testi %20'nin altındaki bataryayla da başlatır")}},
+         runTest},
+        {"benchmark",
+         "benchmark [--mode quick|standard] [--json]",
+         TR_MARK("İşlemcinin tek ve çok çekirdekli sıkıştırma hızı, önceki karşılaştırılabilir sonuca göre"),
+         {kJsonOption, {"--mode quick|standard", TR_MARK("Ölçüm sayısı ve süresi (varsayılan standard)")}},
+         runBenchmark},
+        {"results",
+         "results [--kind quick|deep|benchmark] [--json]",
+         TR_MARK("Kaydedilmiş test sonuçları"),
+         {kJsonOption, {"--kind quick|deep|benchmark", TR_MARK("Yalnız bu türün sonuçları")}},
+         runResults},
         {"net",
          TR_MARK(
              "net quality|speed [--json] [--mode quick|comprehensive] [--yes] [--endpoint URL] [--ca-file "
@@ -145,6 +163,17 @@ const std::vector<Command>& commands() {
          TR_MARK("Ölçüm sayfasını node_exporter'ın metin dosyası toplayıcısı için yazar"),
          {{TR_MARK("--textfile KLASÖR"), TR_MARK("kestrum.prom dosyasının yazılacağı klasör")}},
          runExport},
+        {"hardware",
+         "hardware [--json]",
+         TR_MARK(
+             "Bu bilgisayarın donanım profili, model kataloğundaki servis parçaları ve donanım önerileri"),
+         {kJsonOption},
+         runHardware},
+        {"diagnostics-code",
+         TR_MARK("diagnostics-code KOD [--json]"),
+         TR_MARK("Bir Apple Diagnostics başvuru kodunun anlamı"),
+         {kJsonOption},
+         runDiagnosticsCode},
         {"menubar",
          TR_MARK(
              "menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]"),

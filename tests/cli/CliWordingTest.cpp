@@ -297,15 +297,20 @@ TEST_F(CliWording, MonitorFailsWhenItCannotKeepTheHistory) {
 
 namespace {
 
-// A running monitor on the session bus, as far as `notifications` sees it.
+// A running monitor on the session bus, as far as `notifications` sees it: whether notifications are
+// now on, and the status text.
 class FakeMonitor : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "app.kestrum.Monitor")
 public:
+    bool granted = false;
     QString answer;
 
 public Q_SLOTS:
-    QString SetNotificationsEnabled(bool) { return answer; }
+    bool SetNotificationsEnabled(const QString&, bool, QString& status) {
+        status = answer;
+        return granted;
+    }
 };
 
 } // namespace
@@ -322,19 +327,20 @@ TEST_F(CliWording, NotificationsRefusedOverTheBusFailAsTheyDoDirectly) {
     busAddress = bus.address();
 
     struct Case {
+        bool granted;
         const char* answer;
         const char* argument;
         int exitCode;
         const char* shown;
     } cases[] = {
-        {"Bildirim izni verilmedi. Uyarılar Sağlık Merkezi’nde görünmeye devam eder.", "on", 1,
+        {false, "Bildirim izni verilmedi. Uyarılar Sağlık Merkezi’nde görünmeye devam eder.", "on", 1,
          "Bildirim izni verilmedi."},
-        {"Önemli sağlık uyarıları için Mac bildirimleri açıldı.", "on", 0,
+        {true, "Önemli sağlık uyarıları için Mac bildirimleri açıldı.", "on", 0,
          "Önemli sağlık uyarıları için masaüstü bildirimleri açıldı."},
-        {"", "on", 1, "Bildirimler açılamadı."},
-        {"", "off", 0, "Bildirimler kapatıldı."},
+        {false, "Bildirimler kapatıldı.", "off", 0, "Bildirimler kapatıldı."},
     };
     for (const auto& c : cases) {
+        monitor.granted = c.granted;
         monitor.answer = QString::fromUtf8(c.answer);
         const CliResult r = run({QStringLiteral("notifications"), QString::fromLatin1(c.argument)});
         EXPECT_EQ(r.exitCode, c.exitCode) << c.answer;

@@ -3,6 +3,9 @@
 #include "HealthEvent.h"
 #include "HealthSample.h"
 #include "foundation/KestrumError.h"
+#include "healthtests/CPUBenchmarkResult.h"
+#include "healthtests/DeepHealthTestResult.h"
+#include "healthtests/HealthTestResult.h"
 #include "healthtests/PerformanceSession.h"
 #include "healthtests/ProcessorComparison.h"
 #include "network/NetworkQualityResult.h"
@@ -14,9 +17,8 @@
 
 namespace kestrum {
 
-// Everything Kestrum remembers between runs: one JSON file. The result records of the tests and
-// benchmarks are carried as their JSON objects, losslessly, until the features that own them read them
-// as typed records.
+// Everything Kestrum remembers between runs: one JSON file. Result records of features that do not read
+// them as typed records yet are carried as their JSON objects, losslessly.
 struct HealthArchive {
     static constexpr int kSchemaVersion = 1;
 
@@ -25,9 +27,9 @@ struct HealthArchive {
     std::vector<HealthEvent> events;   // oldest first
     std::vector<IncidentSession> incidents;
     std::vector<PerformanceSession> performanceSessions;
-    std::vector<QJsonObject> healthTestResults;
-    std::vector<QJsonObject> deepHealthTestResults;
-    std::vector<QJsonObject> cpuBenchmarkResults;
+    std::vector<HealthTestResult> healthTestResults;         // oldest first
+    std::vector<DeepHealthTestResult> deepHealthTestResults; // oldest first
+    std::vector<CPUBenchmarkResult> cpuBenchmarkResults;     // oldest first
     std::vector<QJsonObject> fullSystemScanResults;
     std::vector<ProcessorComparisonRecord> processorComparisons;
     std::optional<NetworkQualityResult> latestNetworkQualityResult;

@@ -1,6 +1,7 @@
 #include "HealthArchive.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
+#include "healthtests/HealthTestsJsonFields.h"
 #include "network/NetworkJsonFields.h"
 
 namespace kestrum {
@@ -166,9 +167,6 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes) {
     }
     if (archive.schemaVersion != HealthArchive::kSchemaVersion)
         throw unsupportedSchemaError(archive.schemaVersion);
-    requireDate(archive.healthTestResults, "healthTestResults", "endedAt");
-    requireDate(archive.deepHealthTestResults, "deepHealthTestResults", "endedAt");
-    requireDate(archive.cpuBenchmarkResults, "cpuBenchmarkResults", "endedAt");
     requireDate(archive.fullSystemScanResults, "fullSystemScanResults", "endedAt");
     return archive;
 }

@@ -131,11 +131,14 @@ std::shared_ptr<const TranslationTable> bundledOverlay(bool english, OverlayScop
     std::lock_guard lock(mutex);
     auto& slot = loaded[english ? 1 : 0][scope == OverlayScope::linux ? 0 : 1];
     if (!slot) {
+        // overlay-<language>-<scope>.plist, and one overlay-<language>-<scope>-<subsystem>.plist per
+        // subsystem.
         const QString name =
-            QStringLiteral("overlay-%1-%2.plist")
+            QStringLiteral("overlay-%1-%2")
                 .arg(english ? QStringLiteral("en") : QStringLiteral("tr"),
                      scope == OverlayScope::linux ? QStringLiteral("linux") : QStringLiteral("nonmac"));
-        slot = std::make_shared<const TranslationTable>(loadBundledTables({name}, "overlay"));
+        slot = std::make_shared<const TranslationTable>(loadBundledTables(
+            {name + QStringLiteral(".plist"), name + QStringLiteral("-*.plist")}, "overlay"));
     }
     return slot;
 }

@@ -2,10 +2,13 @@
 
 #include "MetricsPage.h"
 #include "foundation/Date.h"
+#include "healthtests/CPUBenchmarkResult.h"
 #include "interpretation/HealthAssessment.h"
 #include "interpretation/HealthInsight.h"
 #include "interpretation/PersonalBaseline.h"
 #include "measurement/SystemSnapshot.h"
+#include "network/NetworkQualityResult.h"
+#include "network/NetworkSpeedTestResult.h"
 
 #include <map>
 #include <optional>
@@ -29,6 +32,9 @@ struct MonitorMetricsInput {
     std::map<std::pair<HealthInsightKind, HealthLevel>, quint64> eventTotals;
     std::optional<PersonalBaseline> baseline; // absent before the archive is loaded
     std::vector<TestScoreMetric> latestResults;
+    std::optional<CPUBenchmarkResult> latestBenchmark;
+    std::optional<NetworkQualityResult> latestNetworkQuality;
+    std::optional<NetworkSpeedTestResult> latestNetworkSpeed;
 };
 
 // The scrape page of a running monitor (and of the node_exporter text file).

@@ -6,32 +6,34 @@ namespace kestrum {
 
 namespace {
 
-void addLatest(std::vector<TestScoreMetric>& out, const char* test, const std::vector<QJsonObject>& results,
-               const char* scoreKey) {
-    const QJsonObject* latest = nullptr;
-    for (const QJsonObject& result : results) {
-        if (result.value(QStringLiteral("endedAt")).isDouble() &&
-            (!latest || result.value(QStringLiteral("endedAt")).toDouble() >=
-                            latest->value(QStringLiteral("endedAt")).toDouble()))
+template <class Result>
+void addLatest(std::vector<TestScoreMetric>& out, const char* test, const std::vector<Result>& results) {
+    const Result* latest = nullptr;
+    for (const Result& result : results) {
+        if (!latest || result.endedAt >= latest->endedAt)
             latest = &result;
     }
-    if (!latest)
-        return;
-    TestScoreMetric metric{QLatin1String(test), std::nullopt,
-                           Date{latest->value(QStringLiteral("endedAt")).toDouble()}};
-    if (const QJsonValue score = latest->value(QLatin1String(scoreKey)); score.isDouble())
-        metric.score = score.toDouble();
-    out.push_back(metric);
+    if (latest)
+        out.push_back({QLatin1String(test), double(latest->healthScore), latest->endedAt});
 }
 
 } // namespace
 
 std::vector<TestScoreMetric> latestTestScores(const HealthArchive& archive) {
     std::vector<TestScoreMetric> out;
-    addLatest(out, "quickHealthTest", archive.healthTestResults, "healthScore");
-    addLatest(out, "deepHealthTest", archive.deepHealthTestResults, "healthScore");
-    addLatest(out, "fullSystemScan", archive.fullSystemScanResults, "overallScore");
+    addLatest(out, "quickHealthTest", archive.healthTestResults);
+    addLatest(out, "deepHealthTest", archive.deepHealthTestResults);
     return out;
+}
+
+void addLatestResults(MonitorMetricsInput& input, const HealthArchive& archive) {
+    input.latestResults = latestTestScores(archive);
+    for (const CPUBenchmarkResult& result : archive.cpuBenchmarkResults) {
+        if (!input.latestBenchmark || result.endedAt >= input.latestBenchmark->endedAt)
+            input.latestBenchmark = result;
+    }
+    input.latestNetworkQuality = archive.latestNetworkQualityResult;
+    input.latestNetworkSpeed = archive.latestNetworkSpeedResult;
 }
 
 MonitorMetricsSource::MonitorMetricsSource(const SystemMonitorStore& store, std::optional<QString> totalsFile,
@@ -55,7 +57,7 @@ MonitorMetricsInput MonitorMetricsSource::input() const {
     input.eventTotals = m_totals.totals();
     if (m_store.isArchivePrepared()) {
         input.baseline = m_store.personalBaseline();
-        input.latestResults = latestTestScores(m_store.archive());
+        addLatestResults(input, m_store.archive());
     }
     return input;
 }

@@ -25,7 +25,9 @@ private:
     HealthEventTotals m_totals;
 };
 
-// The latest stored result of each test in the archive, with its score where the record has one.
+// The latest stored result of each scored test in the archive.
 std::vector<TestScoreMetric> latestTestScores(const HealthArchive& archive);
+// Every latest stored result the page shows: the scored tests, the benchmark and the network tests.
+void addLatestResults(MonitorMetricsInput& input, const HealthArchive& archive);
 
 } // namespace kestrum

@@ -2,6 +2,9 @@
 
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
+#include "healthtests/CPUBenchmarkOperation.h"
+#include "healthtests/DeepHealthTestOperation.h"
+#include "healthtests/QuickHealthTestOperation.h"
 #include "network/NetworkTestOperations.h"
 
 #include <QPointer>
@@ -62,6 +65,7 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
         {}});
     m_performance = std::make_unique<PerformanceActivity>(PerformanceActivity::Host{
         m_keeper.get(), m_loop.get(), m_frame.get(), m_deps.dateProvider, m_deps.idProvider});
+    m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);
     forwardSignals();
@@ -129,11 +133,17 @@ void SystemMonitorStore::forwardSignals() {
             &SystemMonitorStore::performanceSessionsChanged);
     connect(m_performance.get(), &PerformanceActivity::comparisonChanged, this,
             &SystemMonitorStore::processorComparisonChanged);
+    connect(m_hardware.get(), &HardwareDiscovery::profileChanged, this, &SystemMonitorStore::hardwareChanged);
+    connect(m_hardware.get(), &HardwareDiscovery::isDiscoveringChanged, this,
+            &SystemMonitorStore::hardwareChanged);
 }
 
 QCoro::Task<void> SystemMonitorStore::startUp() {
     QPointer<SystemMonitorStore> self(this);
     co_await prepareArchive();
+    if (!self)
+        co_return;
+    co_await discoverHardwareIfNeeded();
     if (!self)
         co_return;
     if (!m_hasAutomaticallyStarted) {
@@ -222,6 +232,29 @@ QCoro::Task<bool> SystemMonitorStore::clearProcessorComparisons() {
 
 std::optional<HealthObservationRow> SystemMonitorStore::leadObservationRow() const {
     return HealthNextStepPolicy::primaryRow(observationRows());
+}
+
+bool SystemMonitorStore::startQuickHealthTest(const QString&) {
+    Options options;
+    options.initialProgress = QuickHealthTestOperation::progress({}, 0);
+    return m_frame->start(UserOperation::quickHealthTest, QuickHealthTestOperation::work(m_deps.healthTests),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startDeepHealthTest(bool allowLowBattery) {
+    Options options;
+    options.allowLowBattery = allowLowBattery;
+    options.initialProgress = DeepHealthTestOperation::progress({.startedAt = m_deps.dateProvider()}, 0);
+    options.precondition = &DeepHealthTestOperation::storagePrecondition;
+    return m_frame->start(UserOperation::deepHealthTest, DeepHealthTestOperation::work(m_deps.healthTests),
+                          std::move(options));
+}
+
+bool SystemMonitorStore::startCPUBenchmark(CPUBenchmarkMode mode, const QString&) {
+    Options options;
+    options.initialProgress = CPUBenchmarkOperation::initialProgress(m_deps.healthTests, mode);
+    return m_frame->start(UserOperation::cpuBenchmark, CPUBenchmarkOperation::work(m_deps.healthTests, mode),
+                          std::move(options));
 }
 
 QVariant SystemMonitorStore::operationProgress(UserOperation operation) const {

@@ -8,6 +8,8 @@
 #include "culprits/ResourceActivity.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
+#include "hardware/HardwareDiscovery.h"
+#include "healthtests/HealthTestDependencies.h"
 #include "network/NetworkTestDependencies.h"
 
 #include <QObject>
@@ -62,6 +64,7 @@ class SystemMonitorStore : public QObject {
     Q_PROPERTY(QVariant deepHealthTestProgress READ deepHealthTestProgress NOTIFY operationsChanged)
     Q_PROPERTY(QVariant cpuBenchmarkProgress READ cpuBenchmarkProgress NOTIFY operationsChanged)
     Q_PROPERTY(QVariant fullSystemScanProgress READ fullSystemScanProgress NOTIFY operationsChanged)
+    Q_PROPERTY(bool isDiscoveringHardware READ isDiscoveringHardware NOTIFY hardwareChanged)
 
 public:
     static constexpr size_t kHistoryLimit = MonitoringLoop::kHistoryLimit;
@@ -85,6 +88,9 @@ public:
         std::function<bool()> machineOffersThermalSignal;
         NetworkTestDependencies networkTests;
         ResourceAnalysisDependencies resourceAnalysis;
+        // The quick and deep health tests and the processor benchmark.
+        HealthTestDependencies healthTests;
+        HardwareDependencies hardware;
     };
 
     explicit SystemMonitorStore(Dependencies dependencies, QObject* parent = nullptr);
@@ -97,11 +103,12 @@ public:
     refresh(AnalyticsTrigger trigger = AnalyticsTrigger::manualRefresh) {
         return m_loop->refresh(trigger);
     }
-    // The application's first task: the archive, then the first start of the loop.
+    // The application's first task: the archive, the hardware profile once, then the first start of the loop.
     QCoro::Task<void> startUp();
     QCoro::Task<void> prepareArchive() { return m_keeper->prepare(); }
     QCoro::Task<bool> persistArchive() { return m_keeper->persist(); }
     QCoro::Task<void> clearHealthHistory() { return m_keeper->clear(); }
+    QCoro::Task<void> discoverHardwareIfNeeded() { return m_hardware->discoverIfNeeded(); }
     QCoro::Task<void> setNotificationsEnabled(bool enabled);
     void setResourceAnalysisEnabled(bool enabled);
     // Each answers whether the marker changed and was saved (false: none to stop, one already open, or the
@@ -142,6 +149,18 @@ public:
     // interface the test was started.
     bool startNetworkQualityTest(const QString& entryPoint);
     bool startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint);
+
+    // The health tests and the benchmark; each answers whether it started (else its error text says why).
+    Q_INVOKABLE bool startQuickHealthTest(const QString& entryPoint = {});
+    Q_INVOKABLE bool startDeepHealthTest(bool allowLowBattery = false);
+    bool startCPUBenchmark(CPUBenchmarkMode mode, const QString& entryPoint = {});
+    const std::vector<HealthTestResult>& healthTestResults() const { return archive().healthTestResults; }
+    const std::vector<DeepHealthTestResult>& deepHealthTestResults() const {
+        return archive().deepHealthTestResults;
+    }
+    const std::vector<CPUBenchmarkResult>& cpuBenchmarkResults() const {
+        return archive().cpuBenchmarkResults;
+    }
 
     // ---- published state ----
     const SystemSnapshot& currentSnapshot() const { return m_loop->currentSnapshot(); }
@@ -189,6 +208,12 @@ public:
     const std::vector<HealthObservationRow>& observationRows() const { return m_loop->observationRows(); }
     std::optional<HealthObservationRow> leadObservationRow() const;
     bool hasMeasurement() const { return m_loop->hasMeasurement(); }
+    const std::optional<HardwareProfile>& hardwareProfile() const { return m_hardware->profile(); }
+    bool isDiscoveringHardware() const { return m_hardware->isDiscovering(); }
+    // Advice for this machine from the profile, the current snapshot and the stored samples.
+    std::vector<HardwareRecommendation> hardwareRecommendations() const {
+        return m_hardware->recommendations(currentSnapshot(), persistentHistory(), m_deps.dateProvider());
+    }
 
     bool isMonitoring() const { return m_loop->isMonitoring(); }
     double sampleInterval() const { return m_loop->sampleInterval(); }
@@ -263,6 +288,7 @@ Q_SIGNALS:
     void intensiveTestCooldownUntilChanged();
     void fullSystemScanReminderChanged();
     void operationsChanged();
+    void hardwareChanged();
     // A refresh finished (every sample the loop takes, and every requested one).
     void refreshCompleted(quint64 generation, bool succeeded, QUuid snapshotID);
 
@@ -276,6 +302,7 @@ private:
     std::unique_ptr<OperationFrame> m_frame;
     std::unique_ptr<ResourceActivity> m_resourceActivity;
     std::unique_ptr<PerformanceActivity> m_performance;
+    std::unique_ptr<HardwareDiscovery> m_hardware;
 
     bool m_notificationsEnabled = false;
     QString m_notificationStatusMessage;

@@ -3,24 +3,33 @@
 #include "BusDnsServerReader.h"
 #include "CgroupApplicationUsageReader.h"
 #include "DrmGPUStatsProvider.h"
+#include "DrmGraphicsDeviceIdentityReader.h"
 #include "FreedesktopNotificationService.h"
 #include "LinuxConnectionDetailsProvider.h"
 #include "LinuxForegroundApplicationProvider.h"
 #include "LinuxNetworkPathProvider.h"
+#include "LinuxProcessInformation.h"
+#include "LinuxThermalSignal.h"
 #include "LinuxThermalStatsProvider.h"
 #include "LogindSleepWatcher.h"
 #include "NetworkManagerAccessPointReader.h"
 #include "Nl80211LinkMetricsProvider.h"
 #include "NvmlLibrary.h"
+#include "OpenCLGPUComputeWorkload.h"
 #include "PowerProfilesClient.h"
 #include "ProcMeminfoMemorySnapshotReader.h"
 #include "ProcStatCPUTickReader.h"
+#include "StartupDiskIdentityReader.h"
 #include "StatvfsDiskCapacityReader.h"
+#include "SysfsBatteryServiceReader.h"
 #include "SysfsNetworkByteCounterReader.h"
 #include "SysfsPowerSupplyBatteryStatsProvider.h"
+#include "SystemHardwareReader.h"
+#include "UDisks2StorageHealthReader.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/OverridingPreferencesStore.h"
+#include "hardware/DefaultHardwareProfileDiscoverer.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
 
@@ -131,6 +140,23 @@ ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots) {
     return resources;
 }
 
+HardwareDependencies makeHardwareDependencies(const Roots& roots) {
+    DefaultHardwareProfileDiscoverer::Readers readers;
+    readers.system = std::make_shared<SystemHardwareReader>(roots.proc, roots.sys);
+    readers.storage = std::make_shared<StartupDiskIdentityReader>(roots.proc, roots.sys, roots.rootVolume);
+    readers.storageHealth = std::make_shared<UDisks2StorageHealthReader>(
+        roots.useSystemBus ? std::optional<QDBusConnection>(QDBusConnection::systemBus()) : std::nullopt,
+        roots.sys);
+    readers.graphics = std::make_shared<DrmGraphicsDeviceIdentityReader>(
+        roots.sys,
+        QStringList{QStringLiteral("/usr/share/hwdata/pci.ids"), QStringLiteral("/usr/share/misc/pci.ids")});
+    readers.battery = std::make_shared<SysfsPowerSupplyBatteryStatsProvider>(roots.sys);
+    readers.batteryService = std::make_shared<SysfsBatteryServiceReader>(roots.sys);
+    HardwareDependencies dependencies;
+    dependencies.discoverer = std::make_shared<DefaultHardwareProfileDiscoverer>(std::move(readers));
+    return dependencies;
+}
+
 MonitorServices makeMonitorServices(const Roots& roots,
                                     std::map<QString, PreferenceValue> preferenceOverrides) {
     MonitorServices services;
@@ -141,13 +167,20 @@ MonitorServices makeMonitorServices(const Roots& roots,
     SystemMonitorStore::Dependencies dependencies;
     dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
     dependencies.preferences = services.preferences.get();
-    dependencies.archiveRepository =
-        std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    services.repository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    dependencies.archiveRepository = services.repository;
+    const bool offersThermalSignal = LinuxThermalSignal::machineOffersThermalSignal(roots.proc, roots.sys);
+    dependencies.machineOffersThermalSignal = [offersThermalSignal] { return offersThermalSignal; };
+    dependencies.healthTests =
+        HealthTestDependencies(std::make_shared<OpenCLGPUComputeWorkload>(),
+                               std::make_shared<LinuxProcessInformation>(
+                                   roots.useSystemBus ? std::make_shared<PowerProfilesClient>() : nullptr));
     dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
     dependencies.resourceAnalysis = makeResourceAnalysis(roots);
+    dependencies.hardware = makeHardwareDependencies(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

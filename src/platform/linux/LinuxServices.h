@@ -11,6 +11,7 @@
 
 namespace kestrum {
 
+class FileHealthArchiveRepository;
 class LinuxNetworkPathProvider;
 class Nl80211LinkMetricsProvider;
 class LinuxConnectionDetailsProvider;
@@ -49,12 +50,17 @@ makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* 
 // the per-application use from the user's cgroup v2 app.slice.
 ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots = {});
 
+// The hardware profile's readers over the same roots; udisks2 is asked only when the system bus is used.
+HardwareDependencies makeHardwareDependencies(const Roots& roots = {});
+
 // The monitoring store over the real machine: the sampler above, the archive at the data directory,
 // desktop notifications and logind's sleep/wake. The objects it needs are owned by the returned bundle.
 struct MonitorServices {
     std::unique_ptr<PreferencesStore> savedPreferences;
     std::unique_ptr<PreferencesStore> preferences;
     std::unique_ptr<SleepWakeNotifying> sleepWake;
+    // The store's repository, for what its last load had to say about the benchmark history.
+    std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;
 };
 // `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).

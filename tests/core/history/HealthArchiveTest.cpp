@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "foundation/KestrumError.h"
 #include "foundation/Uuid.h"
+#include "healthtests/HealthTestsJson.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "history/HealthArchiveCompaction.h"
 
@@ -45,6 +46,14 @@ QJsonObject resultEndedAt(Date when) {
         {QStringLiteral("futureField"), QJsonObject{{QStringLiteral("nested"), QJsonArray{1, 2}}}}};
 }
 
+template <class Result> Result typedResultEndedAt(Date when) {
+    Result r;
+    r.id = newUuid();
+    r.startedAt = when.addingSeconds(-20);
+    r.endedAt = when;
+    return r;
+}
+
 HealthArchive fullArchive() {
     HealthArchive a;
     a.samples = {sampleAt(kNow.addingSeconds(-120)), sampleAt(kNow.addingSeconds(-60), std::nullopt)};
@@ -53,8 +62,9 @@ HealthArchive fullArchive() {
     a.events = {eventAt(kNow.addingSeconds(-30))};
     a.incidents = {IncidentSession{newUuid(), kNow.addingSeconds(-600), kNow.addingSeconds(-300),
                                    QStringLiteral("fan")}};
-    a.healthTestResults = {resultEndedAt(kNow.addingSeconds(-100))};
-    a.cpuBenchmarkResults = {resultEndedAt(kNow.addingSeconds(-50))};
+    a.healthTestResults = {typedResultEndedAt<HealthTestResult>(kNow.addingSeconds(-100))};
+    a.cpuBenchmarkResults = {typedResultEndedAt<CPUBenchmarkResult>(kNow.addingSeconds(-50))};
+    a.fullSystemScanResults = {resultEndedAt(kNow.addingSeconds(-40))};
     PerformanceSession session;
     session.id = newUuid();
     session.name = QStringLiteral("Derleme");
@@ -119,8 +129,11 @@ TEST(HealthArchive, FirstLayoutAndRefusedFiles) {
             "timestamp": 1, "thermalLevel": "toasty", "healthLevel": "normal"}]})",
          QStringLiteral("decoding"), QStringLiteral("samples[0].thermalLevel")},
         {"carried result without its date",
+         R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": [], "fullSystemScanResults": [{"score": 3}]})",
+         QStringLiteral("decoding"), QStringLiteral("fullSystemScanResults[0].endedAt")},
+        {"typed result without its fields",
          R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": [], "healthTestResults": [{"score": 3}]})",
-         QStringLiteral("decoding"), QStringLiteral("healthTestResults[0].endedAt")},
+         QStringLiteral("decoding"), QStringLiteral("healthTestResults[0]")},
     };
     for (const auto& c : cases) {
         try {
@@ -154,20 +167,20 @@ TEST(FileHealthArchiveRepository, BenchmarkHistoryReplacesTheArchiveListUnlessUn
     HealthArchive archive = fullArchive();
     repository.saveNow(archive);
 
-    const QJsonObject other = resultEndedAt(kNow);
+    const CPUBenchmarkResult other = typedResultEndedAt<CPUBenchmarkResult>(kNow);
     struct Case {
         const char* name;
         QByteArray historyFile;
-        std::vector<QJsonObject> expected;
+        std::vector<CPUBenchmarkResult> expected;
     } cases[] = {
         {"history wins",
          QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 1},
-                                   {QStringLiteral("results"), QJsonArray{other}}})
+                                   {QStringLiteral("results"), QJsonArray{cpuBenchmarkResultToJson(other)}}})
              .toJson(),
          {other}},
         {"other version ignored",
          QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 2},
-                                   {QStringLiteral("results"), QJsonArray{other}}})
+                                   {QStringLiteral("results"), QJsonArray{cpuBenchmarkResultToJson(other)}}})
              .toJson(),
          archive.cpuBenchmarkResults},
         {"corrupt history ignored", "{{{", archive.cpuBenchmarkResults},
@@ -279,13 +292,20 @@ TEST(HealthArchiveCompaction, EveryListKeepsItsOwnNumberOfNewestEntries) {
              a.performanceSessions.push_back(s);
          },
          [](const HealthArchive& a) { return a.performanceSessions.size(); }},
-        {"quick tests", 25, [](HealthArchive& a, Date d) { a.healthTestResults.push_back(resultEndedAt(d)); },
+        {"quick tests", 25,
+         [](HealthArchive& a, Date d) {
+             a.healthTestResults.push_back(typedResultEndedAt<HealthTestResult>(d));
+         },
          [](const HealthArchive& a) { return a.healthTestResults.size(); }},
         {"deep tests", 12,
-         [](HealthArchive& a, Date d) { a.deepHealthTestResults.push_back(resultEndedAt(d)); },
+         [](HealthArchive& a, Date d) {
+             a.deepHealthTestResults.push_back(typedResultEndedAt<DeepHealthTestResult>(d));
+         },
          [](const HealthArchive& a) { return a.deepHealthTestResults.size(); }},
         {"benchmarks", 25,
-         [](HealthArchive& a, Date d) { a.cpuBenchmarkResults.push_back(resultEndedAt(d)); },
+         [](HealthArchive& a, Date d) {
+             a.cpuBenchmarkResults.push_back(typedResultEndedAt<CPUBenchmarkResult>(d));
+         },
          [](const HealthArchive& a) { return a.cpuBenchmarkResults.size(); }},
         {"full scans", 12,
          [](HealthArchive& a, Date d) { a.fullSystemScanResults.push_back(resultEndedAt(d)); },
@@ -311,9 +331,11 @@ TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
     archive.incidents.push_back(
         {newUuid(), kNow.addingSeconds(-31 * 86400), std::nullopt, QStringLiteral("open too long")});
     for (int i = 0; i < 30; ++i)
-        archive.healthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
+        archive.healthTestResults.push_back(
+            typedResultEndedAt<HealthTestResult>(kNow.addingSeconds(-i * 3600)));
     for (int i = 0; i < 13; ++i)
-        archive.deepHealthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
+        archive.deepHealthTestResults.push_back(
+            typedResultEndedAt<DeepHealthTestResult>(kNow.addingSeconds(-i * 3600)));
     NetworkQualityResult quality;
     quality.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FE}"));
     quality.quality = NetworkQualityLevel::good;

@@ -149,7 +149,8 @@ TEST_F(FrameTest, CommitIsAppliedOnlyWhenTheWorkFinishedUncancelled) {
     refreshNow();
     Gate gate;
     // Work that ignores its token and always hands back a result: cancellation must still store nothing.
-    const QJsonObject result{{QStringLiteral("endedAt"), now.secondsSinceReferenceDate}};
+    HealthTestResult result;
+    result.endedAt = now;
     auto stubborn = [&gate, result](OperationContext&, std::stop_token,
                                     ProgressReporter report) -> QCoro::Task<ArchiveCommit> {
         report(OperationProgress{0.25, QStringLiteral("İşlemci"), 1, 6});
@@ -177,8 +178,8 @@ TEST_F(FrameTest, CommitIsAppliedOnlyWhenTheWorkFinishedUncancelled) {
 }
 
 TEST_F(FrameTest, WorkSamplesThroughTheStoreAndSeesTheArchive) {
-    repository->stored.cpuBenchmarkResults = {QJsonObject{
-        {QStringLiteral("score"), 70}, {QStringLiteral("endedAt"), now.secondsSinceReferenceDate}}};
+    repository->stored.cpuBenchmarkResults = {CPUBenchmarkResult{}};
+    repository->stored.cpuBenchmarkResults[0].endedAt = now;
     make();
     QCoro::waitFor(store->prepareArchive());
     refreshNow();

@@ -32,6 +32,7 @@ protected:
     std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
     std::shared_ptr<InstantSleeper> sleeper = std::make_shared<InstantSleeper>();
     SleepWakeNotifying sleepWake;
+    HealthTestDependencies healthTests; // the real workloads unless a test puts fakes in
     std::unique_ptr<SystemMonitorStore> store;
 
     void SetUp() override { sampler->next = healthySnapshot(); }
@@ -47,6 +48,7 @@ protected:
         d.dateProvider = [this] { return now; };
         d.monotonicClock = [this] { return monotonic; };
         d.machineOffersThermalSignal = [this] { return offersThermalSignal; };
+        d.healthTests = healthTests;
         store.reset();
         store = std::make_unique<SystemMonitorStore>(std::move(d));
         return *store;

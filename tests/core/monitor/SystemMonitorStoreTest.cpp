@@ -300,7 +300,7 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
     refreshNow();
 
     Gate gate;
-    const auto gated = [&gate](QJsonObject result) {
+    const auto gated = [&gate](CPUBenchmarkResult result) {
         return [&gate, result](OperationContext&, std::stop_token stop,
                                ProgressReporter report) -> QCoro::Task<ArchiveCommit> {
             report(OperationProgress{0.5});
@@ -310,8 +310,9 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
             co_return [result](HealthArchive& archive) { archive.cpuBenchmarkResults.push_back(result); };
         };
     };
-    const QJsonObject result{{QStringLiteral("endedAt"), now.secondsSinceReferenceDate},
-                             {QStringLiteral("score"), 91}};
+    CPUBenchmarkResult result;
+    result.endedAt = now;
+    result.personalPerformancePercent = 91;
     ASSERT_TRUE(store->startOperation(UserOperation::cpuBenchmark, gated(result)));
     EXPECT_TRUE(store->isCPUBenchmarkRunning());
     ASSERT_TRUE(store->progress(UserOperation::cpuBenchmark));
@@ -336,7 +337,7 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
     EXPECT_TRUE(spinUntil([&] { return !store->isCPUBenchmarkRunning(); }));
     EXPECT_FALSE(store->cpuBenchmarkProgress().isValid());
     ASSERT_EQ(repository->stored.cpuBenchmarkResults.size(), 1u) << "the result is saved";
-    EXPECT_EQ(repository->stored.cpuBenchmarkResults[0].value(QStringLiteral("score")).toInt(), 91);
+    EXPECT_EQ(repository->stored.cpuBenchmarkResults[0].personalPerformancePercent, 91);
 
     ASSERT_TRUE(store->startOperation(UserOperation::quickHealthTest, gated(result)));
     store->cancelOperation(UserOperation::quickHealthTest);

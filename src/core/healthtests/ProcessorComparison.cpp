@@ -13,10 +13,12 @@ using Reason = ProcessorComparisonInvalidReason;
 using Result = ProcessorComparisonResult;
 
 ProcessorComparisonResult ProcessorComparison::outcome(double before, double after) {
+    // Means exactly 0.05 apart are similar: 0.55 − 0.5 must not read as 0.05000000000000004.
+    constexpr double rounding = 1e-12;
     const double d = after - before;
-    if (d < -kDifference)
+    if (d < -kDifference - rounding)
         return Result::lower;
-    if (d > kDifference)
+    if (d > kDifference + rounding)
         return Result::higher;
     return Result::similar;
 }

@@ -163,7 +163,9 @@ std::optional<QString> CgroupApplicationUsageReader::applicationIDOfUnit(const Q
     QString unescaped = unescapedUnitPart(id);
     if (unescaped.endsWith(QLatin1String(".desktop")))
         unescaped.chop(8);
-    if (unescaped.trimmed().isEmpty())
+    // Anyone may start a unit under any name: what is kept must be safe to show and bounded.
+    unescaped = ForegroundApplication::sanitizedIdentifier(unescaped);
+    if (unescaped.isEmpty())
         return std::nullopt;
     return unescaped;
 }

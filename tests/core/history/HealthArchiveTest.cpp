@@ -78,9 +78,9 @@ HealthArchive fullArchive() {
     session.highestThermalLevel = ThermalLevel::fair;
     session.lastRecordedAt = kNow.addingSeconds(-880);
     a.performanceSessions = {session};
-    a.processorComparisons = {ProcessorComparisonRecord{newUuid(), kNow.addingSeconds(-10),
-                                                        ProcessorComparisonAction::pausedKnownTask,
-                                                        ProcessorComparisonResult::lower, std::nullopt, 0.6, 0.2}};
+    a.processorComparisons = {ProcessorComparisonRecord{
+        newUuid(), kNow.addingSeconds(-10), ProcessorComparisonAction::pausedKnownTask,
+        ProcessorComparisonResult::lower, std::nullopt, 0.6, 0.2}};
     NetworkSpeedTestResult speed;
     speed.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
     speed.timestamp = Date{700000000};

@@ -90,8 +90,11 @@ QCoro::Task<void> ResourceActivity::refreshApplicationUsage() {
     m_reading = true;
     const quint64 generation = m_generation;
     std::shared_ptr<ApplicationUsageReading> reader = m_deps.applicationUsageReader;
-    const AppSliceReading reading =
-        co_await QtConcurrent::run(&m_readers, [reader] { return reader->read(); });
+    // Named, not temporaries inside the co_await expression: this compiler destroys such temporaries
+    // twice (here the lambda's copy of the reader, freeing it under the next reading).
+    const auto readNow = [reader] { return reader->read(); };
+    QFuture<AppSliceReading> pending = QtConcurrent::run(&m_readers, readNow);
+    const AppSliceReading reading = co_await pending;
     if (!self)
         co_return;
     m_reading = false;

@@ -63,6 +63,7 @@ void BM_ReadAppSlice200Scopes(benchmark::State& state) {
     QTemporaryDir root;
     const QString slice =
         root.path() + QStringLiteral("/cgroup/user.slice/user-1000.slice/user@1000.service/app.slice");
+    QDir().mkpath(slice);
     write(root.path() + QStringLiteral("/cgroup/cgroup.controllers"), "cpu io memory pids\n");
     for (int i = 0; i < 200; ++i) {
         const QString unit =

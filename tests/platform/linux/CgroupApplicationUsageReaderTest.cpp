@@ -37,7 +37,7 @@ std::vector<AppUnitReading> sortedUnits(AppSliceReading reading) {
 constexpr uint64_t MiB = 1024 * 1024;
 
 TEST(CgroupApplicationUsageReader, RecordedSliceWithoutDelegatedIO) {
-    Tree tree{test::fixture(QStringLiteral("app-slice"))};
+    Tree tree{test::fixture(QStringLiteral("cgroup/app-slice"))};
     const AppSliceReading reading = tree.reader().read();
     ASSERT_TRUE(reading.availability.isAvailable());
     EXPECT_EQ(reading.monotonicSeconds, 100);
@@ -59,7 +59,7 @@ TEST(CgroupApplicationUsageReader, RecordedSliceWithoutDelegatedIO) {
 }
 
 TEST(CgroupApplicationUsageReader, DelegatedIOIsTakenFromTheUnit) {
-    const auto copy = test::copyFixture(QStringLiteral("app-slice"));
+    const auto copy = test::copyFixture(QStringLiteral("cgroup/app-slice"));
     Tree tree{copy->path()};
     test::writeFile(tree.unit(QStringLiteral(R"(app-gnome-firefox\x2desr-4242.scope)")) + "/io.stat",
                     "259:0 rbytes=1000 wbytes=2000 rios=3 wios=4 dbytes=0 dios=0\n"
@@ -88,7 +88,7 @@ TEST(CgroupApplicationUsageReader, UnavailableWithAReason) {
     EXPECT_TRUE(onV1.units.empty());
 
     // cgroup v2, but this user's manager has no app.slice (a session without systemd --user).
-    Tree other{test::fixture(QStringLiteral("app-slice"))};
+    Tree other{test::fixture(QStringLiteral("cgroup/app-slice"))};
     auto catalog = std::make_shared<DesktopEntryCatalog>(QStringList{});
     const AppSliceReading noSlice =
         CgroupApplicationUsageReader(
@@ -155,7 +155,7 @@ TEST(CgroupApplicationUsageReader, CounterFiles) {
 // Successive readings of a changing slice: scopes appear and vanish, a unit name comes back as a new
 // instance with a smaller counter.
 TEST(ApplicationUsageAccounting, AcrossReadingsOfAChangingSlice) {
-    const auto copy = test::copyFixture(QStringLiteral("app-slice"));
+    const auto copy = test::copyFixture(QStringLiteral("cgroup/app-slice"));
     Tree tree{copy->path()};
     const QString firefox = tree.unit(QStringLiteral(R"(app-gnome-firefox\x2desr-4242.scope)"));
     const QString secondFirefox = tree.unit(QStringLiteral(R"(app-gnome-firefox\x2desr-5151.scope)"));

@@ -25,6 +25,9 @@ int runAnalytics(Arguments& arguments);
 
 // The data folder's lock: whoever holds it is the one process writing the archive.
 QString monitorLockPath();
+int runCulprits(Arguments& arguments);
+int runSession(Arguments& arguments);
+int runCompareCpu(Arguments& arguments);
 
 // Where the running totals of health events for the monitoring counters are kept.
 QString metricsTotalsFile();

@@ -6,6 +6,8 @@
 #include "healthtests/CPUBenchmarkResult.h"
 #include "healthtests/DeepHealthTestResult.h"
 #include "healthtests/HealthTestResult.h"
+#include "healthtests/PerformanceSession.h"
+#include "healthtests/ProcessorComparison.h"
 #include "network/NetworkQualityResult.h"
 #include "network/NetworkSpeedTestResult.h"
 
@@ -24,12 +26,12 @@ struct HealthArchive {
     std::vector<HealthSample> samples; // oldest first
     std::vector<HealthEvent> events;   // oldest first
     std::vector<IncidentSession> incidents;
-    std::vector<QJsonObject> performanceSessions;
+    std::vector<PerformanceSession> performanceSessions;
     std::vector<HealthTestResult> healthTestResults;         // oldest first
     std::vector<DeepHealthTestResult> deepHealthTestResults; // oldest first
     std::vector<CPUBenchmarkResult> cpuBenchmarkResults;     // oldest first
     std::vector<QJsonObject> fullSystemScanResults;
-    std::vector<QJsonObject> processorComparisons;
+    std::vector<ProcessorComparisonRecord> processorComparisons;
     std::optional<NetworkQualityResult> latestNetworkQualityResult;
     std::optional<NetworkSpeedTestResult> latestNetworkSpeedResult;
     QJsonObject unknownFields; // top-level keys of a later version, written back unchanged
@@ -45,6 +47,8 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes);
 QJsonValue healthSampleToJson(const HealthSample& sample);
 QJsonValue healthEventToJson(const HealthEvent& event);
 QJsonValue incidentToJson(const IncidentSession& incident);
+QJsonValue performanceSessionToJson(const PerformanceSession& session);
+QJsonValue processorComparisonRecordToJson(const ProcessorComparisonRecord& record);
 
 // "Geçmiş veri biçimi desteklenmiyor (sürüm N)."
 KestrumError unsupportedSchemaError(long long version);

@@ -48,6 +48,7 @@ void MonitoringLoop::start() {
 
 void MonitoringLoop::stop() {
     invalidateContinuity(Interruption::monitoringStopped);
+    interruptRiders();
     if (m_monitoringStop)
         m_monitoringStop->request_stop();
     m_monitoringStop.reset();
@@ -86,6 +87,14 @@ bool MonitoringLoop::setSampleInterval(double seconds) {
 void MonitoringLoop::systemWillSleep() {
     m_continuitySleeping = true;
     invalidateContinuity(Interruption::sleep);
+    interruptRiders();
+}
+
+void MonitoringLoop::interruptRiders() {
+    for (const SampleRider& rider : m_riders) {
+        if (rider.interrupted)
+            rider.interrupted();
+    }
 }
 
 void MonitoringLoop::systemDidWake() {
@@ -150,6 +159,10 @@ QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh(Analytic
     keepSnapshot(snapshot);
     if (first && m_deps.analytics)
         m_deps.analytics->firstSnapshotReady(trigger);
+    for (const SampleRider& rider : m_riders) {
+        if (rider.sampleKept)
+            rider.sampleKept(snapshot);
+    }
     m_currentAssessment = HealthAssessmentEngine::assess(snapshot);
     recomputeInsights(snapshot);
 
@@ -214,8 +227,13 @@ void MonitoringLoop::invalidateContinuity(Interruption why) {
 void MonitoringLoop::recordContinuity(const SystemSnapshot& snapshot, int generation, double started) {
     if (generation != m_continuityGeneration || m_continuitySleeping)
         return;
-    m_observationMonitor.receive(snapshot, m_keeper.personalBaseline(), m_sampleInterval, started,
-                                 continuityClock(), m_deps.dateProvider());
+    const double now = continuityClock();
+    m_observationMonitor.receive(snapshot, m_keeper.personalBaseline(), m_sampleInterval, started, now,
+                                 m_deps.dateProvider());
+    for (const SampleRider& rider : m_riders) {
+        if (rider.continuityRecorded)
+            rider.continuityRecorded(snapshot, started, now);
+    }
 }
 
 void MonitoringLoop::updateObservationRows() {

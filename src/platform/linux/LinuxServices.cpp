@@ -1,10 +1,12 @@
 #include "LinuxServices.h"
 
 #include "BusDnsServerReader.h"
+#include "CgroupApplicationUsageReader.h"
 #include "DrmGPUStatsProvider.h"
 #include "DrmGraphicsDeviceIdentityReader.h"
 #include "FreedesktopNotificationService.h"
 #include "LinuxConnectionDetailsProvider.h"
+#include "LinuxForegroundApplicationProvider.h"
 #include "LinuxNetworkPathProvider.h"
 #include "LinuxProcessInformation.h"
 #include "LinuxThermalSignal.h"
@@ -30,6 +32,8 @@
 #include "hardware/DefaultHardwareProfileDiscoverer.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
+
+#include <unistd.h>
 
 namespace kestrum::LinuxServices {
 
@@ -123,6 +127,19 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
 }
 
+ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots) {
+    ResourceAnalysisDependencies resources;
+    auto resolver = ForegroundWindowResolver::forThisProcess();
+    // A recorded tree has no desktop in front of it.
+    if (roots.useSystemBus)
+        resources.foregroundApplicationProvider =
+            std::make_shared<LinuxForegroundApplicationProvider>(resolver);
+    resources.applicationUsageReader = std::make_shared<CgroupApplicationUsageReader>(
+        CgroupApplicationUsageReader::Roots{roots.sys + QStringLiteral("/fs/cgroup"), roots.proc}, ::getuid(),
+        std::shared_ptr<DesktopEntryCatalog>(resolver, &resolver->catalog()));
+    return resources;
+}
+
 HardwareDependencies makeHardwareDependencies(const Roots& roots) {
     DefaultHardwareProfileDiscoverer::Readers readers;
     readers.system = std::make_shared<SystemHardwareReader>(roots.proc, roots.sys);
@@ -167,6 +184,7 @@ MonitorServices makeMonitorServices(const Roots& roots,
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
     dependencies.analyticsRecorder = services.analytics->recorder();
+    dependencies.resourceAnalysis = makeResourceAnalysis(roots);
     dependencies.hardware = makeHardwareDependencies(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;

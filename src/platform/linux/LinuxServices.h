@@ -47,6 +47,10 @@ std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(co
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
+// The consented resource analysis: the session's foreground application (only on the real machine) and
+// the per-application use from the user's cgroup v2 app.slice.
+ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots = {});
+
 // The hardware profile's readers over the same roots; udisks2 is asked only when the system bus is used.
 HardwareDependencies makeHardwareDependencies(const Roots& roots = {});
 

@@ -88,13 +88,15 @@ void ProcessorComparison::dismiss() {
 }
 
 void ProcessorComparison::receive(const SystemSnapshot& snapshot, const Context& current, double started,
-                                  double now, Date wallNow) {
+                                  double now, Date wallNow, bool thermalSignalOffered) {
     if (!isActive())
         return;
     checkFreshness(now);
     if (!isActive() || started < phaseStart)
         return;
-    if (!context || *context != current || snapshot.thermal != ThermalLevel::nominal) {
+    const bool thermalSteady = snapshot.thermal == ThermalLevel::nominal ||
+                               (snapshot.thermal == ThermalLevel::unavailable && !thermalSignalOffered);
+    if (!context || *context != current || !thermalSteady) {
         invalidate(Reason::conditionsChanged);
         return;
     }

@@ -122,8 +122,10 @@ struct ProcessorComparison {
     void dismiss();
     // One live sample: `started` and `now` are the ticks at which the refresh began and ended, `wallNow`
     // the wall clock now, `current` the conditions of this sample.
+    // `thermalSignalOffered` false: the machine has no thermal reading at all (a virtual machine), so its
+    // missing level is not a change of conditions.
     void receive(const SystemSnapshot& snapshot, const Context& current, double started, double now,
-                 Date wallNow);
+                 Date wallNow, bool thermalSignalOffered = true);
 
     // What to do next (Turkish), for the finished and invalid states; none otherwise.
     std::optional<QString> nextStep() const;

@@ -138,7 +138,8 @@ void PerformanceActivity::continuityRecorded(const SystemSnapshot& snapshot, dou
     if (!m_comparison.isActive())
         return;
     ProcessorComparison next = m_comparison;
-    next.receive(snapshot, contextOf(snapshot), started, now, m_host.dateProvider());
+    next.receive(snapshot, contextOf(snapshot), started, now, m_host.dateProvider(),
+                 !m_host.machineOffersThermalSignal || m_host.machineOffersThermalSignal());
     setComparison(next);
 }
 

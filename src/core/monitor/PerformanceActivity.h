@@ -28,6 +28,8 @@ public:
         OperationFrame* frame = nullptr;
         DateProvider dateProvider;
         std::function<QUuid()> idProvider;
+        // False on machines without any thermal reading.
+        std::function<bool()> machineOffersThermalSignal;
     };
     explicit PerformanceActivity(Host host, QObject* parent = nullptr);
 

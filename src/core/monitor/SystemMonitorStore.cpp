@@ -65,8 +65,9 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
         [activity = m_resourceActivity.get()](const SystemSnapshot& snapshot) { activity->record(snapshot); },
         {},
         {}});
-    m_performance = std::make_unique<PerformanceActivity>(PerformanceActivity::Host{
-        m_keeper.get(), m_loop.get(), m_frame.get(), m_deps.dateProvider, m_deps.idProvider});
+    m_performance = std::make_unique<PerformanceActivity>(
+        PerformanceActivity::Host{m_keeper.get(), m_loop.get(), m_frame.get(), m_deps.dateProvider,
+                                  m_deps.idProvider, m_deps.machineOffersThermalSignal});
     m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);

@@ -174,12 +174,15 @@ struct Driver {
     ProcessorComparison comparison;
     double tick = 100;
     Context context = kContext;
+    ThermalLevel thermal = ThermalLevel::nominal;
+    bool thermalOffered = true;
 
     void start() { comparison.start(QUuid::createUuid(), context, tick); }
     void feed(double cpu, double interval = 2) {
         tick += interval;
         SystemSnapshot s = sample(tick, cpu);
-        comparison.receive(s, context, tick - 0.1, tick, s.timestamp.addingSeconds(0.1));
+        s.thermal = thermal;
+        comparison.receive(s, context, tick - 0.1, tick, s.timestamp.addingSeconds(0.1), thermalOffered);
     }
     void feedFor(double seconds, double cpu) {
         const double end = tick + seconds;
@@ -292,6 +295,29 @@ TEST(ProcessorComparison, WhatEndsAComparison) {
         ASSERT_TRUE(record) << c.what;
         EXPECT_EQ(record->invalidReason, c.reason) << c.what;
         EXPECT_TRUE(record->isConsistent()) << c.what;
+    }
+}
+
+TEST(ProcessorComparison, AMissingThermalLevelCountsOnlyWhereTheMachineHasOne) {
+    // A virtual machine never reads a thermal level: its comparisons still finish. A machine that has one
+    // and loses it has changed conditions.
+    for (const bool offered : {false, true}) {
+        Driver d;
+        d.thermal = ThermalLevel::unavailable;
+        d.thermalOffered = offered;
+        d.start();
+        d.feedFor(34, 0.5);
+        if (offered) {
+            EXPECT_EQ(d.comparison.phase, Phase::invalid);
+            EXPECT_EQ(d.comparison.invalidReason, Reason::conditionsChanged);
+            continue;
+        }
+        ASSERT_EQ(d.comparison.phase, Phase::awaitingAction);
+        ASSERT_TRUE(d.comparison.beginAfterWindow(d.tick + 1));
+        d.tick += 1;
+        d.feedFor(62, 0.2);
+        EXPECT_EQ(d.comparison.phase, Phase::finished);
+        EXPECT_EQ(d.comparison.result, Result::lower);
     }
 }
 

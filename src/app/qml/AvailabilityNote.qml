@@ -1,4 +1,5 @@
 import QtQuick
+import Kestrum
 
 // Why a value is missing: shown in place of the value, never as zero.
 Row {

@@ -1,10 +1,12 @@
 import QtQuick
+import Kestrum
 import QtQuick.Layouts
+import Kestrum.Presentation
 
 SectionPage {
     id: page
-    title: l10n.string("Ağ ve Wi-Fi")
-    subtitle: l10n.string("Bağlantı yolu, trafik ve bağlantı ayrıntıları")
+    title: L10n.string("Ağ ve Wi-Fi")
+    subtitle: L10n.string("Bağlantı yolu, trafik ve bağlantı ayrıntıları")
 
     GridLayout {
         width: parent.width
@@ -14,25 +16,19 @@ SectionPage {
         MetricCard {
             Layout.fillWidth: true
             Layout.preferredWidth: 1
-            title: l10n.string("İndirme")
-            value: monitor.network.downloadText || ""
-            caption: monitor.network.trafficNote || ""
-            series: monitor.series.download
-            lineColor: "#1f9d8b"
+            figure: Network.download
+            lineColor: Theme.seriesDownload
         }
         MetricCard {
             Layout.fillWidth: true
             Layout.preferredWidth: 1
-            title: l10n.string("Yükleme")
-            value: monitor.network.uploadText || ""
-            caption: monitor.network.trafficNote || ""
-            series: monitor.series.upload
-            lineColor: "#c2571a"
+            figure: Network.upload
+            lineColor: Theme.seriesUpload
         }
     }
 
     GroupCard {
         width: parent.width
-        group: monitor.network
+        group: Network.group
     }
 }

@@ -74,7 +74,8 @@ struct RegularFile {
 
 class Walker {
 public:
-    Walker(dev_t device, std::stop_token stop) : m_device(device), m_stop(std::move(stop)) {}
+    Walker(dev_t device, std::stop_token stop, std::atomic<int64_t>& counted)
+        : m_device(device), m_stop(std::move(stop)), m_counted(counted) {}
 
     // Reads one directory. `onlyFiles` collects the regular files instead of tallying them (used for
     // the directory where the file limit falls).
@@ -147,11 +148,14 @@ public:
                 out.rootFiles.emplace_back(std::string(nameView), Tally{bytes, 1});
         }
         ::closedir(dir);
+        if (!onlyFiles)
+            m_counted.fetch_add(out.files.files, std::memory_order_relaxed);
     }
 
 private:
     dev_t m_device;
     std::stop_token m_stop;
+    std::atomic<int64_t>& m_counted; // the live counter, one add per directory
 };
 
 // Reads a level's directories on `threads` workers; each result lands at its directory's index.
@@ -197,7 +201,8 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
     if (::access(nativeRoot.constData(), R_OK | X_OK) != 0)
         throw StorageMapScannerError::locationCannotBeRead();
 
-    Walker walker(rootStat.st_dev, stop);
+    m_counted.store(0);
+    Walker walker(rootStat.st_dev, stop, m_counted);
     std::vector<Tally> items; // by root child index
     std::vector<std::string> itemNames;
     std::array<Tally, kCategoryCount> categories{};

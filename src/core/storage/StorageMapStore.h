@@ -37,6 +37,10 @@ public:
     Q_INVOKABLE void authorizeAndScan(const QString& folder);
     Q_INVOKABLE void startScan();
     Q_INVOKABLE void clearPermission();
+    // Stops the running scan without a message; the previous result, if any, stays.
+    Q_INVOKABLE void cancelScan();
+    // The running scan's live file count, where the scanner keeps one.
+    std::optional<int64_t> filesCountedSoFar() const { return m_scanner->filesCountedSoFar(); }
     // The folder picker failed: "Klasör seçilemedi: …".
     void reportPickerFailure(const QString& description);
 

@@ -102,12 +102,15 @@ struct FakeDesktop {
         portal = new FakePortal;
         portal->scheme = scheme;
         portal->hasReadOne = hasReadOne;
-        portal->moveToThread(&portalThread);
+        // Registered first: the bus gives the object a helper child, which must move along with it.
         owner.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), portal,
                              QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+        portal->moveToThread(&portalThread);
         owner.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
     }
     void changeSetting(const QString& group, const QString& key, uint value) {
+        if (group == u"org.freedesktop.appearance" && key == u"color-scheme")
+            portal->scheme = value;
         QMetaObject::invokeMethod(portal, [p = portal, group, key, value] {
             Q_EMIT p->SettingChanged(group, key, QDBusVariant(QVariant::fromValue(value)));
         });

@@ -39,6 +39,11 @@ void Theme::setBaseFont(const QFont& font) {
     Q_EMIT fontChanged();
 }
 
+QString Theme::symbolSuffix() const {
+    // The drawings' own ink suits the light scheme; on dark surfaces they take the secondary text's.
+    return isDark() ? QStringLiteral("?ink=") + QLatin1String(palette().secondaryText).mid(1) : QString();
+}
+
 int Theme::scaled(double designSize) const {
     return static_cast<int>(std::lround(designSize * m_bodyPixels / kDesignBodySize));
 }

@@ -17,6 +17,8 @@ class Theme : public QObject {
     QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(bool isDark READ isDark NOTIFY paletteChanged)
+    // Appended to "image://symbol/<name>": the symbols' lines in the scheme's ink.
+    Q_PROPERTY(QString symbolSuffix READ symbolSuffix NOTIFY paletteChanged)
 #define KESTRUM_THEME_COLOR(name) Q_PROPERTY(QColor name READ name NOTIFY paletteChanged)
     KESTRUM_THEME_COLOR(background)
     KESTRUM_THEME_COLOR(sidebar)
@@ -61,6 +63,7 @@ public:
         return m_scheme;
     }
     void setScheme(ColorScheme scheme);
+    QString symbolSuffix() const;
     bool isDark() const {
         return m_scheme == ColorScheme::dark;
     }

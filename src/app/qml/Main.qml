@@ -166,7 +166,7 @@ ApplicationWindow {
                         x: 10
                         spacing: 10
                         Image {
-                            source: "image://symbol/" + row.symbol
+                            source: "image://symbol/" + row.symbol + Theme.symbolSuffix
                             sourceSize: Qt.size(20, 20)
                             width: 20
                             height: 20

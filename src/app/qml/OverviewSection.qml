@@ -17,7 +17,7 @@ SectionPage {
             spacing: 12
             width: parent.width
             Image {
-                source: "image://symbol/" + Overview.symbol
+                source: "image://symbol/" + Overview.symbol + Theme.symbolSuffix
                 sourceSize: Qt.size(28, 28)
                 width: 28
                 height: 28

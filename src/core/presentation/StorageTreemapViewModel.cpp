@@ -79,7 +79,7 @@ void StorageTreemapViewModel::setSize(qreal width, qreal height) {
 
 void StorageTreemapViewModel::setResult(const StorageScanResult* result) {
     m_result = result;
-    m_categories.assign(result ? result->items.size() : 0, QString());
+    m_categories.clear();
     m_total = 0;
     if (result) {
         for (const StorageMapItem& item : result->items)
@@ -131,9 +131,10 @@ void StorageTreemapViewModel::layout() {
             QString category = kOthersCategory;
             if (!isOthers) {
                 const size_t index = positions.value(tile.item.relativePath);
-                if (m_categories[index].isEmpty())
-                    m_categories[index] = categoryOf(items[index]);
-                category = m_categories[index];
+                auto known = m_categories.find(index);
+                if (known == m_categories.end())
+                    known = m_categories.insert(index, categoryOf(items[index]));
+                category = *known;
             }
             categories.insert(category);
             const double x = tile.normalizedFrame.x * m_width + kTileInset;

@@ -3,6 +3,7 @@
 #include "KeyedListModel.h"
 #include "storage/StorageScanResult.h"
 
+#include <QHash>
 #include <QObject>
 #include <QtQmlIntegration/qqmlintegration.h>
 #include <functional>
@@ -73,8 +74,8 @@ private:
     qreal m_width = 0;
     qreal m_height = 0;
     const StorageScanResult* m_result = nullptr;
-    std::vector<QString> m_categories; // colour role per item, computed once per result
-    double m_total = 0;                // bytes of the items with a size
+    QHash<size_t, QString> m_categories; // colour role by item position, for the items drawn so far
+    double m_total = 0;                  // bytes of the items with a size
     KeyedListModel m_tiles;
     KeyedListModel m_legend;
     QString m_accessibleSummary;

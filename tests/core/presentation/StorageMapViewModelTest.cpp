@@ -156,9 +156,10 @@ TEST(StorageTreemapViewModel, AQuarterMillionChildrenBecomeAFewHundredTiles) {
     for (int i = 0; i < tiles.count(); ++i) {
         const double outer =
             (tiles.value(i, "tileWidth").toDouble() + 4) * (tiles.value(i, "tileHeight").toDouble() + 4);
-        if (i != others)
+        if (i != others) {
             EXPECT_GE(outer, StorageTreemapViewModel::kMinimumTileArea * 0.999)
                 << tiles.keyAt(i).toStdString();
+        }
         covered += outer;
     }
     EXPECT_NEAR(covered, 1000.0 * 460.0, 1.0);

@@ -26,8 +26,9 @@ TEST(ThemePalette, ContrastRatioFollowsTheDefinition) {
     for (const auto& c : cases) {
         const auto ratio = contrastRatio(QLatin1String(c.a), QLatin1String(c.b));
         ASSERT_EQ(ratio.has_value(), c.ratio.has_value()) << c.a << " on " << c.b;
-        if (ratio)
+        if (ratio) {
             EXPECT_NEAR(*ratio, *c.ratio, 0.01) << c.a << " on " << c.b;
+        }
     }
 }
 

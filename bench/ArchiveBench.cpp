@@ -2,6 +2,8 @@
 // (30 days at one sample a minute after compaction, full result lists), and the seven-day baseline.
 
 #include "foundation/Uuid.h"
+#include "healthtests/CPUBenchmarkScoreEngine.h"
+#include "healthtests/DeepHealthTestScoreEngine.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "history/HealthArchiveCompaction.h"
 #include "interpretation/PersonalBaselineEngine.h"
@@ -30,6 +32,48 @@ QJsonObject result(Date ended, int components) {
                        {QStringLiteral("endedAt"), ended.secondsSinceReferenceDate},
                        {QStringLiteral("benchmarkVersion"), 3},
                        {QStringLiteral("components"), parts}};
+}
+
+// Results as the engines make them: five components with their texts, findings, the rates.
+HealthTestResult quickResult(Date ended) {
+    QuickHealthTestMeasurement m;
+    m.startedAt = ended.addingSeconds(-21);
+    m.endedAt = ended;
+    SystemSnapshot s = SystemSnapshot::empty(newUuid(), ended);
+    s.thermal = ThermalLevel::fair;
+    s.memory = MemoryStats{9'000, 10'000, 0, 2'000'000'000, MetricAvailability::available()};
+    s.disk = DiskStats{1'000, 120, MetricAvailability::available()};
+    m.snapshots = {s};
+    m.firstCPUOperationsPerSecond = 1.9e9;
+    m.secondCPUOperationsPerSecond = 1.7e9;
+    m.gpuOperationsPerSecond = 2.1e12;
+    m.storage = {67'108'864, 1.1e9, 2.4e9};
+    return HealthTestScoreEngine().makeResult(m, std::nullopt);
+}
+
+DeepHealthTestResult deepResult(Date ended) {
+    DeepHealthTestMeasurement m;
+    m.startedAt = ended.addingSeconds(-470);
+    m.endedAt = ended;
+    m.snapshots = {SystemSnapshot::empty(newUuid(), ended)};
+    m.cpuOperationsPerSecond = {2.1e9, 2.0e9, 1.8e9, 1.7e9, 1.6e9, 1.6e9};
+    m.cpuWorkerCounts = {6, 6, 6, 6, 6, 6};
+    m.gpuOperationsPerSecond = std::vector<double>(12, 2.0e12);
+    m.memory = {268'435'456, 4, 1.2e10};
+    m.storage = {268'435'456, 1.1e9, 2.4e9};
+    return DeepHealthTestScoreEngine().makeResult(m, std::nullopt);
+}
+
+CPUBenchmarkResult benchmarkResult(Date ended) {
+    CPUBenchmarkMeasurement m;
+    m.startedAt = ended.addingSeconds(-20);
+    m.endedAt = ended;
+    m.singleCoreSamples = {1.51e9, 1.49e9, 1.50e9, 1.52e9, 1.48e9};
+    m.multiCoreSamples = {5.9e9, 6.0e9, 6.1e9, 5.8e9, 6.0e9};
+    m.environment.architecture = QStringLiteral("x86_64");
+    m.environment.compressionEncoder = QStringLiteral("lz4");
+    m.environment.initialCPUUsage = 0.3;
+    return CPUBenchmarkScoreEngine().makeResult(m, std::nullopt);
 }
 
 HealthArchive fullSizeArchive() {
@@ -66,11 +110,11 @@ HealthArchive fullSizeArchive() {
     for (int i = 0; i < 50; ++i)
         a.performanceSessions.push_back(result(kNow.addingSeconds(-i * 40000.0), 4));
     for (int i = 0; i < 25; ++i) {
-        a.healthTestResults.push_back(result(kNow.addingSeconds(-i * 80000.0), 5));
-        a.cpuBenchmarkResults.push_back(result(kNow.addingSeconds(-i * 80000.0), 3));
+        a.healthTestResults.push_back(quickResult(kNow.addingSeconds(-i * 80000.0)));
+        a.cpuBenchmarkResults.push_back(benchmarkResult(kNow.addingSeconds(-i * 80000.0)));
     }
     for (int i = 0; i < 12; ++i) {
-        a.deepHealthTestResults.push_back(result(kNow.addingSeconds(-i * 150000.0), 8));
+        a.deepHealthTestResults.push_back(deepResult(kNow.addingSeconds(-i * 150000.0)));
         a.fullSystemScanResults.push_back(result(kNow.addingSeconds(-i * 150000.0), 12));
     }
     return a;

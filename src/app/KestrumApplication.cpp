@@ -57,6 +57,9 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_healthCenter = std::make_unique<HealthCenterViewModel>(store);
     m_battery = std::make_unique<BatteryViewModel>(store);
     m_network = std::make_unique<NetworkViewModel>(store);
+    m_healthTest = std::make_unique<HealthTestViewModel>(store);
+    m_hardwareAdvisor = std::make_unique<HardwareAdvisorViewModel>(store);
+    m_benchmarkLab = std::make_unique<BenchmarkLabViewModel>(store);
     m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
     m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
@@ -67,6 +70,10 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     const auto sample = [this] { fireAndForget(m_services.store->refresh(), "refreshing"); };
     for (const auto& [section, model] : m_sectionModels)
         m_shell->setRefreshAction(section, sample);
+    // The test sections have no F5: a sample does not change what they show.
+    m_sectionModels.emplace(NavigationSection::healthTest, m_healthTest.get());
+    m_sectionModels.emplace(NavigationSection::benchmarkLab, m_benchmarkLab.get());
+    m_sectionModels.emplace(NavigationSection::hardwareAdvisor, m_hardwareAdvisor.get());
     m_shell->setRefreshAction(NavigationSection::storageMap, [this] {
         if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
             m_storageMap->startScan();
@@ -95,7 +102,8 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     }
     m_desktop = std::make_unique<Desktop>(*m_launchAtLogin);
 
-    m_bus = std::make_unique<MonitorBusService>(store);
+    m_bus = std::make_unique<MonitorBusService>(store, KestrumPaths::dataDirectory(),
+                                                KestrumPaths::configDirectory());
     if (m_options.screenshotDirectory.isEmpty())
         m_bus->registerOnBus();
     m_bus->setShowWindowHandler([this] {
@@ -171,7 +179,8 @@ QQuickWindow* KestrumApplication::ensureWindow() {
     m_engine->addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
     for (QObject* instance : std::initializer_list<QObject*>{
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
-             m_storageModel.get(), m_settings.get(), m_theme.get(), m_desktop.get()})
+             m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
+             m_settings.get(), m_theme.get(), m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();

@@ -4,7 +4,10 @@
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
 #include "presentation/BatteryViewModel.h"
+#include "presentation/BenchmarkLabViewModel.h"
+#include "presentation/HardwareAdvisorViewModel.h"
 #include "presentation/HealthCenterViewModel.h"
+#include "presentation/HealthTestViewModel.h"
 #include "presentation/NetworkViewModel.h"
 #include "presentation/OverviewViewModel.h"
 #include "presentation/SettingsViewModel.h"
@@ -123,6 +126,9 @@ private:
     std::unique_ptr<HealthCenterViewModel> m_healthCenter;
     std::unique_ptr<BatteryViewModel> m_battery;
     std::unique_ptr<NetworkViewModel> m_network;
+    std::unique_ptr<HealthTestViewModel> m_healthTest;
+    std::unique_ptr<HardwareAdvisorViewModel> m_hardwareAdvisor;
+    std::unique_ptr<BenchmarkLabViewModel> m_benchmarkLab;
     std::unique_ptr<StorageMapViewModel> m_storageModel;
     std::unique_ptr<SettingsViewModel> m_settings;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;

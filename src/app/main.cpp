@@ -1,5 +1,6 @@
 // kestrum: the desktop application.
 
+#include "FirmwareMachineVendorReader.h"
 #include "KestrumApplication.h"
 #include "LinuxServices.h"
 #include "MonitorBusService.h"
@@ -26,6 +27,8 @@ using namespace kestrum;
 int main(int argc, char** argv) {
     QElapsedTimer sinceLaunch;
     sinceLaunch.start();
+    // Texts that call the machine "Mac" stay so only on a Mac.
+    L10n::setMachineIsMac(FirmwareMachineVendorReader().isMac());
     // Without a display there is no window to show: say how to monitor headless instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -95,7 +98,7 @@ int main(int argc, char** argv) {
         ProcessLock probe(KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock"));
         if (!probe.tryLock()) {
             const auto shown = callRunningMonitor(QStringLiteral("ShowWindow"), {});
-            if (shown && shown->value(0).toBool())
+            if (shown.status == MonitorCallResult::Status::succeeded && shown.arguments.value(0).toBool())
                 return 0;
         }
         services = LinuxServices::makeMonitorServices();

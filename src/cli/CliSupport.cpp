@@ -3,11 +3,14 @@
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
+#include "measurement/MetricFormatting.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -16,6 +19,8 @@
 namespace kestrum::cli {
 
 namespace {
+
+constexpr qint64 kTimerStepMs = 86'400'000;
 
 int g_signalPipe[2] = {-1, -1};
 bool g_interrupted = false;
@@ -34,6 +39,19 @@ QString padded(const QString& text, qsizetype width) {
 }
 
 } // namespace
+
+Arguments::Arguments(QStringList arguments) {
+    const qsizetype separator = arguments.indexOf(QStringLiteral("--"));
+    if (separator >= 0) {
+        m_afterSeparator = arguments.mid(separator + 1);
+        arguments.resize(separator);
+    }
+    m_arguments = std::move(arguments);
+}
+
+bool Arguments::asksForHelp() const {
+    return m_arguments.contains(QStringLiteral("--help")) || m_arguments.contains(QStringLiteral("-h"));
+}
 
 bool Arguments::takeFlag(const QString& name) {
     const qsizetype index = m_arguments.indexOf(name);
@@ -66,12 +84,30 @@ std::optional<double> Arguments::takeNumber(const QString& name, double minimum,
     const auto text = takeOption(name);
     if (!text)
         return std::nullopt;
+    QString written = text->trimmed();
+    // The messages write numbers in the interface's notation, so both decimal marks are accepted.
+    if (!written.contains(u'.'))
+        written.replace(u',', u'.');
     bool ok = false;
-    const double value = text->toDouble(&ok);
-    if (!ok || !(value >= minimum && value <= maximum)) {
+    const double value = written.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < minimum || value > maximum) {
         throw UsageError{
             trTemplate("\\(option) için \\(minimum) ile \\(maximum) arasında bir sayı gerekiyor.",
-                       {name, QString::number(minimum), QString::number(maximum)})};
+                       {name, numberText(minimum), numberText(maximum)})};
+    }
+    return value;
+}
+
+std::optional<long long> Arguments::takeInteger(const QString& name, long long minimum, long long maximum) {
+    const auto text = takeOption(name);
+    if (!text)
+        return std::nullopt;
+    bool ok = false;
+    const long long value = text->trimmed().toLongLong(&ok);
+    if (!ok || value < minimum || value > maximum) {
+        throw UsageError{
+            trTemplate("\\(option) için \\(minimum) ile \\(maximum) arasında bir tam sayı gerekiyor.",
+                       {name, numberText(double(minimum)), numberText(double(maximum))})};
     }
     return value;
 }
@@ -81,7 +117,7 @@ QStringList Arguments::positionals() const {
         if (argument.startsWith(u"--") || (argument.startsWith(u'-') && argument.size() > 1))
             throw UsageError{trTemplate("Bilinmeyen seçenek: \\(option)", {argument})};
     }
-    return m_arguments;
+    return m_arguments + m_afterSeparator;
 }
 
 void printLine(const QString& text) {
@@ -151,9 +187,34 @@ void installInterruptHandler(std::function<void()> handler) {
 
 bool waitWithEvents(double seconds) {
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    runAfter(seconds, &loop, [&loop] { loop.quit(); });
     installInterruptHandler([&loop] { loop.exit(1); });
     return loop.exec() == 0 && !g_interrupted;
+}
+
+void runAfter(double seconds, QObject* context, std::function<void()> action) {
+    // Waits in steps of at most a day towards a fixed deadline, so that no timer interval overflows.
+    const auto deadline = std::make_shared<QDeadlineTimer>(
+        static_cast<qint64>(std::ceil(std::max(0.0, seconds) * 1000.0)), Qt::PreciseTimer);
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [deadline, context, action = std::move(action), weakStep = std::weak_ptr(step)] {
+        const qint64 remaining = deadline->remainingTime();
+        if (remaining == 0) {
+            action();
+            return;
+        }
+        QTimer::singleShot(static_cast<int>(std::min(remaining, kTimerStepMs)), Qt::PreciseTimer, context,
+                           [step = weakStep.lock()] { (*step)(); });
+    };
+    (*step)();
+}
+
+QString numberText(double value) {
+    for (int digits = 0; digits < 6; ++digits) {
+        if (std::abs(value * std::pow(10.0, digits) - std::round(value * std::pow(10.0, digits))) < 1e-9)
+            return MetricFormatting::number(value, digits);
+    }
+    return MetricFormatting::number(value, 6);
 }
 
 } // namespace kestrum::cli

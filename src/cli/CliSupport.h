@@ -14,21 +14,28 @@ namespace kestrum::cli {
 enum ExitCode { success = 0, failure = 1, usageError = 2, interrupted = 130 };
 
 // A command's arguments after the command word. Options are taken out by name; whatever is left must
-// be positional, else it is a usage error.
+// be positional, else it is a usage error. Everything after a lone "--" is positional, so that a note
+// may start with "-".
 class Arguments {
 public:
-    explicit Arguments(QStringList arguments) : m_arguments(std::move(arguments)) {}
+    explicit Arguments(QStringList arguments);
 
     bool takeFlag(const QString& name);
     // The value after `name` (or in `name=value` form); absent when the option is not given.
     // Throws UsageError when the option is given without a value.
     std::optional<QString> takeOption(const QString& name);
+    // A finite number within [minimum, maximum] ("0.5" or "0,5"); throws UsageError otherwise.
     std::optional<double> takeNumber(const QString& name, double minimum, double maximum);
+    // A whole number within [minimum, maximum]; throws UsageError otherwise.
+    std::optional<long long> takeInteger(const QString& name, long long minimum, long long maximum);
     // The remaining positional arguments; throws UsageError on a leftover option.
     QStringList positionals() const;
+    // Whether --help or -h is among the options.
+    bool asksForHelp() const;
 
 private:
     QStringList m_arguments;
+    QStringList m_afterSeparator;
 };
 
 struct UsageError {
@@ -51,5 +58,12 @@ void installInterruptHandler(std::function<void()> handler);
 
 // Waits `seconds` while the event loop keeps running; returns false when interrupted by Ctrl-C.
 bool waitWithEvents(double seconds);
+
+// Calls `action` once, `seconds` from now on the monotonic clock, while `context` lives. Any span a
+// number option allows works: Qt's timers alone stop at 24.8 days.
+void runAfter(double seconds, QObject* context, std::function<void()> action);
+
+// A number as the interface writes it, without needless fraction digits ("0,1", "1000000000").
+QString numberText(double value);
 
 } // namespace kestrum::cli

@@ -20,6 +20,19 @@ int runHistory(Arguments& arguments);
 int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
+int runExport(Arguments& arguments);
+
+// Where the running totals of health events for the monitoring counters are kept.
+QString metricsTotalsFile();
+int runNet(Arguments& arguments);
+int runNetworkQuality(Arguments& arguments);
+int runNetworkSpeed(Arguments& arguments);
+int runWiFi(Arguments& arguments);
+int runTest(Arguments& arguments);
+int runBenchmark(Arguments& arguments);
+int runResults(Arguments& arguments);
+int runHardware(Arguments& arguments);
+int runDiagnosticsCode(Arguments& arguments);
 
 // This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
 // second is returned. Absent when Ctrl-C interrupted the wait.

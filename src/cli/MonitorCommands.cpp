@@ -15,6 +15,8 @@
 #include "localisation/L10n.h"
 #include "measurement/MeasurementJson.h"
 #include "measurement/MetricFormatting.h"
+#include "metrics/MetricsHttpServer.h"
+#include "metrics/MonitorMetricsSource.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -75,13 +77,19 @@ Date rangeStart(const std::optional<QString>& range, const char* fallback, Date 
     throw UsageError{trText("--range için hour, day, week veya month gerekiyor.")};
 }
 
+// How long a command waits for a lock that another Kestrum process holds: a short command that holds
+// it (an incident marker being saved) is done well within this.
+constexpr std::chrono::milliseconds kLockPatience{3000};
+
 // Runs a short store operation without a running monitor: takes the lock so that no monitor starts
 // writing the archive meanwhile.
 template <class F> int withDirectStore(F&& body) {
     ProcessLock lock(monitorLockPath());
-    if (!lock.tryLock())
-        return fail(trText(
-            "Kestrum izleme süreci çalışıyor ama oturum veri yoluna ulaşılamıyor; değişiklik yapılamadı."));
+    if (!lock.tryLock(kLockPatience)) {
+        if (lock.state() == ProcessLock::State::busy)
+            return fail(lock.failureDescription() + u' ' + trText("Değişiklik yapılamadı."));
+        return fail(lock.failureDescription());
+    }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     return body(*services.store);
 }
@@ -91,14 +99,20 @@ template <class F> int withDirectStore(F&& body) {
 int runMonitor(Arguments& arguments) {
     const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
     const auto interval = arguments.takeNumber(QStringLiteral("--interval"), 1, 30);
-    const auto count = arguments.takeNumber(QStringLiteral("--count"), 1, 1e9);
+    const auto count = arguments.takeInteger(QStringLiteral("--count"), 1, 1'000'000'000);
+    // Up to about 31 years: far beyond any real run, well within the monotonic deadline's range.
     const auto duration = arguments.takeNumber(QStringLiteral("--duration"), 1, 1e9);
+    const auto metricsListen = arguments.takeOption(QStringLiteral("--metrics-listen"));
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("monitor konumsal argüman almaz.")};
+    std::optional<std::pair<QHostAddress, quint16>> metricsAddress;
+    if (metricsListen && !(metricsAddress = parseListenAddress(*metricsListen)))
+        throw UsageError{
+            trText("--metrics-listen için PORT veya ADRES:PORT gerekiyor (IPv6: [ADRES]:PORT).")};
 
     ProcessLock lock(monitorLockPath());
-    if (!lock.tryLock())
-        return fail(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
+    if (!lock.tryLock(kLockPatience))
+        return fail(lock.failureDescription());
 
     // A command-line interval is for this run only; the saved setting stays.
     std::map<QString, PreferenceValue> overrides;
@@ -106,8 +120,22 @@ int runMonitor(Arguments& arguments) {
         overrides.emplace(SystemMonitorStore::kSampleIntervalKey, *interval);
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices({}, overrides);
     SystemMonitorStore& store = *services.store;
-    MonitorBusService bus(store);
+    // Monitoring that cannot keep its history is not what was asked for: say why and stop.
+    QCoro::waitFor(store.prepareArchive());
+    if (!store.isArchivePrepared())
+        return fail(store.persistenceError());
+    MonitorBusService bus(store, KestrumPaths::dataDirectory(), KestrumPaths::configDirectory());
     bus.registerOnBus();
+    // The scrape page is assembled only when someone asks for it.
+    std::unique_ptr<MonitorMetricsSource> metrics;
+    std::unique_ptr<MetricsHttpServer> metricsServer;
+    if (metricsAddress) {
+        metrics = std::make_unique<MonitorMetricsSource>(store, metricsTotalsFile());
+        metricsServer = std::make_unique<MetricsHttpServer>(
+            [source = metrics.get()](ExpositionFormat format) { return source->page(format); });
+        if (const auto problem = metricsServer->listen(metricsAddress->first, metricsAddress->second))
+            return fail(*problem);
+    }
 
     bool finishing = false;
     const auto finish = [&] {
@@ -115,14 +143,16 @@ int runMonitor(Arguments& arguments) {
             return;
         finishing = true;
         store.stop();
+        // The exit status tells whether the archive on disk holds this run: a failed last save is a failure
+        // (its reason was printed when it happened).
         [](SystemMonitorStore* s) -> QCoro::Task<void> {
-            co_await s->persistArchive();
-            QCoreApplication::quit();
+            const bool saved = co_await s->persistArchive();
+            QCoreApplication::exit(saved ? ExitCode::success : ExitCode::failure);
         }(&store);
     };
     installInterruptHandler(finish);
     if (duration)
-        QTimer::singleShot(static_cast<int>(*duration * 1000), &store, finish);
+        runAfter(*duration, &store, finish);
 
     QString reportedPersistenceError;
     QObject::connect(&store, &SystemMonitorStore::persistenceErrorChanged, &store, [&] {
@@ -160,7 +190,7 @@ int runMonitor(Arguments& arguments) {
                                        L10n::localizedFragment(event.evidence)));
                 }
             }
-            if (count && samples >= static_cast<long long>(*count))
+            if (count && samples >= *count)
                 finish();
         });
 
@@ -256,6 +286,8 @@ int runIncident(Arguments& arguments) {
     const QString action = words.value(0);
     const QString note = words.mid(1).join(u' ');
     if (action == u"list" || action.isEmpty()) {
+        if (words.size() > 1)
+            throw UsageError{trText("incident list başka argüman almaz.")};
         const HealthArchive archive = loadArchiveForReading();
         if (asJson) {
             QJsonArray list;
@@ -278,8 +310,13 @@ int runIncident(Arguments& arguments) {
         throw UsageError{trText("incident için start NOT, stop veya list gerekiyor.")};
     const bool starting = action == u"start";
     const QString method = starting ? QStringLiteral("StartIncident") : QStringLiteral("StopIncident");
-    if (callRunningMonitor(method, {note})) {
-        printLine(starting ? tr("Olay işareti başlatıldı.") : tr("Olay işareti durduruldu."));
+    // A running monitor of this data folder applies and saves the marker; any other works on the file.
+    const MonitorCallResult reply =
+        callRunningMonitor(method, {canonicalFolder(KestrumPaths::dataDirectory()), note});
+    if (reply.status == MonitorCallResult::Status::failed)
+        return fail(reply.errorMessage);
+    if (reply.status == MonitorCallResult::Status::succeeded) {
+        printLine(L10n::string(reply.arguments.value(0).toString()));
         return ExitCode::success;
     }
     return withDirectStore([&](SystemMonitorStore& store) {
@@ -303,16 +340,25 @@ int runNotifications(Arguments& arguments) {
     if (words.size() != 1 || (words[0] != u"on" && words[0] != u"off"))
         throw UsageError{trText("notifications için on veya off gerekiyor.")};
     const bool enabling = words[0] == u"on";
-    if (const auto reply = callRunningMonitor(QStringLiteral("SetNotificationsEnabled"), {enabling})) {
-        const QString message = reply->value(0).toString();
-        printLine(message.isEmpty() ? tr("Bildirimler kapatıldı.") : L10n::string(message));
+    const MonitorCallResult reply =
+        callRunningMonitor(QStringLiteral("SetNotificationsEnabled"),
+                           {canonicalFolder(KestrumPaths::configDirectory()), enabling});
+    if (reply.status == MonitorCallResult::Status::failed)
+        return fail(reply.errorMessage);
+    if (reply.status == MonitorCallResult::Status::succeeded) {
+        // A refusal fails here as it does without a monitor.
+        if (enabling && !reply.arguments.value(0).toBool())
+            return fail(reply.arguments.value(1).toString());
+        printLine(L10n::string(reply.arguments.value(1).toString()));
         return ExitCode::success;
     }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     SystemMonitorStore& store = *services.store;
     QCoro::waitFor(store.setNotificationsEnabled(enabling));
+    if (enabling && !store.notificationsEnabled())
+        return fail(store.notificationStatusMessage());
     printLine(enabling ? L10n::string(store.notificationStatusMessage()) : tr("Bildirimler kapatıldı."));
-    return enabling && !store.notificationsEnabled() ? ExitCode::failure : ExitCode::success;
+    return ExitCode::success;
 }
 
 } // namespace kestrum::cli

@@ -2,6 +2,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "FirmwareMachineVendorReader.h"
 #include "foundation/KestrumError.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/Translatable.h"
@@ -9,42 +10,200 @@
 
 #include <QCoreApplication>
 #include <functional>
-#include <map>
+#include <vector>
 
 using namespace kestrum;
 using namespace kestrum::cli;
 
 namespace {
 
+// One line of a command's help: the option as written and what it does. Placeholders are Turkish words
+// ("KLASÖR"), so each synopsis is a text of its own for the English table.
+struct OptionHelp {
+    const char* synopsis;
+    const char* meaning;
+};
+
+struct Command {
+    const char* name;
+    const char* usage; // after "kestrum-cli "
+    const char* summary;
+    std::vector<OptionHelp> options;
+    std::function<int(Arguments&)> run;
+};
+
+const OptionHelp kJsonOption{"--json", TR_MARK("Sonucu JSON olarak yazdırır (betikler için)")};
+const OptionHelp kRangeOption{"--range hour|day|week|month", TR_MARK("Gösterilecek dönem")};
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> list = {
+        {"snapshot",
+         TR_MARK("snapshot [--json] [--interval SN]"),
+         TR_MARK("Makinenin tek, eksiksiz bir ölçümü"),
+         {kJsonOption,
+          {TR_MARK("--interval SN"),
+           TR_MARK("İki ölçüm arasındaki bekleme; işlemci kullanımı ve trafik hızları bundan çıkar (0,1–60, "
+                   "varsayılan 1)")}},
+         runSnapshot},
+        {"health",
+         TR_MARK("health [--snapshot DOSYA] [--interval SN] [--json]"),
+         TR_MARK("Sağlık kararı ve etkin bulgular"),
+         {{TR_MARK("--snapshot DOSYA"), TR_MARK("Makine yerine snapshot --json ile kaydedilmiş bir ölçümü "
+                                                "değerlendirir")},
+          {TR_MARK("--interval SN"), TR_MARK("İki ölçüm arasındaki bekleme (0,1–60, varsayılan 1)")},
+          kJsonOption},
+         runHealth},
+        {"baseline",
+         "baseline [--json]",
+         TR_MARK("Geçmişten öğrenilen kişisel normal"),
+         {kJsonOption},
+         runBaseline},
+        {"monitor",
+         TR_MARK(
+             "monitor [--json] [--interval SN] [--count N] [--duration SN] [--metrics-listen [ADRES:]PORT]"),
+         TR_MARK("Sürekli izleme: örnekler, kalıcı geçmiş, uyarılar ve bildirimler (Ctrl-C ile durur)"),
+         {{"--json", TR_MARK("Her örnek için bir JSON nesnesi yazdırır")},
+          {TR_MARK("--interval SN"),
+           TR_MARK("Örnekleme aralığı, 1–30 (varsayılan kayıtlı ayar); kayıtlı ayarı değiştirmez")},
+          {"--count N", TR_MARK("N örnekten sonra durur")},
+          {TR_MARK("--duration SN"), TR_MARK("Bu kadar saniye sonra durur")},
+          {TR_MARK("--metrics-listen [ADRES:]PORT"),
+           TR_MARK("Prometheus için /metrics sayfasını sunar; yalnız PORT verilirse 127.0.0.1 üzerinde")}},
+         runMonitor},
+        {"events",
+         "events [--json] [--range hour|day|week|month]",
+         TR_MARK("Kaydedilmiş sağlık olayları (varsayılan: son ay)"),
+         {kJsonOption, kRangeOption},
+         runEvents},
+        {"history",
+         "history [--json] [--range hour|day|week|month]",
+         TR_MARK("Kalıcı geçmişteki örnekler (varsayılan: son gün)"),
+         {kJsonOption, kRangeOption},
+         runHistory},
+        {"incident",
+         TR_MARK("incident start [--] NOT | incident stop [NOT] | incident list [--json]"),
+         TR_MARK("Bir zaman aralığını işaretler"),
+         {{"--", TR_MARK("Ardından gelen her şey nottur (- ile başlayan notlar için)")}, kJsonOption},
+         runIncident},
+        {"notifications",
+         "notifications on|off",
+         TR_MARK("Önemli sağlık uyarıları için masaüstü bildirimleri"),
+         {},
+         runNotifications},
+        {"storage",
+         TR_MARK("storage [KLASÖR] [--json] [--treemap]"),
+         TR_MARK("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri (KLASÖR verilmezse "
+                 "son seçilen)"),
+         {kJsonOption, {"--treemap", TR_MARK("Ağaç haritasının dikdörtgenlerini de yazdırır")}},
+         runStorage},
+        {"test",
+         "test quick|deep [--json] [--allow-low-battery]",
+         TR_MARK("Hızlı (yaklaşık 20 sn) veya derin (yaklaşık 8 dk) sağlık testi; sonuç geçmişe kaydedilir "
+                 "(Ctrl-C "
+                 "iptal eder)"),
+         {kJsonOption,
+          {"--allow-low-battery", TR_MARK("Derin testi %20'nin altındaki bataryayla da başlatır")}},
+         runTest},
+        {"benchmark",
+         "benchmark [--mode quick|standard] [--json]",
+         TR_MARK("İşlemcinin tek ve çok çekirdekli sıkıştırma hızı, önceki karşılaştırılabilir sonuca göre"),
+         {kJsonOption, {"--mode quick|standard", TR_MARK("Ölçüm sayısı ve süresi (varsayılan standard)")}},
+         runBenchmark},
+        {"results",
+         "results [--kind quick|deep|benchmark] [--json]",
+         TR_MARK("Kaydedilmiş test sonuçları"),
+         {kJsonOption, {"--kind quick|deep|benchmark", TR_MARK("Yalnız bu türün sonuçları")}},
+         runResults},
+        {"net",
+         TR_MARK(
+             "net quality|speed [--json] [--mode quick|comprehensive] [--yes] [--endpoint URL] [--ca-file "
+             "DOSYA]"),
+         TR_MARK("Ağ testleri: gecikme ve kararlılık (quality) veya internet hızı (speed, açık onayla)"),
+         {kJsonOption,
+          {"--mode quick|comprehensive", TR_MARK("Hız testinin kapsamı (varsayılan quick)")},
+          {"--yes", TR_MARK("Hız testinin veri kullanımını önceden onaylar")},
+          {"--endpoint URL",
+           TR_MARK("Test adresi (HTTPS); hız testinde indirme ve yükleme için taban adres")},
+          {TR_MARK("--ca-file DOSYA"), TR_MARK("Kendi sunucunuzun sertifikası için ek CA dosyası")}},
+         runNet},
+        {"wifi",
+         "wifi [--json]",
+         TR_MARK("Wi-Fi bağlantısı ve bağlantı ayrıntıları"),
+         {kJsonOption},
+         runWiFi},
+        {"export",
+         TR_MARK("export prometheus --textfile KLASÖR"),
+         TR_MARK("Ölçüm sayfasını node_exporter'ın metin dosyası toplayıcısı için yazar"),
+         {{TR_MARK("--textfile KLASÖR"), TR_MARK("kestrum.prom dosyasının yazılacağı klasör")}},
+         runExport},
+        {"hardware",
+         "hardware [--json]",
+         TR_MARK(
+             "Bu bilgisayarın donanım profili, model kataloğundaki servis parçaları ve donanım önerileri"),
+         {kJsonOption},
+         runHardware},
+        {"diagnostics-code",
+         TR_MARK("diagnostics-code KOD [--json]"),
+         TR_MARK("Bir Apple Diagnostics başvuru kodunun anlamı"),
+         {kJsonOption},
+         runDiagnosticsCode},
+        {"menubar",
+         TR_MARK(
+             "menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]"),
+         TR_MARK("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"),
+         {kJsonOption,
+          {TR_MARK("--primary ÖLÇÜM"),
+           TR_MARK("Birincil ölçümü seçer: cpu, memory, battery, network, thermal veya health")},
+          {TR_MARK("--show SATIR, --hide SATIR"),
+           TR_MARK("Bir satırı gösterir veya gizler (ölçüm adlarıyla)")},
+          {"--show-all, --hide-all", TR_MARK("Bütün satırları gösterir veya gizler")},
+          {TR_MARK("--interval SN"), TR_MARK("İki ölçüm arasındaki bekleme (0,1–60, varsayılan 1)")}},
+         runMenubar},
+    };
+    return list;
+}
+
+// Every text of the help is a Turkish key (or a bare option name, shown as it is).
+QString shown(const char* text) {
+    return L10n::string(QString::fromUtf8(text));
+}
+
+void printDataDirectoryNote() {
+    printLine(L10n::string(trText("Her komut --data-dir KLASÖR ile başka bir geçmiş klasörünü kullanabilir "
+                                  "(KESTRUM_DATA_DIR da olur).")));
+}
+
 void printUsage() {
     printLine(L10n::string(trText("Kullanım: kestrum-cli KOMUT [SEÇENEKLER]")));
     printLine();
     printLine(L10n::string(trText("Komutlar:")));
-    const std::pair<const char*, QString> commands[] = {
-        {"snapshot [--json] [--interval SN]", L10n::string(trText("Makinenin tek, eksiksiz bir ölçümü"))},
-        {"health [--snapshot DOSYA] [--json]", L10n::string(trText("Sağlık kararı ve etkin bulgular"))},
-        {"baseline [--json]", L10n::string(trText("Geçmişten öğrenilen kişisel normal"))},
-        {"monitor [--json] [--interval SN] [--count N] [--duration SN]",
-         L10n::string(
-             trText("Sürekli izleme: örnekler, kalıcı geçmiş, uyarılar ve bildirimler (Ctrl-C ile durur)"))},
-        {"events [--json] [--range hour|day|week|month]",
-         L10n::string(trText("Kaydedilmiş sağlık olayları"))},
-        {"history [--json] [--range hour|day|week|month]",
-         L10n::string(trText("Kalıcı geçmişteki örnekler"))},
-        {"incident start NOT | incident stop | incident list",
-         L10n::string(trText("Bir zaman aralığını işaretler"))},
-        {"notifications on|off", L10n::string(trText("Önemli sağlık uyarıları için masaüstü bildirimleri"))},
-        {"storage [KLASÖR] [--json] [--treemap]",
-         L10n::string(trText("Bir klasörün alanının nereye gittiği: alt öğeler ve içerik kategorileri "
-                             "(KLASÖR verilmezse son seçilen)"))},
-        {"menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]",
-         L10n::string(trText("Menü çubuğu öğesinin şu an göstereceği etiket, simge ve satırlar"))},
-    };
-    for (const auto& [usage, text] : commands)
-        printLine(QStringLiteral("  %1\n      %2").arg(QLatin1String(usage), text));
+    for (const Command& command : commands())
+        printLine(QStringLiteral("  %1\n      %2").arg(shown(command.usage), shown(command.summary)));
     printLine();
-    printLine(L10n::string(trText("Her komut --data-dir KLASÖR ile başka bir geçmiş klasörünü kullanabilir "
-                                  "(KESTRUM_DATA_DIR da olur).")));
+    printLine(L10n::string(trText("Bir komutun ayrıntıları için: kestrum-cli KOMUT --help")));
+    printDataDirectoryNote();
+}
+
+void printCommandHelp(const Command& command) {
+    printLine(L10n::string(trTemplate("Kullanım: kestrum-cli \\(usage)", {shown(command.usage)})));
+    printLine();
+    printLine(shown(command.summary));
+    if (!command.options.empty()) {
+        printLine();
+        printLine(L10n::string(trText("Seçenekler:")));
+        for (const OptionHelp& option : command.options)
+            printLine(QStringLiteral("  %1\n      %2").arg(shown(option.synopsis), shown(option.meaning)));
+    }
+    printLine();
+    printDataDirectoryNote();
+}
+
+const Command* findCommand(const QString& name) {
+    for (const Command& command : commands()) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -53,36 +212,40 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrum"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("kestrum.app"));
+    // Texts that call the machine "Mac" stay so only on a Mac.
+    L10n::setMachineIsMac(FirmwareMachineVendorReader().isMac());
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty() || arguments.first() == u"--help" || arguments.first() == u"-h" ||
-        arguments.first() == u"help") {
+    if (arguments.isEmpty() || arguments.first() == u"--help" || arguments.first() == u"-h") {
         printUsage();
         return arguments.isEmpty() ? ExitCode::usageError : ExitCode::success;
     }
-    const QString command = arguments.takeFirst();
-    const std::map<QString, std::function<int(Arguments&)>> commands = {
-        {QStringLiteral("snapshot"), runSnapshot},
-        {QStringLiteral("health"), runHealth},
-        {QStringLiteral("baseline"), runBaseline},
-        {QStringLiteral("menubar"), runMenubar},
-        {QStringLiteral("monitor"), runMonitor},
-        {QStringLiteral("events"), runEvents},
-        {QStringLiteral("history"), runHistory},
-        {QStringLiteral("incident"), runIncident},
-        {QStringLiteral("notifications"), runNotifications},
-        {QStringLiteral("storage"), runStorage},
-    };
-    const auto it = commands.find(command);
-    if (it == commands.end()) {
+    const QString name = arguments.takeFirst();
+    if (name == u"help") {
+        if (arguments.isEmpty()) {
+            printUsage();
+            return ExitCode::success;
+        }
+        if (const Command* command = findCommand(arguments.first())) {
+            printCommandHelp(*command);
+            return ExitCode::success;
+        }
+        return fail(trTemplate("Bilinmeyen komut: \\(command)", {arguments.first()}), ExitCode::usageError);
+    }
+    const Command* command = findCommand(name);
+    if (!command) {
         printUsage();
-        return fail(trTemplate("Bilinmeyen komut: \\(command)", {command}), ExitCode::usageError);
+        return fail(trTemplate("Bilinmeyen komut: \\(command)", {name}), ExitCode::usageError);
     }
     try {
         Arguments parsed(arguments);
+        if (parsed.asksForHelp()) {
+            printCommandHelp(*command);
+            return ExitCode::success;
+        }
         if (const auto dataDirectory = parsed.takeOption(QStringLiteral("--data-dir")))
             KestrumPaths::setDataDirectoryOverride(*dataDirectory);
-        return it->second(parsed);
+        return command->run(parsed);
     } catch (const UsageError& error) {
         return fail(error.message, ExitCode::usageError);
     } catch (const KestrumError& error) {

@@ -3,9 +3,9 @@
 #include "foundation/AtomicFile.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/Logging.h"
+#include "healthtests/CPUBenchmarkHistorySidecar.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace kestrum {
@@ -13,23 +13,6 @@ namespace kestrum {
 namespace {
 
 constexpr qint64 kLargestArchiveBytes = 64LL * 1024 * 1024;
-
-std::optional<std::vector<QJsonObject>> benchmarkResults(const QByteArray& bytes) {
-    const QJsonValue document = json::parseDocument(bytes);
-    const QJsonObject object = document.toObject();
-    if (object.value(QStringLiteral("schemaVersion")).toDouble(-1) != 1)
-        return std::nullopt;
-    const QJsonValue results = object.value(QStringLiteral("results"));
-    if (!results.isArray())
-        return std::nullopt;
-    std::vector<QJsonObject> out;
-    for (const QJsonValue& value : results.toArray()) {
-        if (!value.isObject() || !value.toObject().value(QStringLiteral("endedAt")).isDouble())
-            return std::nullopt;
-        out.push_back(value.toObject());
-    }
-    return out;
-}
 
 } // namespace
 
@@ -55,27 +38,26 @@ QFuture<void> FileHealthArchiveRepository::save(const HealthArchive& archive) {
 
 HealthArchive FileHealthArchiveRepository::loadNow() const {
     const auto bytes = readFileIfExists(m_archivePath, kLargestArchiveBytes);
-    if (!bytes)
-        return HealthArchive::empty();
-    HealthArchive archive = decodeHealthArchive(*bytes);
-    // The benchmark history is a second copy of the results; any problem with it is ignored.
-    try {
-        if (const auto history = readFileIfExists(m_benchmarkHistoryPath, kLargestArchiveBytes)) {
-            if (auto results = benchmarkResults(*history))
-                archive.cpuBenchmarkResults = std::move(*results);
-        }
-    } catch (const KestrumError& error) {
-        qCInfo(lcArchive) << "ignoring unreadable benchmark history:" << error.description();
+    HealthArchive archive = bytes ? decodeHealthArchive(*bytes) : HealthArchive::empty();
+    // The benchmark history is a second copy of the results: an unusable one is moved aside (never
+    // overwritten by the next save) and the archive's own list stays.
+    auto history = CPUBenchmarkHistorySidecar::load(m_benchmarkHistoryPath);
+    if (!history.problem.isEmpty()) {
+        std::lock_guard lock(m_problemMutex);
+        m_benchmarkHistoryProblem = history.problem;
     }
+    if (bytes && history.results)
+        archive.cpuBenchmarkResults = std::move(*history.results);
     return archive;
 }
 
+QString FileHealthArchiveRepository::benchmarkHistoryProblem() const {
+    std::lock_guard lock(m_problemMutex);
+    return m_benchmarkHistoryProblem;
+}
+
 void FileHealthArchiveRepository::saveNow(const HealthArchive& archive) const {
-    QJsonArray results;
-    for (const QJsonObject& result : archive.cpuBenchmarkResults)
-        results.append(result);
-    const QJsonObject history{{QStringLiteral("schemaVersion"), 1}, {QStringLiteral("results"), results}};
-    writeFileAtomically(m_benchmarkHistoryPath, json::toDocumentBytes(history));
+    CPUBenchmarkHistorySidecar::save(m_benchmarkHistoryPath, archive.cpuBenchmarkResults);
     writeFileAtomically(m_archivePath, encodeHealthArchive(archive));
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QThreadPool>
+#include <mutex>
 
 namespace kestrum {
 
@@ -23,12 +24,17 @@ public:
     HealthArchive loadNow() const;
     void saveNow(const HealthArchive& archive) const;
 
+    // A Turkish sentence when the last load found the benchmark history unusable and moved it aside.
+    QString benchmarkHistoryProblem() const;
+
     const QString& archivePath() const { return m_archivePath; }
     const QString& benchmarkHistoryPath() const { return m_benchmarkHistoryPath; }
 
 private:
     QString m_archivePath;
     QString m_benchmarkHistoryPath;
+    mutable std::mutex m_problemMutex;
+    mutable QString m_benchmarkHistoryProblem;
     QThreadPool m_executor;
 };
 

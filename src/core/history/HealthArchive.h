@@ -3,6 +3,11 @@
 #include "HealthEvent.h"
 #include "HealthSample.h"
 #include "foundation/KestrumError.h"
+#include "healthtests/CPUBenchmarkResult.h"
+#include "healthtests/DeepHealthTestResult.h"
+#include "healthtests/HealthTestResult.h"
+#include "network/NetworkQualityResult.h"
+#include "network/NetworkSpeedTestResult.h"
 
 #include <QJsonObject>
 #include <optional>
@@ -10,9 +15,8 @@
 
 namespace kestrum {
 
-// Everything Kestrum remembers between runs: one JSON file. The result records of the tests,
-// benchmarks, performance sessions and comparisons are carried as their JSON objects, losslessly, until
-// the features that own them read them as typed records.
+// Everything Kestrum remembers between runs: one JSON file. Result records of features that do not read
+// them as typed records yet are carried as their JSON objects, losslessly.
 struct HealthArchive {
     static constexpr int kSchemaVersion = 1;
 
@@ -21,13 +25,13 @@ struct HealthArchive {
     std::vector<HealthEvent> events;   // oldest first
     std::vector<IncidentSession> incidents;
     std::vector<QJsonObject> performanceSessions;
-    std::vector<QJsonObject> healthTestResults;
-    std::vector<QJsonObject> deepHealthTestResults;
-    std::vector<QJsonObject> cpuBenchmarkResults;
+    std::vector<HealthTestResult> healthTestResults;         // oldest first
+    std::vector<DeepHealthTestResult> deepHealthTestResults; // oldest first
+    std::vector<CPUBenchmarkResult> cpuBenchmarkResults;     // oldest first
     std::vector<QJsonObject> fullSystemScanResults;
     std::vector<QJsonObject> processorComparisons;
-    std::optional<QJsonObject> latestNetworkQualityResult;
-    std::optional<QJsonObject> latestNetworkSpeedResult;
+    std::optional<NetworkQualityResult> latestNetworkQualityResult;
+    std::optional<NetworkSpeedTestResult> latestNetworkSpeedResult;
 
     static HealthArchive empty() { return {}; }
     bool operator==(const HealthArchive&) const = default;

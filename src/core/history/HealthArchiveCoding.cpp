@@ -1,6 +1,8 @@
 #include "HealthArchive.h"
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
+#include "healthtests/HealthTestsJsonFields.h"
+#include "network/NetworkJsonFields.h"
 
 namespace kestrum {
 
@@ -120,9 +122,6 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes) {
     if (archive.schemaVersion != HealthArchive::kSchemaVersion)
         throw unsupportedSchemaError(archive.schemaVersion);
     requireDate(archive.performanceSessions, "performanceSessions", "startedAt");
-    requireDate(archive.healthTestResults, "healthTestResults", "endedAt");
-    requireDate(archive.deepHealthTestResults, "deepHealthTestResults", "endedAt");
-    requireDate(archive.cpuBenchmarkResults, "cpuBenchmarkResults", "endedAt");
     requireDate(archive.fullSystemScanResults, "fullSystemScanResults", "endedAt");
     requireDate(archive.processorComparisons, "processorComparisons", "savedAt");
     return archive;

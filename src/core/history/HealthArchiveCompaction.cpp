@@ -162,9 +162,14 @@ HealthArchive compacted(const HealthArchive& archive, Date now) {
         return dateOf(s, "startedAt");
     });
     const auto endedAt = [](const Raw& r) { return dateOf(r, "endedAt"); };
-    out.healthTestResults = retained<Raw>(archive.healthTestResults, cutoff, 25, endedAt);
-    out.deepHealthTestResults = retained<Raw>(archive.deepHealthTestResults, cutoff, 12, endedAt);
-    out.cpuBenchmarkResults = retained<Raw>(archive.cpuBenchmarkResults, cutoff, 25, endedAt);
+    const auto typedEndedAt = [](const auto& r) {
+        return std::optional(r.endedAt.secondsSinceReferenceDate);
+    };
+    out.healthTestResults = retained<HealthTestResult>(archive.healthTestResults, cutoff, 25, typedEndedAt);
+    out.deepHealthTestResults =
+        retained<DeepHealthTestResult>(archive.deepHealthTestResults, cutoff, 12, typedEndedAt);
+    out.cpuBenchmarkResults =
+        retained<CPUBenchmarkResult>(archive.cpuBenchmarkResults, cutoff, 25, typedEndedAt);
     out.fullSystemScanResults = retained<Raw>(archive.fullSystemScanResults, cutoff, 12, endedAt);
     out.processorComparisons = retainedProcessorComparisons(archive.processorComparisons, cutoff, now);
     out.latestNetworkQualityResult = archive.latestNetworkQualityResult;

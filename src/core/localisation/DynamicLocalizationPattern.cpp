@@ -9,7 +9,64 @@ const char* const kMeasurementMarkers[] = {"milliseconds(",    "rate(",         
                                            "duration(",        "batteryDrain(", "speed(",
                                            "percent(",         "percentage(",   "MetricFormatting.bytes(",
                                            "formatted(.number"};
+// A double-quoted text starting at `i` (backslash escapes the next character); `i` ends after it.
+std::optional<QString> quoted(const QString& text, qsizetype& i) {
+    if (i >= text.size() || text[i] != u'"')
+        return std::nullopt;
+    QString out;
+    for (++i; i < text.size(); ++i) {
+        if (text[i] == u'\\' && i + 1 < text.size()) {
+            out += text[++i];
+        } else if (text[i] == u'"') {
+            ++i;
+            return out;
+        } else {
+            out += text[i];
+        }
+    }
+    return std::nullopt;
+}
+
+void skipSpaces(const QString& text, qsizetype& i) {
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+}
+
 } // namespace
+
+std::optional<PluralChoice> PluralChoice::parse(const QString& expression) {
+    const QString text = expression.trimmed();
+    static const QString opening = QStringLiteral("plural(");
+    if (!text.startsWith(opening) || !text.endsWith(u')'))
+        return std::nullopt;
+    const qsizetype comma = text.indexOf(u',', opening.size());
+    if (comma < 0)
+        return std::nullopt;
+    PluralChoice choice;
+    choice.countExpression = text.mid(opening.size(), comma - opening.size()).trimmed();
+    if (choice.countExpression.isEmpty() || choice.countExpression.contains(u'"'))
+        return std::nullopt;
+    qsizetype i = comma + 1;
+    skipSpaces(text, i);
+    auto one = quoted(text, i);
+    skipSpaces(text, i);
+    if (!one || i >= text.size() || text[i] != u',')
+        return std::nullopt;
+    ++i;
+    skipSpaces(text, i);
+    auto other = quoted(text, i);
+    skipSpaces(text, i);
+    if (!other || i != text.size() - 1)
+        return std::nullopt;
+    choice.one = std::move(*one);
+    choice.other = std::move(*other);
+    return choice;
+}
+
+const QString& PluralChoice::formFor(const QString& count) const {
+    // English and Turkish both use the singular for exactly one and nothing else ("1.0 files").
+    return count.trimmed() == u"1" ? one : other;
+}
 
 std::optional<DynamicLocalizationPattern> DynamicLocalizationPattern::make(const QString& source,
                                                                            const QString& translation) {
@@ -73,9 +130,15 @@ std::optional<QString> DynamicLocalizationPattern::localizedValue(
             continue;
         }
         const qsizetype index = boundExpressions.indexOf(part.text);
-        if (index < 0)
+        if (index >= 0) {
+            out += boundValues[index];
+            continue;
+        }
+        const auto plural = PluralChoice::parse(part.text);
+        const qsizetype countIndex = plural ? boundExpressions.indexOf(plural->countExpression) : -1;
+        if (countIndex < 0)
             return std::nullopt;
-        out += boundValues[index];
+        out += plural->formFor(boundValues[countIndex]);
     }
     return out;
 }

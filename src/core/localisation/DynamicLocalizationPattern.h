@@ -8,6 +8,19 @@
 
 namespace kestrum {
 
+// A count-dependent word in a translation template: `\(plural(count, "file", "files"))` shows the first
+// form when the value bound to `count` is exactly 1, the second otherwise.
+struct PluralChoice {
+    QString countExpression;
+    QString one;
+    QString other;
+    bool operator==(const PluralChoice&) const = default;
+
+    // Absent when `expression` is not a well-formed plural(name, "one", "other").
+    static std::optional<PluralChoice> parse(const QString& expression);
+    const QString& formFor(const QString& count) const;
+};
+
 // One translation-table entry whose Turkish key contains interpolations (`\(expression)`): matches any
 // text built from that template and rebuilds the English template with the captured values.
 class DynamicLocalizationPattern {
@@ -15,8 +28,9 @@ public:
     // Absent when the source has no interpolation or its regular expression does not compile.
     static std::optional<DynamicLocalizationPattern> make(const QString& source, const QString& translation);
 
-    // The English text for `key`, each captured value first passed through `localizeCapture`
+    // The translated text for `key`, each captured value first passed through `localizeCapture`
     // (the layer's fragment localisation). Absent when the key does not match or cannot be rebuilt.
+    // An expression of the translation is either one the key bound or a plural choice over one.
     std::optional<QString>
     localizedValue(const QString& key, const std::function<QString(const QString&)>& localizeCapture) const;
 

@@ -12,20 +12,42 @@ namespace {
 
 constexpr qsizetype kCacheLimit = 8192;
 
+// Every expression matches letters, digits, word boundaries and white space the Unicode way: without it
+// "ğ" is not a letter, so "2 sağlık" would end a unit word "sa" and "1,5 MB" after a no-break space
+// would not be a measurement.
+constexpr auto kUnicode = QRegularExpression::UseUnicodePropertiesOption;
+
 struct Normalisation {
-    QRegularExpression percent{QStringLiteral(
-        "(^|[\\s(:])(?<!\\]\\()%([0-9]+(?:[.,][0-9]+)?)(?=[/\\s,;:!?)]|\\.(?![A-Za-z0-9])|$)")};
+    QRegularExpression percent{
+        QStringLiteral(
+            "(^|[\\s(:])(?<!\\]\\()%([0-9]+(?:[.,][0-9]+)?)(?=[/\\s,;:!?)]|\\.(?![\\p{L}\\p{N}])|$)"),
+        kUnicode};
     QRegularExpression groupedThousands{QStringLiteral("\\b([0-9]{1,3}(?:\\.[0-9]{3})+)(?=\\s*(?:Mbps|Gbps|"
-                                                       "Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|Wh|mAh|dBm)\\b)")};
+                                                       "Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|Wh|mAh|dBm)\\b)"),
+                                        kUnicode};
     QRegularExpression decimalComma{QStringLiteral("\\b([0-9]{1,3}(?:\\.[0-9]{3})*|[0-9]+),([0-9]{1,2})(?="
                                                    "\\s*(?:Mbps|Gbps|Kbps|ms|GB|MB|KB|TB|GHz|MHz|°C|W|"
-                                                   "Wh|mAh|dBm)\\b)")};
-    std::pair<QRegularExpression, QString> unitWords[5] = {
-        {QRegularExpression(QStringLiteral("(?<=\\d)\\s+sa\\b")), QStringLiteral(" hr")},
-        {QRegularExpression(QStringLiteral("(?<=\\d)\\s+dk\\b")), QStringLiteral(" min")},
-        {QRegularExpression(QStringLiteral("(?<=\\d)\\s+sn\\b")), QStringLiteral(" s")},
-        {QRegularExpression(QStringLiteral("/sn\\b")), QStringLiteral("/s")},
-        {QRegularExpression(QStringLiteral("/saat\\b")), QStringLiteral("/h")},
+                                                   "Wh|mAh|dBm)\\b)"),
+                                    kUnicode};
+    // Unit words after a number: the white space is captured so that a no-break space stays one.
+    // Each with the word it needs, so that texts without it skip the expression.
+    struct Rewrite {
+        QLatin1String word;
+        QRegularExpression regex;
+        QString replacement;
+    };
+    Rewrite unitWords[3] = {
+        {QLatin1String("sa"), QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)sa\\b"), kUnicode),
+         QStringLiteral("hr")},
+        {QLatin1String("dk"), QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)dk\\b"), kUnicode),
+         QStringLiteral("min")},
+        {QLatin1String("sn"), QRegularExpression(QStringLiteral("(?<=\\d)(\\s+)sn\\b"), kUnicode),
+         QStringLiteral("s")},
+    };
+    Rewrite perUnit[2] = {
+        {QLatin1String("/sn"), QRegularExpression(QStringLiteral("/sn\\b"), kUnicode), QStringLiteral("/s")},
+        {QLatin1String("/saat"), QRegularExpression(QStringLiteral("/saat\\b"), kUnicode),
+         QStringLiteral("/h")},
     };
 
     Normalisation() {
@@ -33,6 +55,10 @@ struct Normalisation {
         Q_ASSERT(percent.isValid() && groupedThousands.isValid() && decimalComma.isValid());
     }
 };
+
+bool isNoBreakSpace(QChar c) {
+    return c == QChar(0x00A0) || c == QChar(0x202F) || c == QChar(0x2007);
+}
 
 const Normalisation& normalisation() {
     static const Normalisation instance;
@@ -63,12 +89,11 @@ bool isTerminator(QChar c) {
 } // namespace
 
 L10nEngine::L10nEngine(bool english, std::shared_ptr<const TranslationTable> table)
-    : m_english(english), m_table(table ? std::move(table) : std::make_shared<TranslationTable>()) {
-    if (m_english) {
-        for (auto it = m_table->cbegin(); it != m_table->cend(); ++it) {
-            if (it.value() != it.key())
-                m_normalizedTable.insert(it.key(), normalizeNumbers(it.value(), true, true));
-        }
+    : m_english(english), m_table(table ? std::move(table) : std::make_shared<TranslationTable>()),
+      m_identity(m_table->isEmpty()) {
+    for (auto it = m_table->cbegin(); it != m_table->cend(); ++it) {
+        if (it.value() != it.key())
+            m_normalizedTable.insert(it.key(), normalizeNumbers(it.value(), true, true));
     }
 }
 
@@ -85,26 +110,40 @@ QString L10nEngine::normalizeNumbers(const QString& text, bool percent, bool mea
         });
     }
     if (measurement) {
-        out = replaceMatches(out, n.groupedThousands, [](const QRegularExpressionMatch& m) {
-            QString number = m.captured(1);
-            number.replace(u'.', u',');
-            return number;
-        });
-        out = replaceMatches(out, n.decimalComma, [](const QRegularExpressionMatch& m) {
-            QString whole = m.captured(1);
-            whole.replace(u'.', u',');
-            return whole + u'.' + m.captured(2);
-        });
-        for (const auto& [regex, replacement] : n.unitWords)
-            out.replace(regex, replacement);
+        // Unicode matching is slower; most texts lack what an expression needs and skip it.
+        if (out.contains(u'.')) {
+            out = replaceMatches(out, n.groupedThousands, [](const QRegularExpressionMatch& m) {
+                QString number = m.captured(1);
+                number.replace(u'.', u',');
+                return number;
+            });
+        }
+        if (out.contains(u',')) {
+            out = replaceMatches(out, n.decimalComma, [](const QRegularExpressionMatch& m) {
+                QString whole = m.captured(1);
+                whole.replace(u'.', u',');
+                return whole + u'.' + m.captured(2);
+            });
+        }
+        for (const auto& [word, regex, unit] : n.unitWords) {
+            if (!out.contains(word))
+                continue;
+            out = replaceMatches(out, regex, [&unit](const QRegularExpressionMatch& m) {
+                const QString space = m.captured(1);
+                const auto kept = std::find_if(space.begin(), space.end(), isNoBreakSpace);
+                return (kept != space.end() ? QString(*kept) : QStringLiteral(" ")) + unit;
+            });
+        }
+        for (const auto& [word, regex, replacement] : n.perUnit) {
+            if (out.contains(word))
+                out.replace(regex, replacement);
+        }
     }
     return out;
 }
 
 const std::vector<DynamicLocalizationPattern>& L10nEngine::patterns() const {
     std::call_once(m_patternsOnce, [this] {
-        if (!m_english)
-            return;
         for (auto it = m_table->cbegin(); it != m_table->cend(); ++it) {
             if (auto pattern = DynamicLocalizationPattern::make(it.key(), it.value()))
                 m_patterns.push_back(std::move(*pattern));
@@ -142,7 +181,7 @@ std::optional<QString> L10nEngine::translated(const QString& key) const {
 }
 
 QString L10nEngine::string(const QString& key) const {
-    if (!m_english || key.isEmpty())
+    if (m_identity || key.isEmpty())
         return key;
     if (const auto it = m_normalizedTable.constFind(key); it != m_normalizedTable.cend())
         return it.value();
@@ -160,7 +199,7 @@ QString L10nEngine::string(const QString& key) const {
 }
 
 QString L10nEngine::localizedFragment(const QString& text) const {
-    if (!m_english)
+    if (m_identity)
         return text;
     const QString whole = string(text);
     if (whole != text)
@@ -182,25 +221,33 @@ QString L10nEngine::localizedFragment(const QString& text) const {
 }
 
 QString L10nEngine::localizeSentences(const QString& text) const {
-    if (!m_english)
+    if (m_identity)
         return text;
     QString result;
     QString sentence;
+    bool changed = false;
+    const auto flush = [&] {
+        const QString trimmed = sentence.trimmed();
+        const QString shown = string(trimmed);
+        changed = changed || shown != trimmed;
+        result += shown;
+        sentence.clear();
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         sentence.append(c);
         if (isTerminator(c) && i + 1 < text.size() && text[i + 1].isSpace()) {
-            result += string(sentence.trimmed());
+            flush();
             result += u' ';
-            sentence.clear();
         }
     }
-    result += string(sentence.trimmed());
-    return result;
+    flush();
+    // A text none of whose sentences is known keeps its own spacing and line breaks.
+    return changed ? result : text;
 }
 
 QString L10nEngine::report(const QString& text) const {
-    if (!m_english)
+    if (m_identity)
         return text;
     QStringList lines = text.split(u'\n');
     for (QString& line : lines) {

@@ -11,9 +11,15 @@ namespace kestrum::MetricFormatting {
 
 namespace {
 
+// tr_TR groups thousands ("1.234,5"); the English interface writes numbers as en_US_POSIX does, with a
+// decimal point and no grouping ("1234.5").
 const QLocale& locale() {
     static const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
-    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    static const QLocale english = [] {
+        QLocale l(QLocale::English, QLocale::UnitedStates);
+        l.setNumberOptions(QLocale::OmitGroupSeparator);
+        return l;
+    }();
     return L10n::isEnglish() ? english : turkish;
 }
 

@@ -6,8 +6,9 @@
 
 namespace kestrum {
 
-// The short texts every view shows for metric values, in tr_TR notation (en_US in an English
-// interface). A missing, non-finite or (where that is meaningless) negative value gives "Kullanılamıyor".
+// The short texts every view shows for metric values, in tr_TR notation (en_US_POSIX in an English
+// interface: decimal point, no thousands grouping). A missing, non-finite or (where that is meaningless)
+// negative value gives "Kullanılamıyor".
 namespace MetricFormatting {
 
 enum class ByteCountStyle {

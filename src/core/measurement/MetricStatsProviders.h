@@ -70,13 +70,7 @@ private:
     std::optional<Baseline> m_baseline;
 };
 
-// Until the Wi-Fi reader exists the sampler honestly reports no Wi-Fi link.
-class NoWiFiLinkMetricsProvider : public WiFiLinkMetricsProviding {
-public:
-    WiFiLinkMetrics read() override { return {}; }
-};
-
-// Until the connection-details reader exists the sampler reports empty details.
+// Empty connection details, for samplers of machines that have none to report.
 class EmptyConnectionDetailsProvider : public NetworkConnectionDetailsProviding {
 public:
     NetworkConnectionDetails read(const std::set<QString>&) override {

@@ -1,40 +1,26 @@
 #pragma once
 
+#include "ArchiveKeeper.h"
 #include "MonitorCollaborators.h"
-#include "UserOperation.h"
+#include "MonitoringLoop.h"
+#include "OperationFrame.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
-#include "history/HealthArchive.h"
-#include "history/HealthArchivePersisting.h"
-#include "interpretation/HealthAlerts.h"
-#include "interpretation/HealthAssessment.h"
-#include "interpretation/HealthObservation.h"
-#include "interpretation/PersonalBaseline.h"
-#include "measurement/SystemMetricsSampling.h"
+#include "hardware/HardwareDiscovery.h"
+#include "healthtests/HealthTestDependencies.h"
+#include "network/NetworkTestDependencies.h"
 
-#include <QJsonObject>
 #include <QObject>
 #include <QVariant>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
-#include <stop_token>
 
 namespace kestrum {
 
-struct SystemMonitorRefreshOutcome {
-    bool succeeded = false;
-    QUuid snapshotID;
-    bool operator==(const SystemMonitorRefreshOutcome&) const = default;
-};
-
-enum class AnalyticsTrigger { automaticMonitoring, manualRefresh };
-
-// The hub: owns the loop (sample, keep, judge, persist, alert), the archive, the sleep/wake handling and
-// the frame of every user-started operation, and publishes one observable state. Lives on the main
-// thread; the sampler and the repository work elsewhere and hand results back.
+// The hub every view and command reads: one observable state over the monitoring loop, the archive
+// keeper and the operation frame, which do the work. Lives on the main thread.
 class SystemMonitorStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isMonitoring READ isMonitoring NOTIFY isMonitoringChanged)
@@ -57,9 +43,6 @@ class SystemMonitorStore : public QObject {
                    fullSystemScanReminderChanged)
     Q_PROPERTY(QString fullSystemScanReminderStatusMessage READ fullSystemScanReminderStatusMessage NOTIFY
                    fullSystemScanReminderChanged)
-    Q_PROPERTY(bool isSavingProcessorComparison READ isSavingProcessorComparison NOTIFY
-                   isSavingProcessorComparisonChanged)
-    Q_PROPERTY(bool isDiscoveringHardware READ isDiscoveringHardware NOTIFY isDiscoveringHardwareChanged)
     // One running flag, error text and progress per user-started operation.
     Q_PROPERTY(bool isNetworkQualityTestRunning READ isNetworkQualityTestRunning NOTIFY operationsChanged)
     Q_PROPERTY(bool isNetworkSpeedTestRunning READ isNetworkSpeedTestRunning NOTIFY operationsChanged)
@@ -77,14 +60,16 @@ class SystemMonitorStore : public QObject {
     Q_PROPERTY(QVariant deepHealthTestProgress READ deepHealthTestProgress NOTIFY operationsChanged)
     Q_PROPERTY(QVariant cpuBenchmarkProgress READ cpuBenchmarkProgress NOTIFY operationsChanged)
     Q_PROPERTY(QVariant fullSystemScanProgress READ fullSystemScanProgress NOTIFY operationsChanged)
+    Q_PROPERTY(bool isDiscoveringHardware READ isDiscoveringHardware NOTIFY hardwareChanged)
 
 public:
-    static constexpr size_t kHistoryLimit = 1800;
-    static constexpr size_t kEventLimit = 500;
-    static constexpr double kPersistEverySeconds = 60;
-    static constexpr double kNotificationCooldownSeconds = 1800;
-    static constexpr double kDefaultSampleInterval = 2;
+    static constexpr size_t kHistoryLimit = MonitoringLoop::kHistoryLimit;
+    static constexpr size_t kEventLimit = ArchiveKeeper::kEventLimit;
+    static constexpr double kPersistEverySeconds = ArchiveKeeper::kPersistEverySeconds;
+    static constexpr double kNotificationCooldownSeconds = MonitoringLoop::kNotificationCooldownSeconds;
+    static constexpr double kDefaultSampleInterval = MonitoringLoop::kDefaultSampleInterval;
 
+    // Every collaborator but the sampler, the preferences and the repository has a working default.
     struct Dependencies {
         std::shared_ptr<SystemMetricsSampling> sampler;
         PreferencesStore* preferences = nullptr;
@@ -95,78 +80,107 @@ public:
         DateProvider dateProvider;
         MonotonicClock monotonicClock;
         std::function<QUuid()> idProvider;
+        // False on machines without any thermal signal (virtual machines): heavy tests run with a warning.
+        std::function<bool()> machineOffersThermalSignal;
+        NetworkTestDependencies networkTests;
+        // The quick and deep health tests and the processor benchmark.
+        HealthTestDependencies healthTests;
+        HardwareDependencies hardware;
     };
 
     explicit SystemMonitorStore(Dependencies dependencies, QObject* parent = nullptr);
     ~SystemMonitorStore() override;
 
-    // ---- the loop ----
-    Q_INVOKABLE void start();
-    Q_INVOKABLE void stop();
+    // ---- the loop and the archive ----
+    Q_INVOKABLE void start() { m_loop->start(); }
+    Q_INVOKABLE void stop() { m_loop->stop(); }
     QCoro::Task<SystemMonitorRefreshOutcome>
-    refresh(AnalyticsTrigger trigger = AnalyticsTrigger::manualRefresh);
-    // The application's first task: archive, hardware discovery when it exists, then the first start.
+    refresh(AnalyticsTrigger trigger = AnalyticsTrigger::manualRefresh) {
+        return m_loop->refresh(trigger);
+    }
+    // The application's first task: the archive, the hardware profile once, then the first start of the loop.
     QCoro::Task<void> startUp();
-    QCoro::Task<void> prepareArchive();
-    QCoro::Task<bool> persistArchive();
-    QCoro::Task<void> clearHealthHistory();
+    QCoro::Task<void> prepareArchive() { return m_keeper->prepare(); }
+    QCoro::Task<bool> persistArchive() { return m_keeper->persist(); }
+    QCoro::Task<void> clearHealthHistory() { return m_keeper->clear(); }
+    QCoro::Task<void> discoverHardwareIfNeeded() { return m_hardware->discoverIfNeeded(); }
     QCoro::Task<void> setNotificationsEnabled(bool enabled);
     void setResourceAnalysisEnabled(bool enabled);
-    QCoro::Task<void> startIncident(const QString& note);
-    QCoro::Task<void> stopIncident(const QString& note = {});
+    // Each answers whether the marker changed and was saved (false: none to stop, one already open, or the
+    // save failed — persistenceError then says why).
+    QCoro::Task<bool> startIncident(const QString& note);
+    QCoro::Task<bool> stopIncident(const QString& note = {});
 
-    // ---- the frame of user-started operations ----
-    using ProgressReporter = std::function<void(const QVariant& progress)>;
-    // The operation's own work: runs on the main thread, awaits work done elsewhere, checks the token,
-    // throws CancellationError when cancelled. Its result record is appended to the operation's list.
-    using OperationWork = std::function<QCoro::Task<QJsonObject>(std::stop_token, ProgressReporter)>;
-    struct OperationOptions {
-        bool allowLowBattery = false;
-        QVariant initialProgress;
-    };
-    // Refuses (setting the operation's error text) or starts the operation; answers whether it started.
-    bool startOperation(UserOperation operation, OperationWork work, OperationOptions options);
-    bool startOperation(UserOperation operation, OperationWork work) {
-        return startOperation(operation, std::move(work), OperationOptions{});
+    // ---- user-started operations ----
+    using Options = OperationFrame::Options;
+    bool startOperation(UserOperation operation, OperationWork work, Options options = {}) {
+        return m_frame->start(operation, std::move(work), std::move(options));
     }
-    Q_INVOKABLE void cancelOperation(UserOperation operation);
-    // The refusal text the frame would give now, or empty when the operation may start.
-    QString refusalReason(UserOperation operation, bool allowLowBattery = false) const;
+    Q_INVOKABLE void cancelOperation(UserOperation operation) { m_frame->cancel(operation); }
+    QString refusalReason(UserOperation operation, bool allowLowBattery = false) const {
+        return m_frame->refusalReason(operation, allowLowBattery);
+    }
+    bool isRunning(UserOperation operation) const { return m_frame->isRunning(operation); }
+    QString operationError(UserOperation operation) const { return m_frame->error(operation); }
+    const std::optional<OperationProgress>& progress(UserOperation operation) const {
+        return m_frame->progress(operation);
+    }
+    QVariant operationProgress(UserOperation operation) const;
+    // The network tests; the speed test only after the user's consent. `entryPoint` says where in the
+    // interface the test was started.
+    bool startNetworkQualityTest(const QString& entryPoint);
+    bool startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint);
+
+    // The health tests and the benchmark; each answers whether it started (else its error text says why).
+    Q_INVOKABLE bool startQuickHealthTest(const QString& entryPoint = {});
+    Q_INVOKABLE bool startDeepHealthTest(bool allowLowBattery = false);
+    bool startCPUBenchmark(CPUBenchmarkMode mode, const QString& entryPoint = {});
+    const std::vector<HealthTestResult>& healthTestResults() const { return archive().healthTestResults; }
+    const std::vector<DeepHealthTestResult>& deepHealthTestResults() const {
+        return archive().deepHealthTestResults;
+    }
+    const std::vector<CPUBenchmarkResult>& cpuBenchmarkResults() const {
+        return archive().cpuBenchmarkResults;
+    }
 
     // ---- published state ----
-    const SystemSnapshot& currentSnapshot() const { return m_currentSnapshot; }
-    const std::vector<SystemSnapshot>& history() const { return m_history; }
-    const std::vector<HealthSample>& persistentHistory() const { return m_archive.samples; }
-    const std::vector<HealthEvent>& healthEvents() const { return m_archive.events; }
-    const std::vector<IncidentSession>& incidents() const { return m_archive.incidents; }
-    std::optional<IncidentSession> activeIncident() const;
-    const std::vector<QJsonObject>& performanceSessions() const { return m_archive.performanceSessions; }
-    const std::vector<QJsonObject>& processorComparisons() const { return m_archive.processorComparisons; }
-    const std::vector<QJsonObject>& results(UserOperation operation) const;
-    const std::optional<QJsonObject>& latestNetworkQualityResult() const {
-        return m_archive.latestNetworkQualityResult;
+    const SystemSnapshot& currentSnapshot() const { return m_loop->currentSnapshot(); }
+    const std::vector<SystemSnapshot>& history() const { return m_loop->history(); }
+    const HealthArchive& archive() const { return m_keeper->archive(); }
+    const std::vector<HealthSample>& persistentHistory() const { return archive().samples; }
+    const std::vector<HealthEvent>& healthEvents() const { return archive().events; }
+    const std::vector<IncidentSession>& incidents() const { return archive().incidents; }
+    const std::optional<NetworkQualityResult>& latestNetworkQualityResult() const {
+        return archive().latestNetworkQualityResult;
     }
-    const std::optional<QJsonObject>& latestNetworkSpeedResult() const {
-        return m_archive.latestNetworkSpeedResult;
+    const std::optional<NetworkSpeedTestResult>& latestNetworkSpeedResult() const {
+        return archive().latestNetworkSpeedResult;
     }
-    const PersonalBaseline& personalBaseline() const { return m_personalBaseline; }
-    const std::vector<HealthInsight>& activeInsights() const { return m_activeInsights; }
-    const HealthAssessment& currentAssessment() const { return m_currentAssessment; }
-    const std::vector<HealthObservationRow>& observationRows() const { return m_observationRows; }
+    std::optional<IncidentSession> activeIncident() const { return m_keeper->activeIncident(); }
+    const PersonalBaseline& personalBaseline() const { return m_keeper->personalBaseline(); }
+    const std::vector<HealthInsight>& activeInsights() const { return m_loop->activeInsights(); }
+    const HealthAssessment& currentAssessment() const { return m_loop->currentAssessment(); }
+    const std::vector<HealthObservationRow>& observationRows() const { return m_loop->observationRows(); }
     std::optional<HealthObservationRow> leadObservationRow() const;
-    bool hasMeasurement() const { return m_hasRecordedFirstSnapshotReady; }
+    bool hasMeasurement() const { return m_loop->hasMeasurement(); }
+    const std::optional<HardwareProfile>& hardwareProfile() const { return m_hardware->profile(); }
+    bool isDiscoveringHardware() const { return m_hardware->isDiscovering(); }
+    // Advice for this machine from the profile, the current snapshot and the stored samples.
+    std::vector<HardwareRecommendation> hardwareRecommendations() const {
+        return m_hardware->recommendations(currentSnapshot(), persistentHistory(), m_deps.dateProvider());
+    }
 
-    bool isMonitoring() const { return m_isMonitoring; }
-    double sampleInterval() const { return m_sampleInterval; }
+    bool isMonitoring() const { return m_loop->isMonitoring(); }
+    double sampleInterval() const { return m_loop->sampleInterval(); }
     void setSampleInterval(double seconds);
-    QString lastError() const { return m_lastError; }
-    QString persistenceError() const { return m_persistenceError; }
+    QString lastError() const { return m_loop->lastError(); }
+    QString persistenceError() const { return m_keeper->persistenceError(); }
     bool notificationsEnabled() const { return m_notificationsEnabled; }
     QString notificationStatusMessage() const { return m_notificationStatusMessage; }
     bool resourceAnalysisEnabled() const { return m_resourceAnalysisEnabled; }
-    quint64 historyEraseGeneration() const { return m_historyEraseGeneration; }
-    bool isArchivePrepared() const { return m_isArchivePrepared; }
-    std::optional<Date> intensiveTestCooldownUntil() const { return m_intensiveTestCooldownUntil; }
+    quint64 historyEraseGeneration() const { return m_keeper->eraseGeneration(); }
+    bool isArchivePrepared() const { return m_keeper->isPrepared(); }
+    std::optional<Date> intensiveTestCooldownUntil() const { return m_frame->intensiveTestCooldownUntil(); }
     QVariant intensiveTestCooldownUntilValue() const;
     std::optional<int> fullSystemScanReminderIntervalDays() const {
         return m_fullSystemScanReminderIntervalDays;
@@ -175,12 +189,7 @@ public:
     std::optional<Date> fullSystemScanNextReminderAt() const { return m_fullSystemScanNextReminderAt; }
     QVariant fullSystemScanNextReminderAtValue() const;
     QString fullSystemScanReminderStatusMessage() const { return m_fullSystemScanReminderStatusMessage; }
-    bool isSavingProcessorComparison() const { return false; }
-    bool isDiscoveringHardware() const { return false; }
 
-    bool isRunning(UserOperation operation) const;
-    QString operationError(UserOperation operation) const;
-    QVariant operationProgress(UserOperation operation) const;
     bool isNetworkQualityTestRunning() const { return isRunning(UserOperation::networkQuality); }
     bool isNetworkSpeedTestRunning() const { return isRunning(UserOperation::networkSpeed); }
     bool isQuickHealthTestRunning() const { return isRunning(UserOperation::quickHealthTest); }
@@ -228,77 +237,28 @@ Q_SIGNALS:
     void isArchivePreparedChanged();
     void intensiveTestCooldownUntilChanged();
     void fullSystemScanReminderChanged();
-    void isSavingProcessorComparisonChanged();
-    void isDiscoveringHardwareChanged();
     void operationsChanged();
-    // Internal: a refresh finished (the sharing of concurrent refreshes waits on it).
+    void hardwareChanged();
+    // A refresh finished (every sample the loop takes, and every requested one).
     void refreshCompleted(quint64 generation, bool succeeded, QUuid snapshotID);
-    void archivePreparationFinished();
 
 private:
-    QCoro::Task<void> runLoop(std::stop_token stop);
-    QCoro::Task<SystemMonitorRefreshOutcome> performRefresh(AnalyticsTrigger trigger);
-    bool appendPersistentSampleIfNeeded(const HealthSample& sample);
-    void apply(const HealthArchive& archive);
-    HealthArchive archiveFromState() const;
-    void invalidateHealthContinuity(HealthObservationContinuity::Interruption why);
-    void recordContinuity(const SystemSnapshot& snapshot, int generation, double started);
-    void updateObservationRows();
-    void recomputeInsights(const SystemSnapshot& snapshot);
-    double continuityClock() const;
-    void setLastError(const QString& text);
-    void setPersistenceError(const QString& text);
-    void reserveCooldown(double estimatedSeconds);
-    QCoro::Task<void> runOperation(UserOperation operation, OperationWork work, ProgressReporter report,
-                                   std::stop_token stop);
+    void readPreferences();
+    void forwardSignals();
 
     Dependencies m_deps;
+    std::unique_ptr<ArchiveKeeper> m_keeper;
+    std::unique_ptr<MonitoringLoop> m_loop;
+    std::unique_ptr<OperationFrame> m_frame;
+    std::unique_ptr<HardwareDiscovery> m_hardware;
 
-    SystemSnapshot m_currentSnapshot;
-    std::vector<SystemSnapshot> m_history;
-    HealthArchive m_archive; // the persisted lists as the store holds them
-    PersonalBaseline m_personalBaseline;
-    std::vector<HealthInsight> m_activeInsights;
-    HealthAssessment m_currentAssessment;
-    std::vector<HealthObservationRow> m_observationRows;
-
-    bool m_isMonitoring = false;
-    double m_sampleInterval = kDefaultSampleInterval;
-    QString m_lastError;
-    QString m_persistenceError;
     bool m_notificationsEnabled = false;
     QString m_notificationStatusMessage;
     bool m_resourceAnalysisEnabled = false;
-    quint64 m_historyEraseGeneration = 0;
-    std::optional<Date> m_intensiveTestCooldownUntil;
     std::optional<int> m_fullSystemScanReminderIntervalDays;
     std::optional<Date> m_fullSystemScanNextReminderAt;
     QString m_fullSystemScanReminderStatusMessage;
-
-    HealthAlertTracker m_alertTracker;
-    HealthObservationMonitor m_observationMonitor;
-    int m_continuityGeneration = 0;
-    bool m_continuitySleeping = false;
-    double m_continuityClockOrigin = 0;
-
-    std::optional<std::stop_source> m_monitoringStop;
-    std::optional<QCoro::Task<void>> m_monitoringTask;
-    bool m_refreshInFlight = false;
-    quint64 m_refreshGeneration = 0;
-    bool m_isPreparingArchive = false;
     bool m_hasAutomaticallyStarted = false;
-    bool m_isArchivePrepared = false;
-    std::optional<Date> m_lastPersistedSampleAt;
-    bool m_hasRecordedFirstSnapshotReady = false;
-
-    struct OperationState {
-        bool running = false;
-        QString error;
-        QVariant progress;
-        std::optional<std::stop_source> stop;
-        std::optional<QCoro::Task<void>> task;
-    };
-    std::map<UserOperation, OperationState> m_operations;
 };
 
 } // namespace kestrum

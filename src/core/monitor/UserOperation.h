@@ -7,7 +7,8 @@
 namespace kestrum {
 
 // The user-started operations the store frames: one at a time where they conflict, each with a running
-// flag, a progress value, an error text and cancellation.
+// flag, a progress value, an error text and cancellation. What sets them apart is data, in
+// OperationDescription.
 enum class UserOperation {
     networkQuality,
     networkSpeed,
@@ -26,16 +27,6 @@ template <> struct EnumTraits<UserOperation> {
         {UserOperation::cpuBenchmark, "cpuBenchmark"},
         {UserOperation::fullSystemScan, "fullSystemScan"},
     };
-};
-
-struct UserOperationTraits {
-    bool needsNetwork = false;
-    bool isIntensive = false;            // refused during the cooling-down period
-    double cooldownEstimateSeconds = -1; // reserves a cooldown when it starts; negative: none
-    bool checksLowBattery = false;
-    QString cancellationMessage;
-
-    static UserOperationTraits of(UserOperation operation);
 };
 
 } // namespace kestrum

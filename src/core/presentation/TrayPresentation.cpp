@@ -4,6 +4,7 @@
 #include "foundation/Translatable.h"
 #include "interpretation/MenuBarPresentation.h"
 #include "localisation/L10n.h"
+#include "measurement/MetricFormatting.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +13,8 @@ namespace kestrum {
 
 namespace {
 
-// A rate in at most four characters: "850K", "1.3M", "12M", "1.2G".
+// A rate in at most four characters, in the interface's notation: "850K", "1,3M" ("1.3M" in English),
+// "12M", "1,2G".
 QString compactRate(double bytesPerSecond) {
     static const char* const units[] = {"K", "M", "G", "T"};
     double value = bytesPerSecond / 1000.0;
@@ -21,8 +23,8 @@ QString compactRate(double bytesPerSecond) {
         value /= 1000.0;
         ++unit;
     }
-    const QString number = value < 9.95 ? QString::number(std::round(value * 10) / 10, 'f', 1)
-                                        : QString::number(roundedInteger(value));
+    const QString number =
+        value < 9.95 ? MetricFormatting::number(value, 1) : QString::number(roundedInteger(value));
     return number + QLatin1String(units[unit]);
 }
 

@@ -21,7 +21,7 @@ struct TrayPresentation {
 
     QString label;    // "CPU 12%"
     QString symbol;   // the primary metric's symbol name
-    QString iconText; // the short value drawn into the icon ("12", "1.3M"); empty for a symbol alone
+    QString iconText; // the short value drawn into the icon ("12", "1,3M"); empty for a symbol alone
     QString healthTitle;
     QString healthSymbol;
     QString tooltip;       // "CPU 12% · Sağlık: Normal"

@@ -200,7 +200,7 @@ QCoro::Task<void> StorageMapStore::runScan(QFuture<StorageScanResult> work, quin
 void StorageMapStore::cancelScan() {
     if (!m_isScanning)
         return;
-    ++m_scanGeneration; // the cancelled task finds itself outdated and writes nothing
+    ++m_scanGeneration; // the running task finds itself outdated and writes nothing
     if (m_scanStop)
         m_scanStop->request_stop();
     m_scanStop.reset();

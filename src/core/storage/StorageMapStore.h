@@ -37,7 +37,8 @@ public:
     Q_INVOKABLE void authorizeAndScan(const QString& folder);
     Q_INVOKABLE void startScan();
     Q_INVOKABLE void clearPermission();
-    // Stops the running scan without a message; the previous result, if any, stays.
+    // Stops the running scan without a result or a message; the folder stays chosen and remembered,
+    // and a previous result stays.
     Q_INVOKABLE void cancelScan();
     // The running scan's live file count, where the scanner keeps one.
     std::optional<int64_t> filesCountedSoFar() const { return m_scanner->filesCountedSoFar(); }

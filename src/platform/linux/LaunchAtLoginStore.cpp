@@ -58,6 +58,8 @@ QString LaunchAtLoginStore::statusName() const {
 }
 
 LaunchAtLoginStatus LaunchAtLoginStore::readStatus() const {
+    if (!execArgument(m_executablePath))
+        return LaunchAtLoginStatus::unavailable;
     const QString folder = QFileInfo(m_executablePath).absolutePath();
     bool installed = false;
     for (const QString& bin : m_installedBinDirectories)
@@ -85,10 +87,13 @@ void LaunchAtLoginStore::refresh() {
     }
 }
 
-QByteArray LaunchAtLoginStore::execArgument(const QString& path) {
+std::optional<QByteArray> LaunchAtLoginStore::execArgument(const QString& path) {
+    if (path.isEmpty() || path.contains(u'=') ||
+        std::any_of(path.begin(), path.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return std::nullopt;
     // Desktop entries quote an argument with reserved characters and escape ", `, $ and \ inside the
     // quotes; the value itself then escapes every backslash once more, and % is written %%.
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    static const QString reserved = QStringLiteral(" \"'\\><~|&;$*?#()`");
     QString argument = path;
     if (std::any_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); })) {
         QString quoted;
@@ -116,7 +121,7 @@ void LaunchAtLoginStore::setEnabled(bool enabled) {
                                                            "Name=Kestrum\n"
                                                            "Comment=Machine-health monitor\n"
                                                            "Exec=") +
-                                         execArgument(m_executablePath) +
+                                         *execArgument(m_executablePath) +
                                          QByteArrayLiteral(" --hidden\n"
                                                            "Icon=app.kestrum.Kestrum\n"
                                                            "Terminal=false\n"

@@ -2,13 +2,15 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 namespace kestrum {
 
 enum class LaunchAtLoginStatus { disabled, enabled, approvalRequired, unavailable };
 
 // Opening Kestrum at login through an XDG autostart entry ($XDG_CONFIG_HOME/autostart/<app id>.desktop).
-// Only an installed Kestrum can register itself: run from a build folder, the status is unavailable.
+// Only an installed Kestrum can register itself: run from a build folder, or from a path that an entry
+// cannot carry, the status is unavailable.
 // Linux asks nobody for approval, so approvalRequired does not occur.
 class LaunchAtLoginStore : public QObject {
     Q_OBJECT
@@ -40,8 +42,11 @@ public:
 
     Q_INVOKABLE void setEnabled(bool enabled);
 
-    // The program's path as the Exec key of a desktop entry writes it.
-    static QByteArray execArgument(const QString& path);
+    // The program's path as the Exec key of a desktop entry writes it: quoted and escaped as the Desktop
+    // Entry specification says. Absent for a path no entry can carry safely (control characters, which
+    // would end the key or start another, and "=", which a program path may not contain); such a program
+    // is not offered launch at login.
+    static std::optional<QByteArray> execArgument(const QString& path);
     Q_INVOKABLE void refresh();
 
 Q_SIGNALS:

@@ -165,18 +165,28 @@ NetworkPathSnapshot LinuxNetworkPathProvider::build(const NetworkPathInputs& inp
     for (const QString& name : inputs.ipv6DefaultRouteInterfaces)
         if (usable(name))
             v6.insert(name);
-
-    NetworkPathSnapshot path;
-    path.availability = MetricAvailability::available();
     std::set<QString> names;
     names.insert(v4.begin(), v4.end());
     names.insert(v6.begin(), v6.end());
 
+    // Local connectivity only: a Wi-Fi or Ethernet link that is up and addressed but has no default route
+    // (a network without a gateway, a direct cable). That is connected, without internet.
+    std::set<QString> local;
+    for (const auto& [name, interface] : inputs.interfaces) {
+        if (interface.isUp && !interface.isLoopback && (interface.isWiFi || interface.isEthernet) &&
+            (interface.hasIPv4Address || interface.hasGlobalIPv6Address))
+            local.insert(name);
+    }
+
+    NetworkPathSnapshot path;
+    path.availability = MetricAvailability::available();
+    bool localOnly = names.empty();
     std::optional<NetworkInterfaceKind> kindFromManager;
     if (inputs.networkManager) {
         const NetworkManagerState& nm = *inputs.networkManager;
-        if (nm.state < 60)
+        if (nm.state < 50)
             return NetworkPathSnapshot::disconnected();
+        localOnly = nm.state < 60;
         std::set<QString> managed;
         bool wifi = false;
         bool ethernet = false;
@@ -188,10 +198,15 @@ NetworkPathSnapshot LinuxNetworkPathProvider::build(const NetworkPathInputs& inp
         }
         if (!managed.empty())
             names = managed;
-        kindFromManager = wifi       ? NetworkInterfaceKind::wifi
-                          : ethernet ? NetworkInterfaceKind::ethernet
-                                     : NetworkInterfaceKind::other;
+        else if (localOnly)
+            names = local;
+        if (!nm.primaryDevices.empty())
+            kindFromManager = wifi       ? NetworkInterfaceKind::wifi
+                              : ethernet ? NetworkInterfaceKind::ethernet
+                                         : NetworkInterfaceKind::other;
         path.isExpensive = nm.metered == 1 || nm.metered == 3;
+    } else if (localOnly) {
+        names = local;
     }
     if (names.empty())
         return NetworkPathSnapshot::disconnected();
@@ -214,9 +229,10 @@ NetworkPathSnapshot LinuxNetworkPathProvider::build(const NetworkPathInputs& inp
                              : ethernet ? NetworkInterfaceKind::ethernet
                                         : NetworkInterfaceKind::other;
     }
+    // Without a default route neither family reaches beyond the local network.
     for (const QString& name : names) {
         const auto it = inputs.interfaces.find(name);
-        if (it == inputs.interfaces.end())
+        if (localOnly || it == inputs.interfaces.end())
             continue;
         path.supportsIPv4 = path.supportsIPv4 || (v4.count(name) && it->second.hasIPv4Address);
         path.supportsIPv6 = path.supportsIPv6 || (v6.count(name) && it->second.hasGlobalIPv6Address);
@@ -241,14 +257,20 @@ LinuxNetworkPathProvider::LinuxNetworkPathProvider(Roots roots,
 LinuxNetworkPathProvider::~LinuxNetworkPathProvider() {
     if (m_thread.joinable()) {
         m_thread.request_stop();
-        if (m_wakeFd >= 0) {
-            const uint64_t one = 1;
-            [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
-        }
+        wake();
         m_thread.join();
     }
+    // The client's change announcements write to the wake-up descriptor: end them before closing it.
+    m_networkManager.reset();
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
+}
+
+void LinuxNetworkPathProvider::wake() {
+    if (m_wakeFd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+    }
 }
 
 NetworkPathSnapshot LinuxNetworkPathProvider::latestSnapshot() const {
@@ -289,6 +311,9 @@ void LinuxNetworkPathProvider::watchLoop(std::stop_token stop) {
     }
     if (socketFd < 0)
         qCInfo(lcPlatform) << "rtnetlink unavailable; re-reading the network path periodically";
+    // NetworkManager's own announcements (state, metered flag) wake the loop like a link change does.
+    if (m_networkManager)
+        m_networkManager->watch([this] { wake(); });
     refresh();
     char buffer[16384];
     bool pending = false;
@@ -312,6 +337,7 @@ void LinuxNetworkPathProvider::watchLoop(std::stop_token stop) {
         if (fds[0].revents & POLLIN) {
             uint64_t value = 0;
             [[maybe_unused]] const auto n = ::read(m_wakeFd, &value, sizeof value);
+            pending = true; // not a stop: a change was announced
         }
         if (socketFd >= 0 && (fds[1].revents & POLLIN)) {
             // Drain; ENOBUFS means messages were lost, which a full re-read covers anyway.

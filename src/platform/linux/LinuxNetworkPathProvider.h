@@ -47,8 +47,9 @@ public:
         QString etc = QStringLiteral("/etc");
     };
 
-    // With `watch`, a thread of its own listens to rtnetlink (link, address and route changes) and
-    // re-reads the path after each burst of changes, and every 30 seconds in any case.
+    // With `watch`, a thread of its own listens to rtnetlink (link, address and route changes) and to
+    // NetworkManager's change announcements, re-reads the path after each burst of changes, and every 30
+    // seconds in any case.
     LinuxNetworkPathProvider(Roots roots, std::unique_ptr<NetworkManagerReading> networkManager,
                              AddressLister addresses = {}, bool watch = true);
     ~LinuxNetworkPathProvider() override;
@@ -69,6 +70,7 @@ public:
 
 private:
     void watchLoop(std::stop_token stop);
+    void wake();
 
     Roots m_roots;
     std::unique_ptr<NetworkManagerReading> m_networkManager;

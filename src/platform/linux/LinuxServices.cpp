@@ -1,20 +1,33 @@
 #include "LinuxServices.h"
 
+#include "BusDnsServerReader.h"
 #include "DrmGPUStatsProvider.h"
+#include "DrmGraphicsDeviceIdentityReader.h"
 #include "FreedesktopNotificationService.h"
+#include "LinuxConnectionDetailsProvider.h"
 #include "LinuxNetworkPathProvider.h"
+#include "LinuxProcessInformation.h"
+#include "LinuxThermalSignal.h"
 #include "LinuxThermalStatsProvider.h"
 #include "LogindSleepWatcher.h"
+#include "NetworkManagerAccessPointReader.h"
+#include "Nl80211LinkMetricsProvider.h"
 #include "NvmlLibrary.h"
+#include "OpenCLGPUComputeWorkload.h"
 #include "PowerProfilesClient.h"
 #include "ProcMeminfoMemorySnapshotReader.h"
 #include "ProcStatCPUTickReader.h"
+#include "StartupDiskIdentityReader.h"
 #include "StatvfsDiskCapacityReader.h"
+#include "SysfsBatteryServiceReader.h"
 #include "SysfsNetworkByteCounterReader.h"
 #include "SysfsPowerSupplyBatteryStatsProvider.h"
+#include "SystemHardwareReader.h"
+#include "UDisks2StorageHealthReader.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/OverridingPreferencesStore.h"
+#include "hardware/DefaultHardwareProfileDiscoverer.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
 
@@ -27,8 +40,41 @@ Roots Roots::recordedTree(const QString& root) {
     roots.run = root + QStringLiteral("/run");
     roots.etc = root + QStringLiteral("/etc");
     roots.useSystemBus = false;
+    roots.useKernelWiFi = false;
     roots.addresses = [] { return std::map<QString, std::pair<bool, bool>>{}; };
     return roots;
+}
+
+namespace {
+
+// A recorded tree has no kernel behind it: without nl80211 every interface it lists reads as not
+// associated.
+class NoKernelNl80211 : public Nl80211Querying {
+public:
+    std::optional<Nl80211Replies> query(const QString& interfaceName) override {
+        Nl80211Replies replies;
+        replies.interfaceName = interfaceName;
+        return replies;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Nl80211LinkMetricsProvider> makeWiFiLinkProvider(const Roots& roots) {
+    return std::make_unique<Nl80211LinkMetricsProvider>(
+        roots.sys,
+        roots.useKernelWiFi ? std::unique_ptr<Nl80211Querying>(std::make_unique<LibnlNl80211Client>())
+                            : std::make_unique<NoKernelNl80211>(),
+        roots.useSystemBus ? std::make_unique<NetworkManagerAccessPointReader>() : nullptr);
+}
+
+std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(const Roots& roots) {
+    LinuxConnectionDetailsProvider::AddressLister addresses;
+    if (roots.addresses)
+        addresses = [] { return std::vector<LinuxConnectionDetailsProvider::InterfaceAddress>{}; };
+    return std::make_unique<LinuxConnectionDetailsProvider>(
+        LinuxConnectionDetailsProvider::Roots{roots.proc, roots.run, roots.etc}, addresses,
+        roots.useSystemBus ? std::make_unique<BusDnsServerReader>() : nullptr);
 }
 
 std::unique_ptr<DefaultSystemMetricsSampler>
@@ -63,9 +109,8 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
     if (pathProvider)
         *pathProvider = path;
     providers.network = std::make_unique<NetworkStatsProvider>(
-        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys),
-        std::make_unique<NoWiFiLinkMetricsProvider>(), std::make_unique<EmptyConnectionDetailsProvider>(),
-        systemMonotonicClock());
+        path, std::make_unique<SysfsNetworkByteCounterReader>(roots.sys), makeWiFiLinkProvider(roots),
+        makeConnectionDetailsProvider(roots), systemMonotonicClock());
 
     providers.gpu = std::make_unique<DrmGPUStatsProvider>(
         roots.sys,
@@ -78,6 +123,23 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
 }
 
+HardwareDependencies makeHardwareDependencies(const Roots& roots) {
+    DefaultHardwareProfileDiscoverer::Readers readers;
+    readers.system = std::make_shared<SystemHardwareReader>(roots.proc, roots.sys);
+    readers.storage = std::make_shared<StartupDiskIdentityReader>(roots.proc, roots.sys, roots.rootVolume);
+    readers.storageHealth = std::make_shared<UDisks2StorageHealthReader>(
+        roots.useSystemBus ? std::optional<QDBusConnection>(QDBusConnection::systemBus()) : std::nullopt,
+        roots.sys);
+    readers.graphics = std::make_shared<DrmGraphicsDeviceIdentityReader>(
+        roots.sys,
+        QStringList{QStringLiteral("/usr/share/hwdata/pci.ids"), QStringLiteral("/usr/share/misc/pci.ids")});
+    readers.battery = std::make_shared<SysfsPowerSupplyBatteryStatsProvider>(roots.sys);
+    readers.batteryService = std::make_shared<SysfsBatteryServiceReader>(roots.sys);
+    HardwareDependencies dependencies;
+    dependencies.discoverer = std::make_shared<DefaultHardwareProfileDiscoverer>(std::move(readers));
+    return dependencies;
+}
+
 MonitorServices makeMonitorServices(const Roots& roots,
                                     std::map<QString, PreferenceValue> preferenceOverrides) {
     MonitorServices services;
@@ -88,10 +150,19 @@ MonitorServices makeMonitorServices(const Roots& roots,
     SystemMonitorStore::Dependencies dependencies;
     dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
     dependencies.preferences = services.preferences.get();
-    dependencies.archiveRepository =
-        std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    services.repository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
+    dependencies.archiveRepository = services.repository;
+    const bool offersThermalSignal = LinuxThermalSignal::machineOffersThermalSignal(roots.proc, roots.sys);
+    dependencies.machineOffersThermalSignal = [offersThermalSignal] { return offersThermalSignal; };
+    dependencies.healthTests =
+        HealthTestDependencies(std::make_shared<OpenCLGPUComputeWorkload>(),
+                               std::make_shared<LinuxProcessInformation>(
+                                   roots.useSystemBus ? std::make_shared<PowerProfilesClient>() : nullptr));
     dependencies.notificationService = std::make_shared<FreedesktopNotificationService>();
     dependencies.sleepWake = services.sleepWake.get();
+    dependencies.networkTests =
+        NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
+    dependencies.hardware = makeHardwareDependencies(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

@@ -11,7 +11,10 @@
 
 namespace kestrum {
 
+class FileHealthArchiveRepository;
 class LinuxNetworkPathProvider;
+class Nl80211LinkMetricsProvider;
+class LinuxConnectionDetailsProvider;
 
 // The composition root: builds Kestrum's collaborators over the real Linux readers.
 namespace LinuxServices {
@@ -26,16 +29,25 @@ struct Roots {
     bool useSystemBus = true;
     // The interfaces' addresses; by default the machine's own (getifaddrs).
     std::function<std::map<QString, std::pair<bool, bool>>()> addresses; // name → (IPv4, global IPv6)
+    // The Wi-Fi link is asked of the running kernel (nl80211) only for the real machine.
+    bool useKernelWiFi = true;
 
     // A machine recorded under `root` (root/proc, root/sys, root/run, root/etc), without D-Bus and
     // without addresses unless given.
     static Roots recordedTree(const QString& root);
 };
 
+// The Wi-Fi link and connection-details readers of the machine (or of a recorded tree).
+std::unique_ptr<Nl80211LinkMetricsProvider> makeWiFiLinkProvider(const Roots& roots = {});
+std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(const Roots& roots = {});
+
 // `pathProvider`, when given, receives the network path provider so that a one-shot caller can wait for
 // its first reading.
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
+
+// The hardware profile's readers over the same roots; udisks2 is asked only when the system bus is used.
+HardwareDependencies makeHardwareDependencies(const Roots& roots = {});
 
 // The monitoring store over the real machine: the sampler above, the archive at the data directory,
 // desktop notifications and logind's sleep/wake. The objects it needs are owned by the returned bundle.
@@ -43,6 +55,8 @@ struct MonitorServices {
     std::unique_ptr<PreferencesStore> savedPreferences;
     std::unique_ptr<PreferencesStore> preferences;
     std::unique_ptr<SleepWakeNotifying> sleepWake;
+    // The store's repository, for what its last load had to say about the benchmark history.
+    std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;
 };
 // `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).

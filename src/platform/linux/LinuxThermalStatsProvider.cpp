@@ -97,12 +97,14 @@ LinuxThermalStatsProvider::Layout LinuxThermalStatsProvider::discover() const {
                 layout.zones.push_back(std::move(zone));
         } else if (name.startsWith(u"cooling_device")) {
             const auto type = sysfs::readText(base + QStringLiteral("/type"));
-            if (!type)
+            // A device without states to offer (ACPI processors in QEMU/KVM and Hyper-V guests) is no signal.
+            const auto maxState = sysfs::readInteger(base + QStringLiteral("/max_state"));
+            if (!type || !maxState || *maxState <= 0)
                 continue;
             if (isPassiveCoolingType(*type))
-                layout.coolingDevices.push_back({base + QStringLiteral("/cur_state"), true});
+                layout.coolingDevices.push_back({base + QStringLiteral("/cur_state"), *maxState, true});
             else if (isFanCoolingType(*type))
-                layout.coolingDevices.push_back({base + QStringLiteral("/cur_state"), false});
+                layout.coolingDevices.push_back({base + QStringLiteral("/cur_state"), *maxState, false});
         }
     }
 
@@ -172,10 +174,14 @@ ThermalLevel LinuxThermalStatsProvider::sample() {
     }
     for (const CoolingDevice& device : m_layout.coolingDevices) {
         if (const auto state = sysfs::readInteger(device.statePath)) {
-            const bool engaged = *state > 0;
-            signal(!engaged         ? ThermalLevel::nominal
-                   : device.passive ? ThermalLevel::serious
-                                    : ThermalLevel::fair);
+            // Passive cooling engaged at all means the CPU is held back. Fans turn at idle on many
+            // machines: only one driven to its last state says the machine is working hard to stay cool,
+            // and an on/off fan (one state) that is on says nothing of the kind.
+            if (device.passive)
+                signal(*state > 0 ? ThermalLevel::serious : ThermalLevel::nominal);
+            else
+                signal(device.maxState > 1 && *state >= device.maxState ? ThermalLevel::fair
+                                                                        : ThermalLevel::nominal);
         }
     }
     for (const QString& counter : m_layout.throttleCounters) {

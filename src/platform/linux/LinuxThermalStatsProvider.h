@@ -15,9 +15,11 @@ namespace kestrum {
 //             an input at/above its crit limit.
 //   serious:  a zone at/above a `passive` trip; a passive cooling device engaged; a CPU throttle counter
 //             that rose since the last sample; power-profiles-daemon reporting high operating temperature.
-//   fair:     a zone within 10 °C of its lowest passive/hot trip; an active (fan) cooling device running.
+//   fair:     a zone within 10 °C of its lowest passive/hot trip; an active (fan) cooling device with
+//             several states at its last one (a fan that merely turns is normal).
 //   nominal:  at least one signal is readable and none fires.
-//   unavailable: none exists (expected in VMs and on Apple-silicon Macs).
+//   unavailable: none exists (expected in VMs and on Apple-silicon Macs). A cooling device whose max_state
+//             is 0 offers no signal.
 // The layout (zones, trips, devices, hwmon channels) is discovered once and again every minute; a sample
 // only reads the changing values.
 class LinuxThermalStatsProvider : public ThermalStatsProviding {
@@ -43,6 +45,7 @@ private:
     };
     struct CoolingDevice {
         QString statePath;
+        int64_t maxState = 0;
         bool passive = false; // else active (a fan)
     };
     struct HwmonChannel {

@@ -1,27 +1,80 @@
 #include "MonitorBusService.h"
 
+#include "foundation/Translatable.h"
 #include "monitor/SystemMonitorStore.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace kestrum {
 
 namespace {
 
+QDBusMessage failure(const QDBusMessage& request, const QString& text) {
+    return request.createErrorReply(QLatin1String(MonitorBusService::kFailedError), text);
+}
+
+// Replies after the store has applied and saved the marker, or with why it could not.
+QCoro::Task<void> answerIncident(QPointer<SystemMonitorStore> store, bool starting, QString note,
+                                 QDBusConnection bus, QDBusMessage request) {
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    if (!store->isArchivePrepared()) {
+        bus.send(failure(request, store->persistenceError()));
+        co_return;
+    }
+    if (starting && store->activeIncident()) {
+        bus.send(failure(request, trText("Zaten açık bir olay işareti var; önce onu durdur.")));
+        co_return;
+    }
+    if (!starting && !store->activeIncident()) {
+        bus.send(failure(request, trText("Açık bir olay işareti yok.")));
+        co_return;
+    }
+    // Two statements: g++ 12 mishandles co_await on a conditional expression of two tasks.
+    QCoro::Task<bool> pending = starting ? store->startIncident(note) : store->stopIncident(note);
+    const bool saved = co_await std::move(pending);
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    if (!saved) {
+        bus.send(failure(request, store->persistenceError()));
+        co_return;
+    }
+    bus.send(request.createReply(starting ? trText("Olay işareti başlatıldı.")
+                                          : trText("Olay işareti durduruldu.")));
+}
+
 QCoro::Task<void> answerNotifications(QPointer<SystemMonitorStore> store, bool enabled, QDBusConnection bus,
                                       QDBusMessage request) {
     if (store)
         co_await store->setNotificationsEnabled(enabled);
-    const QString message = store ? store->notificationStatusMessage() : QString();
-    bus.send(request.createReply(message));
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    const QString message = enabled ? store->notificationStatusMessage() : trText("Bildirimler kapatıldı.");
+    bus.send(request.createReply(QVariantList{store->notificationsEnabled(), message}));
 }
 
 } // namespace
 
-MonitorBusService::MonitorBusService(SystemMonitorStore& store, QDBusConnection bus, QObject* parent)
-    : QObject(parent), m_store(store), m_bus(std::move(bus)) {}
+QString canonicalFolder(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return QDir::cleanPath(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+}
+
+MonitorBusService::MonitorBusService(SystemMonitorStore& store, QString dataDirectory,
+                                     QString configDirectory, QDBusConnection bus, QObject* parent)
+    : QObject(parent), m_store(store), m_dataDirectory(canonicalFolder(dataDirectory)),
+      m_configDirectory(canonicalFolder(configDirectory)), m_bus(std::move(bus)) {}
 
 MonitorBusService::~MonitorBusService() {
     if (m_registered) {
@@ -43,25 +96,35 @@ bool MonitorBusService::registerOnBus() {
     return true;
 }
 
-void MonitorBusService::StartIncident(const QString& note) {
-    // The reply goes out at once; the archive save completes on its own.
-    [](QPointer<SystemMonitorStore> store, QString text) -> QCoro::Task<void> {
-        if (store)
-            co_await store->startIncident(text);
-    }(QPointer<SystemMonitorStore>(&m_store), note);
+bool MonitorBusService::isOwnFolder(const QString& requested, const QString& own) {
+    if (canonicalFolder(requested) == own)
+        return true;
+    sendErrorReply(QLatin1String(kOtherFolderError), own);
+    return false;
 }
 
-void MonitorBusService::StopIncident(const QString& note) {
-    [](QPointer<SystemMonitorStore> store, QString text) -> QCoro::Task<void> {
-        if (store)
-            co_await store->stopIncident(text);
-    }(QPointer<SystemMonitorStore>(&m_store), note);
+QString MonitorBusService::StartIncident(const QString& dataDirectory, const QString& note) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    setDelayedReply(true);
+    answerIncident(QPointer<SystemMonitorStore>(&m_store), true, note, connection(), message());
+    return {};
 }
 
-QString MonitorBusService::SetNotificationsEnabled(bool enabled) {
+QString MonitorBusService::StopIncident(const QString& dataDirectory, const QString& note) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    setDelayedReply(true);
+    answerIncident(QPointer<SystemMonitorStore>(&m_store), false, note, connection(), message());
+    return {};
+}
+
+bool MonitorBusService::SetNotificationsEnabled(const QString& configDirectory, bool enabled, QString&) {
+    if (!isOwnFolder(configDirectory, m_configDirectory))
+        return false;
     setDelayedReply(true);
     answerNotifications(QPointer<SystemMonitorStore>(&m_store), enabled, connection(), message());
-    return {};
+    return false;
 }
 
 bool MonitorBusService::IsMonitoring() {
@@ -72,19 +135,27 @@ bool MonitorBusService::ShowWindow() {
     return m_showWindow ? m_showWindow() : false;
 }
 
-std::optional<QVariantList> callRunningMonitor(const QString& method, const QVariantList& arguments,
-                                               QDBusConnection bus) {
+MonitorCallResult callRunningMonitor(const QString& method, const QVariantList& arguments,
+                                     QDBusConnection bus) {
+    MonitorCallResult result;
     if (!bus.isConnected() || !bus.interface() ||
         !bus.interface()->isServiceRegistered(QLatin1String(MonitorBusService::kServiceName)).value())
-        return std::nullopt;
+        return result;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QLatin1String(MonitorBusService::kServiceName), QLatin1String(MonitorBusService::kObjectPath),
         QLatin1String(MonitorBusService::kInterfaceName), method);
     call.setArguments(arguments);
     const QDBusMessage reply = bus.call(call, QDBus::Block, 30000);
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return std::nullopt;
-    return reply.arguments();
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        result.status = MonitorCallResult::Status::succeeded;
+        result.arguments = reply.arguments();
+    } else if (reply.errorName() == QLatin1String(MonitorBusService::kOtherFolderError)) {
+        result.status = MonitorCallResult::Status::otherFolder;
+    } else if (reply.errorName() == QLatin1String(MonitorBusService::kFailedError)) {
+        result.status = MonitorCallResult::Status::failed;
+        result.errorMessage = reply.errorMessage();
+    }
+    return result;
 }
 
 } // namespace kestrum

@@ -3,15 +3,17 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
+#include <QVariantList>
 #include <functional>
-#include <optional>
 
 namespace kestrum {
 
 class SystemMonitorStore;
 
 // The running monitor's control point on the session bus, so that kestrum-cli changes a running
-// Kestrum's state instead of writing the archive behind its back.
+// Kestrum's state instead of writing the archive behind its back. Every change names the folder it is
+// meant for: the monitor answers only for its own data (incidents) or configuration (notifications)
+// folder, and replies only once the store has applied and saved the change.
 class MonitorBusService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "app.kestrum.Monitor")
@@ -19,18 +21,23 @@ public:
     static constexpr const char* kServiceName = "app.kestrum.Kestrum";
     static constexpr const char* kObjectPath = "/app/kestrum/Monitor";
     static constexpr const char* kInterfaceName = "app.kestrum.Monitor";
+    // The folder named in a call is not this monitor's: the caller works on its files directly.
+    static constexpr const char* kOtherFolderError = "app.kestrum.Error.OtherFolder";
+    // The change was refused or could not be saved; the error message says why (Turkish, a localisation key).
+    static constexpr const char* kFailedError = "app.kestrum.Error.Failed";
 
-    MonitorBusService(SystemMonitorStore& store, QDBusConnection bus = QDBusConnection::sessionBus(),
-                      QObject* parent = nullptr);
+    MonitorBusService(SystemMonitorStore& store, QString dataDirectory, QString configDirectory,
+                      QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
     ~MonitorBusService() override;
     // False when there is no session bus or another process owns the name.
     bool registerOnBus();
 
 public Q_SLOTS:
-    void StartIncident(const QString& note);
-    void StopIncident(const QString& note);
-    // Answers the status message once the desktop has answered.
-    QString SetNotificationsEnabled(bool enabled);
+    // Answers the confirmation text.
+    QString StartIncident(const QString& dataDirectory, const QString& note);
+    QString StopIncident(const QString& dataDirectory, const QString& note);
+    // Answers whether notifications are now on, and the status text.
+    bool SetNotificationsEnabled(const QString& configDirectory, bool enabled, QString& statusMessage);
     bool IsMonitoring();
     // A second start of the application asks the first one to show its window; answers whether there
     // was a window to show (a headless monitor has none).
@@ -40,14 +47,29 @@ public:
     void setShowWindowHandler(std::function<bool()> handler) { m_showWindow = std::move(handler); }
 
 private:
+    bool isOwnFolder(const QString& requested, const QString& own);
+
     SystemMonitorStore& m_store;
+    QString m_dataDirectory;
+    QString m_configDirectory;
     QDBusConnection m_bus;
     bool m_registered = false;
     std::function<bool()> m_showWindow;
 };
 
-// Calls a method of a running monitor; absent when none is reachable.
-std::optional<QVariantList> callRunningMonitor(const QString& method, const QVariantList& arguments,
-                                               QDBusConnection bus = QDBusConnection::sessionBus());
+// What a call to a running monitor came to.
+struct MonitorCallResult {
+    enum class Status { unreachable, otherFolder, failed, succeeded };
+    Status status = Status::unreachable;
+    QString errorMessage;   // for `failed`
+    QVariantList arguments; // for `succeeded`
+};
+
+// Calls a method of a running monitor.
+MonitorCallResult callRunningMonitor(const QString& method, const QVariantList& arguments,
+                                     QDBusConnection bus = QDBusConnection::sessionBus());
+
+// A folder path as the bus contract compares it: absolute, without symbolic links where it exists.
+QString canonicalFolder(const QString& path);
 
 } // namespace kestrum

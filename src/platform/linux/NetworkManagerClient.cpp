@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QThread>
 
 namespace kestrum {
 
@@ -42,9 +43,62 @@ std::vector<QString> objectPaths(const QVariant& value) {
 
 } // namespace
 
+// Lives on the client's signal thread; QtDBus delivers the signal there.
+class NetworkManagerClient::SignalRelay : public QObject {
+    Q_OBJECT
+public:
+    explicit SignalRelay(std::function<void()> changed) : m_changed(std::move(changed)) {}
+
+public Q_SLOTS:
+    void onPropertiesChanged(const QDBusMessage& message) {
+        // Only the manager's own properties (State, Metered, PrimaryConnection, …) change the path.
+        const QList<QVariant> arguments = message.arguments();
+        if (!arguments.isEmpty() && arguments.first().toString() == u"org.freedesktop.NetworkManager")
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
+};
+
+NetworkManagerClient::NetworkManagerClient() = default;
+
+NetworkManagerClient::NetworkManagerClient(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+NetworkManagerClient::~NetworkManagerClient() {
+    if (!m_signalThread)
+        return;
+    m_signalThread->quit();
+    m_signalThread->wait();
+    // The thread has ended: nothing can deliver to the relay any more.
+    bus().disconnect(kService, QStringLiteral("/org/freedesktop/NetworkManager"),
+                     QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+                     QStringLiteral("sa{sv}as"), m_relay, SLOT(onPropertiesChanged(QDBusMessage)));
+    delete m_relay;
+}
+
+QDBusConnection NetworkManagerClient::bus() const {
+    // Without a bus of its own, the system bus is connected at first use, on the calling thread.
+    return m_bus ? *m_bus : QDBusConnection::systemBus();
+}
+
+void NetworkManagerClient::watch(std::function<void()> changed) {
+    QDBusConnection connection = bus();
+    if (m_signalThread || !connection.isConnected())
+        return;
+    m_signalThread = std::make_unique<QThread>();
+    m_signalThread->setObjectName(QStringLiteral("kestrum-nm-signals"));
+    m_relay = new SignalRelay(std::move(changed));
+    m_relay->moveToThread(m_signalThread.get());
+    m_signalThread->start();
+    // Matched on the service name, so a NetworkManager that starts later is heard as well.
+    connection.connect(kService, QStringLiteral("/org/freedesktop/NetworkManager"),
+                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+                       QStringLiteral("sa{sv}as"), m_relay, SLOT(onPropertiesChanged(QDBusMessage)));
+}
+
 std::optional<NetworkManagerState> NetworkManagerClient::read() {
-    // Without a bus of its own, the system bus is connected at the first read, on the reading thread.
-    const QDBusConnection bus = m_bus ? *m_bus : QDBusConnection::systemBus();
+    const QDBusConnection bus = this->bus();
     if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(kService).value())
         return std::nullopt;
     const QString root = QStringLiteral("/org/freedesktop/NetworkManager");
@@ -79,3 +133,5 @@ std::optional<NetworkManagerState> NetworkManagerClient::read() {
 }
 
 } // namespace kestrum
+
+#include "NetworkManagerClient.moc"

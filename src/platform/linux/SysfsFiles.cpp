@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,11 +13,41 @@
 
 namespace kestrum::sysfs {
 
-std::optional<QByteArray> readFile(const QString& path, qsizetype maximumBytes) {
+namespace {
+
+// The error a recorded tree names for an attribute that is a folder, else EISDIR.
+int recordedError(const QByteArray& folder) {
+    static constexpr std::pair<const char*, int> kNames[] = {
+        {"ENXIO", ENXIO},           {"ENODATA", ENODATA}, {"EIO", EIO},
+        {"EPERM", EPERM},           {"EINVAL", EINVAL},   {"EAGAIN", EAGAIN},
+        {"EOPNOTSUPP", EOPNOTSUPP}, {"EACCES", EACCES},
+    };
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return EISDIR;
+    int error = EISDIR;
+    int entries = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        ++entries;
+        for (const auto& [errorName, code] : kNames) {
+            if (std::strcmp(name, errorName) == 0)
+                error = code;
+        }
+    }
+    ::closedir(dir);
+    return entries == 1 ? error : EISDIR;
+}
+
+} // namespace
+
+ReadResult readAttribute(const QString& path, qsizetype maximumBytes) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return std::nullopt;
+        return {std::nullopt, errno};
     QByteArray buffer;
     char chunk[4096];
     while (buffer.size() < maximumBytes) {
@@ -24,15 +55,20 @@ std::optional<QByteArray> readFile(const QString& path, qsizetype maximumBytes) 
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            const int error = errno;
             ::close(fd);
-            return std::nullopt; // EIO and friends: the value is absent
+            return {std::nullopt, error == EISDIR ? recordedError(native) : error};
         }
         if (n == 0)
             break;
         buffer.append(chunk, static_cast<qsizetype>(std::min<ssize_t>(n, maximumBytes - buffer.size())));
     }
     ::close(fd);
-    return buffer;
+    return {std::move(buffer), 0};
+}
+
+std::optional<QByteArray> readFile(const QString& path, qsizetype maximumBytes) {
+    return readAttribute(path, maximumBytes).bytes; // EIO and friends: the value is absent
 }
 
 std::optional<QString> readText(const QString& path) {

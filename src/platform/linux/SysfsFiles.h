@@ -11,6 +11,17 @@
 
 namespace kestrum::sysfs {
 
+// The bytes of an attribute, or the errno value its read failed with (ENXIO for an absent thinkpad
+// sensor, ENODATA for a stopped firmware, …).
+struct ReadResult {
+    std::optional<QByteArray> bytes;
+    int error = 0;
+};
+// A folder where an attribute is expected fails like any unreadable attribute (EISDIR). Recorded trees use
+// such a folder for an attribute whose read fails on the real machine, with one empty file inside named
+// after the error the kernel gave (`ENXIO`, `ENODATA`, `EIO`, `EPERM`, `EINVAL`, `EAGAIN`, `EOPNOTSUPP`);
+// that error is reported instead. Real sysfs never has folders in attribute places.
+ReadResult readAttribute(const QString& path, qsizetype maximumBytes = 64 * 1024);
 std::optional<QByteArray> readFile(const QString& path, qsizetype maximumBytes = 64 * 1024);
 // The file's text with surrounding white space removed.
 std::optional<QString> readText(const QString& path);

@@ -7,8 +7,9 @@
 namespace kestrum {
 
 // Battery and power source from /sys/class/power_supply. Builds the power-source description of the
-// internal battery (the first `Battery` supply whose scope is not `Device`) and hands it to
-// BatteryStatsParser unchanged. No battery supply at all is a desktop: not present, available.
+// internal battery (the `Battery` supplies whose scope is not `Device`; several of them combined the way
+// upower's display device does) and hands it to BatteryStatsParser unchanged. No battery supply at all is
+// a desktop: not present, available.
 class SysfsPowerSupplyBatteryStatsProvider : public BatteryStatsProviding {
 public:
     explicit SysfsPowerSupplyBatteryStatsProvider(QString sysRoot = QStringLiteral("/sys"));

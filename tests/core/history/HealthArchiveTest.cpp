@@ -1,12 +1,14 @@
 #include "TestSupport.h"
 #include "foundation/KestrumError.h"
 #include "foundation/Uuid.h"
+#include "healthtests/HealthTestsJson.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "history/HealthArchiveCompaction.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -44,6 +46,14 @@ QJsonObject resultEndedAt(Date when) {
         {QStringLiteral("futureField"), QJsonObject{{QStringLiteral("nested"), QJsonArray{1, 2}}}}};
 }
 
+template <class Result> Result typedResultEndedAt(Date when) {
+    Result r;
+    r.id = newUuid();
+    r.startedAt = when.addingSeconds(-20);
+    r.endedAt = when;
+    return r;
+}
+
 HealthArchive fullArchive() {
     HealthArchive a;
     a.samples = {sampleAt(kNow.addingSeconds(-120)), sampleAt(kNow.addingSeconds(-60), std::nullopt)};
@@ -52,12 +62,18 @@ HealthArchive fullArchive() {
     a.events = {eventAt(kNow.addingSeconds(-30))};
     a.incidents = {IncidentSession{newUuid(), kNow.addingSeconds(-600), kNow.addingSeconds(-300),
                                    QStringLiteral("fan")}};
-    a.healthTestResults = {resultEndedAt(kNow.addingSeconds(-100))};
-    a.cpuBenchmarkResults = {resultEndedAt(kNow.addingSeconds(-50))};
+    a.healthTestResults = {typedResultEndedAt<HealthTestResult>(kNow.addingSeconds(-100))};
+    a.cpuBenchmarkResults = {typedResultEndedAt<CPUBenchmarkResult>(kNow.addingSeconds(-50))};
+    a.fullSystemScanResults = {resultEndedAt(kNow.addingSeconds(-40))};
     a.performanceSessions = {
         QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
                     {QStringLiteral("startedAt"), kNow.addingSeconds(-900).secondsSinceReferenceDate}}};
-    a.latestNetworkSpeedResult = QJsonObject{{QStringLiteral("downloadMbps"), 93.5}};
+    NetworkSpeedTestResult speed;
+    speed.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
+    speed.timestamp = Date{700000000};
+    speed.downloadMegabitsPerSecond = 93.5;
+    speed.providerName = QStringLiteral("Cloudflare");
+    a.latestNetworkSpeedResult = speed;
     return a;
 }
 
@@ -100,8 +116,11 @@ TEST(HealthArchive, FirstLayoutAndRefusedFiles) {
             "timestamp": 1, "thermalLevel": "toasty", "healthLevel": "normal"}]})",
          QStringLiteral("decoding"), QStringLiteral("samples[0].thermalLevel")},
         {"carried result without its date",
+         R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": [], "fullSystemScanResults": [{"score": 3}]})",
+         QStringLiteral("decoding"), QStringLiteral("fullSystemScanResults[0].endedAt")},
+        {"typed result without its fields",
          R"({"schemaVersion": 1, "samples": [], "events": [], "incidents": [], "healthTestResults": [{"score": 3}]})",
-         QStringLiteral("decoding"), QStringLiteral("healthTestResults[0].endedAt")},
+         QStringLiteral("decoding"), QStringLiteral("healthTestResults[0]")},
     };
     for (const auto& c : cases) {
         try {
@@ -135,20 +154,20 @@ TEST(FileHealthArchiveRepository, BenchmarkHistoryReplacesTheArchiveListUnlessUn
     HealthArchive archive = fullArchive();
     repository.saveNow(archive);
 
-    const QJsonObject other = resultEndedAt(kNow);
+    const CPUBenchmarkResult other = typedResultEndedAt<CPUBenchmarkResult>(kNow);
     struct Case {
         const char* name;
         QByteArray historyFile;
-        std::vector<QJsonObject> expected;
+        std::vector<CPUBenchmarkResult> expected;
     } cases[] = {
         {"history wins",
          QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 1},
-                                   {QStringLiteral("results"), QJsonArray{other}}})
+                                   {QStringLiteral("results"), QJsonArray{cpuBenchmarkResultToJson(other)}}})
              .toJson(),
          {other}},
         {"other version ignored",
          QJsonDocument(QJsonObject{{QStringLiteral("schemaVersion"), 2},
-                                   {QStringLiteral("results"), QJsonArray{other}}})
+                                   {QStringLiteral("results"), QJsonArray{cpuBenchmarkResultToJson(other)}}})
              .toJson(),
          archive.cpuBenchmarkResults},
         {"corrupt history ignored", "{{{", archive.cpuBenchmarkResults},
@@ -213,6 +232,79 @@ TEST(HealthArchiveCompaction, SampleBucketsAtTheirAgeBoundaries) {
     EXPECT_LT(ordered[1].timestamp, ordered[2].timestamp);
 }
 
+TEST(HealthArchiveCompaction, BucketWidthsChangeExactlyAtTwoAndSevenDays) {
+    // "now" sits 450 s into a 15-minute bucket, so a sample at an exact age boundary has room for a
+    // neighbour in the same coarse bucket.
+    const Date now = Date::fromUnixSeconds(std::floor(kNow.unixSeconds() / 900) * 900 + 450);
+    const auto at = [&](double secondsAgo) { return sampleAt(now.addingSeconds(-secondsAgo)); };
+    struct Case {
+        const char* name;
+        double olderAge, newerAge;
+        size_t kept;
+    } cases[] = {
+        {"exactly two days old still has minute buckets", 172'860, 172'800, 2},
+        {"just past two days: one 5-minute bucket", 172'860, 172'810, 1},
+        {"exactly seven days old still has 5-minute buckets", 604'860, 604'800, 2},
+        {"just past seven days: one 15-minute bucket", 605'100, 604'810, 1},
+        {"ten days old, 14 minutes apart in one bucket", 864'000 + 440, 864'000 - 400, 1},
+        {"ten days old, in two 15-minute buckets", 864'000 + 460, 864'000 - 400, 2},
+    };
+    for (const auto& c : cases) {
+        const auto kept = HealthArchiveCompaction::compactedSamples({at(c.olderAge), at(c.newerAge)}, now);
+        EXPECT_EQ(kept.size(), c.kept) << c.name;
+        if (kept.size() == 1)
+            EXPECT_EQ(kept[0].timestamp, now.addingSeconds(-c.newerAge)) << c.name << ": the later one stays";
+    }
+}
+
+TEST(HealthArchiveCompaction, EveryListKeepsItsOwnNumberOfNewestEntries) {
+    struct Case {
+        const char* name;
+        size_t cap;
+        std::function<void(HealthArchive&, Date)> add;
+        std::function<size_t(const HealthArchive&)> count;
+    } cases[] = {
+        {"events", 500, [](HealthArchive& a, Date d) { a.events.push_back(eventAt(d)); },
+         [](const HealthArchive& a) { return a.events.size(); }},
+        {"incidents", 100,
+         [](HealthArchive& a, Date d) {
+             a.incidents.push_back({newUuid(), d, d, QStringLiteral("x")});
+         },
+         [](const HealthArchive& a) { return a.incidents.size(); }},
+        {"performance sessions", 50,
+         [](HealthArchive& a, Date d) {
+             a.performanceSessions.push_back(
+                 {{QStringLiteral("startedAt"), d.secondsSinceReferenceDate},
+                  {QStringLiteral("lastRecordedAt"), d.secondsSinceReferenceDate}});
+         },
+         [](const HealthArchive& a) { return a.performanceSessions.size(); }},
+        {"quick tests", 25,
+         [](HealthArchive& a, Date d) {
+             a.healthTestResults.push_back(typedResultEndedAt<HealthTestResult>(d));
+         },
+         [](const HealthArchive& a) { return a.healthTestResults.size(); }},
+        {"deep tests", 12,
+         [](HealthArchive& a, Date d) {
+             a.deepHealthTestResults.push_back(typedResultEndedAt<DeepHealthTestResult>(d));
+         },
+         [](const HealthArchive& a) { return a.deepHealthTestResults.size(); }},
+        {"benchmarks", 25,
+         [](HealthArchive& a, Date d) {
+             a.cpuBenchmarkResults.push_back(typedResultEndedAt<CPUBenchmarkResult>(d));
+         },
+         [](const HealthArchive& a) { return a.cpuBenchmarkResults.size(); }},
+        {"full scans", 12,
+         [](HealthArchive& a, Date d) { a.fullSystemScanResults.push_back(resultEndedAt(d)); },
+         [](const HealthArchive& a) { return a.fullSystemScanResults.size(); }},
+    };
+    for (const auto& c : cases) {
+        HealthArchive archive;
+        for (size_t i = 0; i <= c.cap; ++i) // one more than the cap, an hour apart
+            c.add(archive, kNow.addingSeconds(-3600.0 * static_cast<double>(i)));
+        EXPECT_EQ(c.count(HealthArchiveCompaction::compacted(archive, kNow)), c.cap) << c.name;
+    }
+}
+
 TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
     HealthArchive archive;
     for (int i = 0; i < 501; ++i)
@@ -225,10 +317,17 @@ TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
     archive.incidents.push_back(
         {newUuid(), kNow.addingSeconds(-31 * 86400), std::nullopt, QStringLiteral("open too long")});
     for (int i = 0; i < 30; ++i)
-        archive.healthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
+        archive.healthTestResults.push_back(
+            typedResultEndedAt<HealthTestResult>(kNow.addingSeconds(-i * 3600)));
     for (int i = 0; i < 13; ++i)
-        archive.deepHealthTestResults.push_back(resultEndedAt(kNow.addingSeconds(-i * 3600)));
-    archive.latestNetworkQualityResult = QJsonObject{{QStringLiteral("grade"), QStringLiteral("A")}};
+        archive.deepHealthTestResults.push_back(
+            typedResultEndedAt<DeepHealthTestResult>(kNow.addingSeconds(-i * 3600)));
+    NetworkQualityResult quality;
+    quality.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FE}"));
+    quality.quality = NetworkQualityLevel::good;
+    quality.attemptedProbes = 5;
+    quality.successfulProbes = 4;
+    archive.latestNetworkQualityResult = quality;
 
     const HealthArchive out = HealthArchiveCompaction::compacted(archive, kNow);
     ASSERT_EQ(out.events.size(), 500u);

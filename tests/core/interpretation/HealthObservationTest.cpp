@@ -189,3 +189,85 @@ TEST(HealthObservationPresentation, RowsAndTheLeadRow) {
               HealthInsightKind::cpu);
     EXPECT_FALSE(lead({}));
 }
+
+namespace {
+
+// Feeds a monitor at a fixed interval: `elevatedFirst` high samples (for every observed kind), then
+// normal ones. Answers the seconds from the first normal sample until `kind` is confirmed normal.
+std::optional<double> secondsUntilConfirmed(HealthInsightKind kind, double interval, double step) {
+    HealthObservationMonitor monitor;
+    double t = 0;
+    const auto feed = [&](double cpu, double memoryUsed, ThermalLevel thermal) {
+        SystemSnapshot s = snapshotAt(t, cpu, thermal);
+        s.memory.usedBytes = static_cast<uint64_t>(memoryUsed * 100);
+        monitor.receive(s, PersonalBaseline::empty(), interval, t, t + 0.5, s.timestamp);
+    };
+    feed(0.95, 0.97, ThermalLevel::fair);
+    const double firstNormal = t += step;
+    for (; t < firstNormal + 600; t += step) {
+        feed(0.2, 0.5, ThermalLevel::nominal);
+        if (monitor.state(kind, t + 0.5) == State::normalObserved())
+            return t - firstNormal;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(HealthObservationMonitor, EachKindIsObservedAtItsOwnLevels) {
+    struct Case {
+        const char* name;
+        HealthInsightKind kind;
+        double cpu;
+        double memory;
+        ThermalLevel thermal;
+        State expected;
+    } cases[] = {
+        {"thermal nominal: nothing seen", HealthInsightKind::thermal, 0.2, 0.5, ThermalLevel::nominal,
+         State::unknown(Interruption::contextChanged)},
+        {"thermal fair", HealthInsightKind::thermal, 0.2, 0.5, ThermalLevel::fair,
+         State::elevated(Continuity::Severity::attention)},
+        {"thermal serious", HealthInsightKind::thermal, 0.2, 0.5, ThermalLevel::serious,
+         State::elevated(Continuity::Severity::critical)},
+        {"thermal critical", HealthInsightKind::thermal, 0.2, 0.5, ThermalLevel::critical,
+         State::elevated(Continuity::Severity::critical)},
+        {"thermal unreadable", HealthInsightKind::thermal, 0.2, 0.5, ThermalLevel::unavailable,
+         State::unknown(Interruption::unavailable)},
+        {"cpu just below", HealthInsightKind::cpu, 0.899, 0.5, ThermalLevel::nominal,
+         State::unknown(Interruption::contextChanged)},
+        {"cpu at the threshold", HealthInsightKind::cpu, 0.90, 0.5, ThermalLevel::nominal,
+         State::elevated(Continuity::Severity::attention)},
+        {"cpu critical", HealthInsightKind::cpu, 0.97, 0.5, ThermalLevel::nominal,
+         State::elevated(Continuity::Severity::critical)},
+        {"memory at the threshold", HealthInsightKind::memory, 0.2, 0.95, ThermalLevel::nominal,
+         State::elevated(Continuity::Severity::attention)},
+    };
+    for (const Case& c : cases) {
+        HealthObservationMonitor monitor;
+        SystemSnapshot s = snapshotAt(0, c.cpu, c.thermal);
+        s.memory.usedBytes = static_cast<uint64_t>(c.memory * 100 + 0.5);
+        monitor.receive(s, PersonalBaseline::empty(), 2, 0, 0.1, s.timestamp);
+        EXPECT_EQ(monitor.state(c.kind, 0.1), c.expected) << c.name;
+    }
+}
+
+TEST(HealthObservationMonitor, ConfirmationNeedsItsDurationFiveSamplesAndNoGap) {
+    struct Case {
+        const char* name;
+        HealthInsightKind kind;
+        double interval;
+        double step; // seconds between samples
+        std::optional<double> confirmedAfter;
+    } cases[] = {
+        {"cpu at 2 s", HealthInsightKind::cpu, 2, 2, 120},
+        {"thermal at 2 s", HealthInsightKind::thermal, 2, 2, 120},
+        {"memory at 2 s", HealthInsightKind::memory, 2, 2, 180},
+        // At 30 s the window is 65 s: samples 60 s apart still count, but the fifth comes only at 240 s.
+        {"cpu, samples 60 s apart at 30 s", HealthInsightKind::cpu, 30, 60, 240},
+        // At 2 s the window is 10 s: samples 10.5 s apart are gaps, so nothing is ever confirmed.
+        {"cpu, samples 10.5 s apart at 2 s", HealthInsightKind::cpu, 2, 10.5, std::nullopt},
+        {"cpu, samples 10 s apart at 2 s", HealthInsightKind::cpu, 2, 10, 120},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(secondsUntilConfirmed(c.kind, c.interval, c.step), c.confirmedAfter) << c.name;
+}

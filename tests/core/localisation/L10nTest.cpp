@@ -43,11 +43,74 @@ TEST(TemplateParsing, ExpressionsLiteralsAndUnterminatedOnes) {
         << "values are not parsed again";
 }
 
-TEST(L10nEngine, TurkishShowsEverythingAsWrittenAndBuildsNoPatterns) {
-    L10nEngine turkish(false, table({{"Evet", "Yes"}, {"Kalan \\(m) dk", "\\(m) min left"}}));
-    EXPECT_EQ(turkish.string(QStringLiteral("Evet")), QStringLiteral("Evet"));
-    EXPECT_EQ(turkish.report(QStringLiteral("%45,6 ve 3 dk")), QStringLiteral("%45,6 ve 3 dk"));
-    EXPECT_FALSE(turkish.hasBuiltPatterns());
+TEST(L10nEngine, TurkishWithoutAnOverlayShowsEverythingAsWrittenAndBuildsNoPatterns) {
+    for (const auto& overlay : {std::shared_ptr<const TranslationTable>(), table({})}) {
+        L10nEngine turkish(false, overlay);
+        EXPECT_EQ(turkish.string(QStringLiteral("Evet")), QStringLiteral("Evet"));
+        EXPECT_EQ(turkish.localizedFragment(QStringLiteral("Bir.  İki · Üç")),
+                  QStringLiteral("Bir.  İki · Üç"));
+        EXPECT_EQ(turkish.report(QStringLiteral("%45,6 ve 3 dk")), QStringLiteral("%45,6 ve 3 dk"));
+        EXPECT_FALSE(turkish.hasBuiltPatterns());
+    }
+}
+
+TEST(L10nEngine, TurkishOverlayReplacesWholeTextsTemplatesAndSentences) {
+    L10nEngine turkish(
+        false, table({
+                   {"Mac bildirimleri açıldı.", "Masaüstü bildirimleri açıldı."},
+                   {"Mac’in soğuması için \\(minutes) dakika bekle.",
+                    "Bilgisayarın soğuması için \\(minutes) dakika bekle."},
+                   {"macOS durumu “\\(condition)” bildiriyor.", "Sistem durumu “\\(condition)” bildiriyor."},
+               }));
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"Mac bildirimleri açıldı.", "Masaüstü bildirimleri açıldı."},
+        {"Mac’in soğuması için 13 dakika bekle.", "Bilgisayarın soğuması için 13 dakika bekle."},
+        {"macOS durumu “Mac bildirimleri açıldı.” bildiriyor.",
+         "Sistem durumu “Masaüstü bildirimleri açıldı.” bildiriyor."}, // captures are shown through it too
+        // A notification body: two sentences, each replaced on its own.
+        {"Mac bildirimleri açıldı. Yoğun işleri durdur.",
+         "Masaüstü bildirimleri açıldı. Yoğun işleri durdur."},
+        {"Bilinmeyen · Mac bildirimleri açıldı.", "Bilinmeyen · Masaüstü bildirimleri açıldı."},
+        // Texts the overlay does not know keep their spacing, line breaks and Turkish numbers.
+        {"İlk.\nİkinci  satır", "İlk.\nİkinci  satır"},
+        {"Kalan %45,6 · 1.234,5 MB · 2 sa", "Kalan %45,6 · 1.234,5 MB · 2 sa"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(turkish.localizedFragment(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown)) << c.text;
+    EXPECT_EQ(turkish.report(QStringLiteral("# Rapor\nMac bildirimleri açıldı.\n%5")),
+              QStringLiteral("# Rapor\nMasaüstü bildirimleri açıldı.\n%5"));
+}
+
+TEST(L10nEngine, PluralFormsFollowTheCount) {
+    L10nEngine english(true,
+                       table({
+                           {"\\(count) dosya", "\\(count) \\(plural(count, \"file\", \"files\"))"},
+                           {"\\(n) gün, \\(m) kez",
+                            "\\(plural(n, \"one day\", \"\\(n) days\")), \\(m) \\(plural(m, \"time\", "
+                            "\"times\"))"},
+                           {"Bozuk \\(count) şey", "\\(count) \\(plural(other, \"thing\", \"things\"))"},
+                           {"Eksik \\(count) şey", "\\(count) \\(plural(count, \"thing\"))"},
+                       }));
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"1 dosya", "1 file"},
+        {"2 dosya", "2 files"},
+        {"0 dosya", "0 files"},
+        {"11 dosya", "11 files"},
+        {"1,0 dosya", "1,0 files"}, // a fraction is never singular
+        {"-1 dosya", "-1 files"},
+        {"1 gün, 1 kez", "one day, 1 time"},
+        {"1 gün, 3 kez", "one day, 3 times"},
+        {"Bozuk 1 şey", "Bozuk 1 şey"}, // the plural names an expression the key does not bind
+        {"Eksik 1 şey", "Eksik 1 şey"}, // a plural needs both forms
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(english.string(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown)) << c.text;
 }
 
 TEST(L10nEngine, TableHitsPatternsAndMisses) {
@@ -126,6 +189,19 @@ TEST(L10nEngine, NumericNormalisation) {
         {"3 dakika", false, true, "3 dakika"},
         {"12 MB/sn, 4 %/saat", false, true, "12 MB/s, 4 %/h"},
         {"%45,6", false, false, "%45,6"},
+        // Turkish letters are letters: no unit word ends inside a word.
+        {"2 sağlık olayı, 3 saç, 4 dkı, 5 snğ", false, true, "2 sağlık olayı, 3 saç, 4 dkı, 5 snğ"},
+        {"2 sa’lik not", false, true, "2 hr’lik not"},
+        {"1,5 GBı 1,5 GB’lık 3,5 msş", false, true, "1,5 GBı 1.5 GB’lık 3,5 msş"},
+        {"ş1.234 MB ve 1.234 MB", false, true, "ş1.234 MB ve 1,234 MB"},
+        // No-break spaces count as spaces and stay no-break.
+        {"1.234,5\u00a0MB, 2\u00a0sa\u00a05\u00a0dk", false, true,
+         "1,234.5\u00a0MB, 2\u00a0hr\u00a05\u00a0min"},
+        {"Oran:\u00a0%45,6", true, false, "Oran:\u00a045.6%"},
+        {"%5.ş", true, false, "%5.ş"},
+        // An incident note as the user wrote it, inside a composite text.
+        {"Not: 3 sağ fan 2 saattir 1 sa sesli, %50 yük", true, true,
+         "Not: 3 sağ fan 2 saattir 1 hr sesli, 50% yük"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(english.normalizeNumbers(QString::fromUtf8(c.text), c.percent, c.measurement),
@@ -164,4 +240,100 @@ TEST(L10nEngine, DatesInBothLanguages) {
               QStringLiteral("07.03.2026 14:05"));
     EXPECT_EQ(L10nEngine(true, nullptr).date(when, L10n::DateStyle::numeric, L10n::TimeStyle::shortened),
               QStringLiteral("3/7/2026 at 2:05 PM"));
+}
+
+namespace {
+
+// Sets the locale variables for the lifetime of the object (nullptr: unset) and restores them after.
+class ScopedLocaleEnvironment {
+public:
+    ScopedLocaleEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const char* name : kNames) {
+            m_saved.emplace_back(name, qEnvironmentVariableIsSet(name)
+                                           ? std::optional<QByteArray>(qgetenv(name))
+                                           : std::nullopt);
+            qunsetenv(name);
+        }
+        for (const auto& [name, value] : values) {
+            if (value)
+                qputenv(name, QByteArray(value));
+        }
+    }
+    ~ScopedLocaleEnvironment() {
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+        }
+    }
+
+private:
+    static constexpr const char* kNames[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> m_saved;
+};
+
+} // namespace
+
+TEST(L10n, LanguageChoiceWalksLanguageThenTheLocaleVariables) {
+    struct Case {
+        const char* language;
+        const char* lcAll;
+        const char* lcMessages;
+        const char* lang;
+        bool english;
+    } cases[] = {
+        {"de:en", nullptr, nullptr, nullptr, true},
+        {"de:tr:en", nullptr, nullptr, "en_US.UTF-8", false},
+        {"fr_FR:en_GB.UTF-8", nullptr, nullptr, nullptr, true},
+        {"::EN", nullptr, nullptr, nullptr, true},
+        {"tr", "en_US.UTF-8", nullptr, nullptr, false},
+        {"de", nullptr, "en_US.UTF-8", "tr_TR.UTF-8", true}, // LANGUAGE names neither: the locale decides
+        {"", "en_US.UTF-8", nullptr, nullptr, true},
+        {nullptr, "", "", "en_US.UTF-8", true}, // empty variables count as unset
+        {nullptr, "tr_TR.UTF-8", "en_US.UTF-8", nullptr, false},
+        {nullptr, nullptr, nullptr, "en@quot", true},
+        {"english:de", nullptr, nullptr, nullptr, false}, // "english" is not a language code
+        {"de", nullptr, nullptr, "C.UTF-8", false},
+        {nullptr, nullptr, nullptr, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        ScopedLocaleEnvironment environment(
+            {{"LANGUAGE", c.language}, {"LC_ALL", c.lcAll}, {"LC_MESSAGES", c.lcMessages}, {"LANG", c.lang}});
+        EXPECT_EQ(preferredLanguageIsEnglish(), c.english)
+            << (c.language ? c.language : "-") << " " << (c.lcAll ? c.lcAll : "-") << " "
+            << (c.lcMessages ? c.lcMessages : "-") << " " << (c.lang ? c.lang : "-");
+    }
+}
+
+TEST(L10n, MacStaysOnlyOnAMacAndMacOSNowhere) {
+    const QString coolDown = trTemplate(
+        "Mac’in soğuması için yaklaşık \\(minutes) dakika sonra yeniden deneyin.", {QStringLiteral("5")});
+    const QString thermal = trText("macOS termal durumu kritik olarak bildiriyor.");
+    struct Case {
+        bool english, mac;
+        const char* coolDown;
+        const char* thermal;
+    } cases[] = {
+        {false, false, "Bilgisayarın soğuması için yaklaşık 5 dakika sonra yeniden deneyin.",
+         "Sistem termal durumu kritik olarak bildiriyor."},
+        {false, true, "Mac’in soğuması için yaklaşık 5 dakika sonra yeniden deneyin.",
+         "Sistem termal durumu kritik olarak bildiriyor."},
+        {true, false, "Let the computer cool down and try again in about 5 minutes.",
+         "The system reports the thermal state as critical."},
+        {true, true, "Let the Mac cool down and try again in about 5 minutes.",
+         "The system reports the thermal state as critical."},
+    };
+    for (const auto& c : cases) {
+        ScopedLocaleEnvironment environment({{"LANGUAGE", c.english ? "en" : "tr"}});
+        L10n::setEngine(nullptr);
+        L10n::setMachineIsMac(c.mac);
+        EXPECT_EQ(L10n::string(coolDown), QString::fromUtf8(c.coolDown)) << c.english << c.mac;
+        EXPECT_EQ(L10n::localizedFragment(thermal), QString::fromUtf8(c.thermal)) << c.english << c.mac;
+    }
+    // A language chosen on purpose is kept when the machine kind is learnt.
+    L10n::setEngine(std::make_shared<const L10nEngine>(false, nullptr));
+    L10n::setMachineIsMac(false);
+    EXPECT_EQ(L10n::string(coolDown), coolDown);
+    L10n::setEngine(nullptr);
 }

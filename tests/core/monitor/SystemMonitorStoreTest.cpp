@@ -1,6 +1,4 @@
-#include "MonitorFakes.h"
-#include "TestSupport.h"
-#include "foundation/PreferencesStore.h"
+#include "StoreTestFixture.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -12,17 +10,6 @@ using namespace kestrum::test;
 
 namespace {
 
-SystemSnapshot healthySnapshot() {
-    SystemSnapshot s = SystemSnapshot::empty(newUuid(), Date{0});
-    s.cpu = CPUStats{0.2, {0.2, 0.2}, {}, MetricAvailability::available()};
-    s.memory = MemoryStats{40, 100, 0, 0, MetricAvailability::available()};
-    s.disk = DiskStats{100, 60, MetricAvailability::available()};
-    s.thermal = ThermalLevel::nominal;
-    s.network.isConnected = true;
-    s.network.interfaceKind = NetworkInterfaceKind::ethernet;
-    return s;
-}
-
 // Lets a fake operation run until the test opens it.
 class Gate : public QObject {
     Q_OBJECT
@@ -32,41 +19,7 @@ Q_SIGNALS:
     void opened();
 };
 
-class StoreTest : public ::testing::Test {
-protected:
-    Date now = Date::fromUnixSeconds(1'765'000'000);
-    double monotonic = 1000;
-    InMemoryPreferencesStore preferences;
-    std::shared_ptr<FakeSampler> sampler = std::make_shared<FakeSampler>(&now);
-    std::shared_ptr<FakeRepository> repository = std::make_shared<FakeRepository>();
-    std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
-    std::shared_ptr<InstantSleeper> sleeper = std::make_shared<InstantSleeper>();
-    SleepWakeNotifying sleepWake;
-    std::unique_ptr<SystemMonitorStore> store;
-
-    void SetUp() override { sampler->next = healthySnapshot(); }
-
-    SystemMonitorStore& make() {
-        SystemMonitorStore::Dependencies d;
-        d.sampler = sampler;
-        d.preferences = &preferences;
-        d.archiveRepository = repository;
-        d.notificationService = notifications;
-        d.sleepWake = &sleepWake;
-        d.loopSleeper = sleeper;
-        d.dateProvider = [this] { return now; };
-        d.monotonicClock = [this] { return monotonic; };
-        store = std::make_unique<SystemMonitorStore>(std::move(d));
-        return *store;
-    }
-
-    void advance(double seconds) {
-        now = now.addingSeconds(seconds);
-        monotonic += seconds;
-    }
-
-    SystemMonitorRefreshOutcome refreshNow() { return QCoro::waitFor(store->refresh()); }
-};
+using StoreTest = StoreFixture;
 
 } // namespace
 
@@ -285,6 +238,24 @@ TEST_F(StoreTest, SleepAndWakeInterruptTheObservation) {
               QStringLiteral("Bu ölçüm oturumunda karşılaştırılabilir yüksek sinyal henüz gözlenmedi."));
 }
 
+TEST_F(StoreTest, ChangingTheIntervalRestartsTheObservation) {
+    make();
+    sleeper->stopAfter = 1;
+    store->start();
+    sampler->next.cpu.totalUsage = 0.97;
+    advance(2);
+    refreshNow();
+    ASSERT_EQ(store->observationRows()[0].status, QStringLiteral("Sinyal yüksek"));
+    // A sample taken before the change must not count in the observation that follows it.
+    sampler->deferred = true;
+    advance(2);
+    auto inFlight = store->refresh();
+    store->setSampleInterval(5);
+    sampler->release();
+    QCoro::waitFor(std::move(inFlight));
+    EXPECT_EQ(store->observationRows()[0].status, QStringLiteral("Karşılaştırılamıyor"));
+}
+
 TEST_F(StoreTest, IncidentsAreMarkedAndSaved) {
     make();
     QCoro::waitFor(store->prepareArchive());
@@ -309,8 +280,8 @@ TEST_F(StoreTest, CooldownArithmeticAndExpiredCooldowns) {
 
     refreshNow();
     const Date noon = now;
-    auto never = [](std::stop_token, SystemMonitorStore::ProgressReporter) -> QCoro::Task<QJsonObject> {
-        co_return QJsonObject{};
+    auto never = [](OperationContext&, std::stop_token, ProgressReporter) -> QCoro::Task<ArchiveCommit> {
+        co_return ArchiveCommit{};
     };
     ASSERT_TRUE(store->startOperation(UserOperation::deepHealthTest, never));
     EXPECT_EQ(store->intensiveTestCooldownUntil(), noon.addingSeconds(470 + 900));
@@ -329,21 +300,23 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
     refreshNow();
 
     Gate gate;
-    const auto gated = [&gate](QJsonObject result) {
-        return [&gate, result](std::stop_token stop,
-                               SystemMonitorStore::ProgressReporter report) -> QCoro::Task<QJsonObject> {
-            report(QVariant(0.5));
+    const auto gated = [&gate](CPUBenchmarkResult result) {
+        return [&gate, result](OperationContext&, std::stop_token stop,
+                               ProgressReporter report) -> QCoro::Task<ArchiveCommit> {
+            report(OperationProgress{0.5});
             co_await qCoro(&gate, &Gate::opened);
             if (stop.stop_requested())
                 throw CancellationError();
-            co_return result;
+            co_return [result](HealthArchive& archive) { archive.cpuBenchmarkResults.push_back(result); };
         };
     };
-    const QJsonObject result{{QStringLiteral("endedAt"), now.secondsSinceReferenceDate},
-                             {QStringLiteral("score"), 91}};
+    CPUBenchmarkResult result;
+    result.endedAt = now;
+    result.personalPerformancePercent = 91;
     ASSERT_TRUE(store->startOperation(UserOperation::cpuBenchmark, gated(result)));
     EXPECT_TRUE(store->isCPUBenchmarkRunning());
-    EXPECT_EQ(store->cpuBenchmarkProgress(), QVariant(0.5));
+    ASSERT_TRUE(store->progress(UserOperation::cpuBenchmark));
+    EXPECT_EQ(store->progress(UserOperation::cpuBenchmark)->fraction, 0.5);
     struct Conflict {
         UserOperation operation;
         const char* message;
@@ -364,18 +337,18 @@ TEST_F(StoreTest, OperationFrameConflictsResultsCancellationAndFailures) {
     EXPECT_TRUE(spinUntil([&] { return !store->isCPUBenchmarkRunning(); }));
     EXPECT_FALSE(store->cpuBenchmarkProgress().isValid());
     ASSERT_EQ(repository->stored.cpuBenchmarkResults.size(), 1u) << "the result is saved";
-    EXPECT_EQ(repository->stored.cpuBenchmarkResults[0].value(QStringLiteral("score")).toInt(), 91);
+    EXPECT_EQ(repository->stored.cpuBenchmarkResults[0].personalPerformancePercent, 91);
 
     ASSERT_TRUE(store->startOperation(UserOperation::quickHealthTest, gated(result)));
     store->cancelOperation(UserOperation::quickHealthTest);
     gate.open();
     EXPECT_TRUE(spinUntil([&] { return !store->isQuickHealthTestRunning(); }));
     EXPECT_EQ(store->healthTestError(), QStringLiteral("Hızlı sağlık testi iptal edildi."));
-    EXPECT_TRUE(store->results(UserOperation::quickHealthTest).empty()) << "a cancelled test stores nothing";
+    EXPECT_EQ(store->archive().cpuBenchmarkResults.size(), 1u) << "a cancelled test stores nothing";
 
-    auto failing = [](std::stop_token, SystemMonitorStore::ProgressReporter) -> QCoro::Task<QJsonObject> {
+    auto failing = [](OperationContext&, std::stop_token, ProgressReporter) -> QCoro::Task<ArchiveCommit> {
         throw KestrumError(QStringLiteral("x"), QStringLiteral("Ölçüm başarısız."));
-        co_return QJsonObject{};
+        co_return ArchiveCommit{};
     };
     ASSERT_TRUE(store->startOperation(UserOperation::networkQuality, failing));
     EXPECT_TRUE(spinUntil([&] { return !store->isNetworkQualityTestRunning(); }));

@@ -7,6 +7,7 @@
 
 #include <QPromise>
 #include <QSignalSpy>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <qcoro/qcorofuture.h>
 
@@ -17,20 +18,21 @@ namespace {
 // Work that reports a progress value, then waits for the test to let it finish.
 struct HeldWork {
     QPromise<void> gate;
-    QVariant progress;
+    std::optional<OperationProgress> progress;
     bool fails = false;
 
-    SystemMonitorStore::OperationWork work() {
+    OperationWork work() {
         gate.start();
-        return [this](std::stop_token stop,
-                      SystemMonitorStore::ProgressReporter report) -> QCoro::Task<QJsonObject> {
-            report(progress);
+        return [this](OperationContext&, std::stop_token stop,
+                      ProgressReporter report) -> QCoro::Task<ArchiveCommit> {
+            if (progress)
+                report(*progress);
             co_await gate.future();
             if (stop.stop_requested())
                 throw CancellationError();
             if (fails)
                 throw KestrumError(QStringLiteral("x"), QStringLiteral("Ölçüm tamamlanamadı."));
-            co_return QJsonObject{};
+            co_return ArchiveCommit{};
         };
     }
     void finish() { gate.finish(); }
@@ -41,25 +43,25 @@ struct HeldWork {
 TEST(OperationViewModel, ProgressOfEachShape) {
     struct Case {
         const char* name;
-        QVariant progress;
+        std::optional<OperationProgress> progress;
         bool hasFraction;
         double fraction;
         const char* text;
         const char* phase;
     } cases[] = {
-        {"a bare share", 0.42, true, 0.42, "42%", ""},
-        {"a record with a share and a phase",
-         QVariantMap{{"fraction", 0.5}, {"phase", QStringLiteral("Bellek testi")}}, true, 0.5, "50%",
+        {"a bare share", OperationProgress{0.42}, true, 0.42, "42%", ""},
+        {"a share and a phase", OperationProgress{0.5, QStringLiteral("Bellek testi")}, true, 0.5, "50%",
          "Bellek testi"},
         {"a phase alone: the share is unknown, not zero",
-         QVariantMap{{"phase", QStringLiteral("Hazırlanıyor")}}, false, 0, "", "Hazırlanıyor"},
-        {"a share past the end is clamped", 1.7, true, 1, "100%", ""},
-        {"nothing reported yet", QVariant(), false, 0, "", ""},
-        {"text is not a share", QStringLiteral("0.3"), false, 0, "", ""},
+         OperationProgress{std::nullopt, QStringLiteral("Hazırlanıyor")}, false, 0, "", "Hazırlanıyor"},
+        {"a share past the end is clamped", OperationProgress{1.7}, true, 1, "100%", ""},
+        {"a share that is not a number", OperationProgress{std::nan("")}, false, 0, "", ""},
+        {"nothing reported yet", std::nullopt, false, 0, "", ""},
     };
     test::ScopedLanguage turkish(false);
     for (const auto& c : cases) {
         test::MeasuredStore m;
+        m.sample(test::measuredSnapshot()); // a test needs a current measurement before it starts
         OperationViewModel model(m.store, UserOperation::quickHealthTest);
         HeldWork held;
         held.progress = c.progress;
@@ -79,6 +81,7 @@ TEST(OperationViewModel, ProgressOfEachShape) {
 TEST(OperationViewModel, RefusalCancelAndError) {
     test::ScopedLanguage turkish(false);
     test::MeasuredStore m;
+    m.sample(test::measuredSnapshot());
     OperationViewModel quick(m.store, UserOperation::quickHealthTest);
     OperationViewModel benchmark(m.store, UserOperation::cpuBenchmark);
     EXPECT_TRUE(benchmark.canStart());

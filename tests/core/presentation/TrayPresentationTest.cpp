@@ -32,7 +32,7 @@ TEST(TrayPresentation, LabelIconTextTooltipAndRows) {
         {"cpu", M::cpu, s, true, "CPU 23%", "23", "cpu"},
         {"before the first sample", M::cpu, s, false, "CPU —", "", "cpu"},
         {"memory", M::memory, s, true, "RAM 30%", "30", "memorychip"},
-        {"network rate", M::network, s, true, "↓1,3 MB/sn", "1.3M", "arrow.down.circle"},
+        {"network rate", M::network, s, true, "↓1,3 MB/sn", "1,3M", "arrow.down.circle"},
         {"thermal has no number", M::thermal, s, true, "Termal Normal", "", "checkmark.circle.fill"},
         {"battery missing", M::battery, s, true, "Batarya —", "", "battery.75percent"},
     };
@@ -54,4 +54,6 @@ TEST(TrayPresentation, LabelIconTextTooltipAndRows) {
     SystemSnapshot fast = s;
     fast.network.downloadBytesPerSecond = 12'400'000;
     EXPECT_EQ(TrayPresentation::make(fast, {}, true, M::network, {}).iconText, QStringLiteral("12M"));
+    test::ScopedLanguage english(true);
+    EXPECT_EQ(TrayPresentation::make(s, {}, true, M::network, {}).iconText, QStringLiteral("1.3M"));
 }

@@ -68,10 +68,9 @@ TEST(FreedesktopNotificationService, SendsOneNotificationPerEventIdentifiedByThe
     const auto& shown = fake.shown[0];
     EXPECT_EQ(shown.app, QStringLiteral("Kestrum"));
     EXPECT_EQ(shown.summary, QStringLiteral("Isıl baskı kritik"));
-    EXPECT_EQ(
-        shown.body,
-        QStringLiteral(
-            "macOS termal durumu kritik olarak bildiriyor. Yoğun işleri durdur ve hava akışını açık bırak."));
+    // The event keeps the text as written; the desktop shows what is true on Linux.
+    EXPECT_EQ(shown.body, QStringLiteral("Sistem termal durumu kritik olarak bildiriyor. Yoğun işleri durdur "
+                                         "ve hava akışını açık bırak."));
     EXPECT_EQ(shown.hints.value(QLatin1String(FreedesktopNotificationService::kEventIdHint)).toString(),
               uuidText(event.id));
     EXPECT_EQ(shown.hints.value(QStringLiteral("urgency")).toInt(), 2);
@@ -88,7 +87,7 @@ TEST(FreedesktopNotificationService, AMissingServerIsARefusalNotAnError) {
     EXPECT_FALSE(QCoro::waitFor(disconnected.requestAuthorization()));
 }
 
-TEST(MonitorBusService, ARunningMonitorIsControlledOverTheBus) {
+TEST(MonitorBusService, AnswersOnlyForItsOwnFoldersAndOnlyOnceTheChangeIsSaved) {
     PrivateBus bus;
     if (!bus.isRunning())
         GTEST_SKIP() << "dbus-daemon is not installed";
@@ -105,16 +104,17 @@ TEST(MonitorBusService, ARunningMonitorIsControlledOverTheBus) {
     SystemMonitorStore store(std::move(d));
     QCoro::waitFor(store.prepareArchive());
 
-    MonitorBusService service(store, bus.connect(QStringLiteral("monitor")));
+    const QString data = QStringLiteral("/tmp/kestrum-bus-test/data");
+    const QString config = QStringLiteral("/tmp/kestrum-bus-test/config");
+    MonitorBusService service(store, data, config, bus.connect(QStringLiteral("monitor")));
     ASSERT_TRUE(service.registerOnBus());
-    MonitorBusService second(store, bus.connect(QStringLiteral("second")));
+    MonitorBusService second(store, data, config, bus.connect(QStringLiteral("second")));
     EXPECT_FALSE(second.registerOnBus()) << "only one monitor owns the name";
 
     const QDBusConnection client = bus.connect(QStringLiteral("cli"));
     // The client blocks on the bus while this thread must answer, so the calls run on a helper thread.
-    std::optional<QVariantList> reply;
+    MonitorCallResult reply;
     auto call = [&](const QString& method, const QVariantList& args) {
-        reply.reset();
         std::atomic<bool> answered = false;
         std::thread caller([&] {
             reply = callRunningMonitor(method, args, client);
@@ -123,21 +123,53 @@ TEST(MonitorBusService, ARunningMonitorIsControlledOverTheBus) {
         spinUntil([&] { return answered.load(); });
         caller.join();
     };
-    call(QStringLiteral("StartIncident"), {QStringLiteral("fan")});
-    ASSERT_TRUE(reply);
-    ASSERT_TRUE(spinUntil([&] { return store.activeIncident().has_value(); }));
-    EXPECT_EQ(store.activeIncident()->note, QStringLiteral("fan"));
+    using Status = MonitorCallResult::Status;
+
+    call(QStringLiteral("StartIncident"), {QStringLiteral("/tmp/elsewhere"), QStringLiteral("fan")});
+    EXPECT_EQ(reply.status, Status::otherFolder) << "another folder's marker is not this monitor's";
+    EXPECT_FALSE(store.activeIncident());
+
+    repository->deferSaves = true; // the reply must wait for the save
+    std::atomic<bool> answered = false;
+    std::thread caller([&] {
+        reply = callRunningMonitor(QStringLiteral("StartIncident"),
+                                   {data + QStringLiteral("/"), QStringLiteral("fan")}, client);
+        answered = true;
+    });
+    const bool opened = spinUntil([&] { return store.activeIncident().has_value(); });
+    spinUntil([] { return false; }, 200);
+    EXPECT_FALSE(answered.load()) << "no reply before the archive is saved";
+    repository->completeSaves();
+    spinUntil([&] { return answered.load(); });
+    caller.join();
+    repository->deferSaves = false;
+    ASSERT_TRUE(opened) << int(reply.status) << reply.errorMessage.toStdString();
+    ASSERT_EQ(reply.status, Status::succeeded);
+    EXPECT_EQ(reply.arguments.value(0).toString(), QStringLiteral("Olay işareti başlatıldı."));
     EXPECT_EQ(repository->stored.incidents.size(), 1u);
 
-    call(QStringLiteral("SetNotificationsEnabled"), {true});
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->value(0).toString(),
-              QStringLiteral("Önemli sağlık uyarıları için Mac bildirimleri açıldı."));
-    EXPECT_TRUE(store.notificationsEnabled());
+    call(QStringLiteral("StartIncident"), {data, QStringLiteral("again")});
+    EXPECT_EQ(reply.status, Status::failed);
+    EXPECT_EQ(reply.errorMessage, QStringLiteral("Zaten açık bir olay işareti var; önce onu durdur."));
+
+    repository->failSave = true;
+    call(QStringLiteral("StopIncident"), {data, QString()});
+    EXPECT_EQ(reply.status, Status::failed);
+    EXPECT_EQ(reply.errorMessage, QStringLiteral("Kalıcı sağlık geçmişi kaydedilemedi: Disk dolu."));
+    repository->failSave = false;
+
+    call(QStringLiteral("SetNotificationsEnabled"), {data, true});
+    EXPECT_EQ(reply.status, Status::otherFolder) << "notifications belong to the configuration folder";
+    notifications->grant = false;
+    call(QStringLiteral("SetNotificationsEnabled"), {config, true});
+    ASSERT_EQ(reply.status, Status::succeeded);
+    EXPECT_FALSE(reply.arguments.value(0).toBool()) << "a refusal reaches the caller";
+    EXPECT_EQ(reply.arguments.value(1).toString(),
+              QStringLiteral("Bildirim izni verilmedi. Uyarılar Sağlık Merkezi’nde görünmeye devam eder."));
 
     call(QStringLiteral("IsMonitoring"), {});
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->value(0).toBool(), false);
+    ASSERT_EQ(reply.status, Status::succeeded);
+    EXPECT_EQ(reply.arguments.value(0).toBool(), false);
 }
 
 #include "DBusServicesTest.moc"

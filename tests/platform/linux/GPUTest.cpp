@@ -22,7 +22,14 @@ TEST(DrmGPUStatsProvider, RecordedMachines) {
          std::nullopt, std::nullopt},
         {"amd-desktop", QStringLiteral("AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]"), false, 0.37,
          2147483648ull},
+        {"thinkpad-t480", QStringLiteral("Intel Corporation UHD Graphics 620"), true, std::nullopt,
+         std::nullopt},
+        {"dell-latitude", QStringLiteral("Intel Corporation UHD Graphics 620"), true, std::nullopt,
+         std::nullopt},
+        {"intel-mac", QStringLiteral("Intel Corporation Haswell-ULT Integrated Graphics Controller"), true,
+         std::nullopt, std::nullopt},
         {"apple-silicon", QStringLiteral("Apple M1 GPU"), true, std::nullopt, std::nullopt},
+        {"apple-silicon-mbp", QStringLiteral("Apple M1 GPU"), true, std::nullopt, std::nullopt},
         {"vm", std::nullopt, true, std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {

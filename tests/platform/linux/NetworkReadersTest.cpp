@@ -28,47 +28,96 @@ NetworkPathSnapshot pathOf(const QString& machine, std::map<QString, Families> a
 TEST(LinuxNetworkPathProvider, RecordedMachinesWithoutNetworkManager) {
     struct Case {
         const char* machine;
-        std::map<QString, Families> addresses;
+        const char* interface; // the one with the default route, given both address families
         NetworkInterfaceKind kind;
-        std::set<QString> names;
-        bool ipv4, ipv6;
+        bool ipv6; // a default IPv6 route exists as well
     } cases[] = {
-        {"intel-laptop",
-         {{QStringLiteral("wlp0s20f3"), {true, true}}},
-         NetworkInterfaceKind::wifi,
-         {QStringLiteral("wlp0s20f3")},
-         true,
-         false},
-        {"amd-desktop",
-         {{QStringLiteral("enp5s0"), {true, true}}},
-         NetworkInterfaceKind::ethernet,
-         {QStringLiteral("enp5s0")},
-         true,
-         true},
-        {"vm",
-         {{QStringLiteral("eth0"), {true, false}}},
-         NetworkInterfaceKind::ethernet,
-         {QStringLiteral("eth0")},
-         true,
-         false},
-        {"apple-silicon",
-         {{QStringLiteral("wlan0"), {true, false}}},
-         NetworkInterfaceKind::wifi,
-         {QStringLiteral("wlan0")},
-         true,
-         false},
+        {"intel-laptop", "wlp0s20f3", NetworkInterfaceKind::wifi, false},
+        {"thinkpad-t480", "enp0s31f6", NetworkInterfaceKind::ethernet, false},
+        {"dell-latitude", "wlp2s0", NetworkInterfaceKind::wifi, true},
+        {"intel-mac", "wlp3s0", NetworkInterfaceKind::wifi, false},
+        {"amd-desktop", "enp5s0", NetworkInterfaceKind::ethernet, true},
+        {"vm", "eth0", NetworkInterfaceKind::ethernet, true},
+        {"apple-silicon", "wlan0", NetworkInterfaceKind::wifi, false},
+        {"apple-silicon-mbp", "wlan0", NetworkInterfaceKind::wifi, false},
     };
     for (const auto& c : cases) {
-        const NetworkPathSnapshot path = pathOf(QLatin1String(c.machine), c.addresses);
-        EXPECT_TRUE(path.availability.isAvailable()) << c.machine;
-        EXPECT_TRUE(path.isConnected) << c.machine;
-        EXPECT_EQ(path.interfaceKind, c.kind) << c.machine;
-        EXPECT_EQ(path.interfaceNames, c.names) << c.machine;
-        EXPECT_EQ(path.supportsIPv4, c.ipv4) << c.machine;
-        EXPECT_EQ(path.supportsIPv6, c.ipv6) << c.machine;
-        EXPECT_TRUE(path.supportsDNS) << c.machine;
-        EXPECT_FALSE(path.isExpensive) << c.machine;
+        SCOPED_TRACE(c.machine);
+        const QString name = QLatin1String(c.interface);
+        const NetworkPathSnapshot path = pathOf(QLatin1String(c.machine), {{name, {true, true}}});
+        EXPECT_TRUE(path.availability.isAvailable());
+        EXPECT_TRUE(path.isConnected);
+        EXPECT_EQ(path.interfaceKind, c.kind);
+        EXPECT_EQ(path.interfaceNames, std::set<QString>{name});
+        EXPECT_TRUE(path.supportsIPv4);
+        EXPECT_EQ(path.supportsIPv6, c.ipv6);
+        EXPECT_TRUE(path.supportsDNS);
+        EXPECT_FALSE(path.isExpensive);
     }
+}
+
+// NetworkManager's "local connectivity only" (state 50) and a link without a default route read the same:
+// connected, without internet.
+TEST(LinuxNetworkPathProvider, LocalConnectivityOnlyReadsTheSameWithAndWithoutNetworkManager) {
+    auto tree = test::copyFixture(QStringLiteral("intel-laptop"));
+    test::writeFile(tree->path() + QStringLiteral("/proc/net/route"),
+                    "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+                    "wlp0s20f3\t0001A8C0\t00000000\t0001\t0\t0\t600\t00FFFFFF\t0\t0\t0\n");
+    test::writeFile(tree->path() + QStringLiteral("/sys/class/net/docker0/flags"), "0x1003\n");
+    test::writeFile(tree->path() + QStringLiteral("/sys/class/net/docker0/operstate"), "up\n");
+    test::writeFile(tree->path() + QStringLiteral("/sys/class/net/docker0/type"), "1\n");
+    test::writeFile(tree->path() + QStringLiteral("/sys/class/net/docker0/uevent"), "DEVTYPE=bridge\n");
+    const LinuxNetworkPathProvider::Roots roots{
+        tree->path() + QStringLiteral("/proc"), tree->path() + QStringLiteral("/sys"),
+        tree->path() + QStringLiteral("/run"), tree->path() + QStringLiteral("/etc")};
+    const auto path = [&](std::map<QString, Families> addresses, std::optional<NetworkManagerState> nm) {
+        NetworkPathInputs inputs = LinuxNetworkPathProvider::gather(roots, [&] { return addresses; });
+        inputs.networkManager = nm;
+        return LinuxNetworkPathProvider::build(inputs);
+    };
+    const auto state = [](unsigned value, std::vector<NetworkManagerState::Device> devices) {
+        NetworkManagerState nm;
+        nm.state = value;
+        nm.primaryDevices = std::move(devices);
+        return nm;
+    };
+    const QString wifi = QStringLiteral("wlp0s20f3");
+    const QString bridge = QStringLiteral("docker0");
+
+    NetworkPathSnapshot local;
+    local.isConnected = true;
+    local.interfaceKind = NetworkInterfaceKind::wifi;
+    local.interfaceNames = {wifi};
+    local.supportsDNS = true;
+    local.availability = MetricAvailability::available();
+
+    struct Case {
+        const char* name;
+        std::map<QString, Families> addresses;
+        std::optional<NetworkManagerState> nm;
+        NetworkPathSnapshot expected;
+    } cases[] = {
+        {"addressed Wi-Fi without a gateway", {{wifi, {true, false}}}, std::nullopt, local},
+        {"NetworkManager: local, with its device", {{wifi, {true, false}}}, state(50, {{2, wifi}}), local},
+        {"NetworkManager: local, no primary connection", {{wifi, {true, false}}}, state(50, {}), local},
+        {"a link with no address", {}, std::nullopt, NetworkPathSnapshot::disconnected()},
+        {"a bridge is not a network link",
+         {{bridge, {true, false}}},
+         std::nullopt,
+         NetworkPathSnapshot::disconnected()},
+        {"NetworkManager: connecting",
+         {{wifi, {true, false}}},
+         state(40, {{2, wifi}}),
+         NetworkPathSnapshot::disconnected()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(path(c.addresses, c.nm), c.expected) << c.name;
+
+    // Site connectivity (a default route, the internet check failing) keeps the route's families.
+    const NetworkPathSnapshot site =
+        pathOf(QStringLiteral("intel-laptop"), {{wifi, {true, false}}}, state(60, {{2, wifi}}));
+    EXPECT_TRUE(site.isConnected);
+    EXPECT_TRUE(site.supportsIPv4);
 }
 
 TEST(LinuxNetworkPathProvider, RouteParsingSkipsLoopbackRejectAndNonDefaultRoutes) {

@@ -13,6 +13,8 @@ public:
     PrivateBus();
     ~PrivateBus();
     bool isRunning() const { return !m_address.isEmpty(); }
+    // For other processes: their DBUS_SESSION_BUS_ADDRESS.
+    const QString& address() const { return m_address; }
     // A new named connection to the bus.
     QDBusConnection connect(const QString& name) const;
 

@@ -5,6 +5,8 @@
 #include "LinuxServices.h"
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -24,24 +26,46 @@ SystemSnapshot settledSample(const QString& machine, const QString& addressedInt
     return sampler->sampleNow();
 }
 
+struct Machine {
+    const char* machine;
+    const char* interface; // the one given an IPv4 address
+    size_t cores;
+    bool battery;
+    ThermalLevel thermal;
+    bool gpuNamed;
+    NetworkInterfaceKind network;
+};
+
+const Machine kMachines[] = {
+    {"intel-laptop", "wlp0s20f3", 8, true, ThermalLevel::nominal, true, NetworkInterfaceKind::wifi},
+    {"thinkpad-t480", "enp0s31f6", 8, true, ThermalLevel::nominal, true, NetworkInterfaceKind::ethernet},
+    {"dell-latitude", "wlp2s0", 8, true, ThermalLevel::nominal, true, NetworkInterfaceKind::wifi},
+    {"intel-mac", "wlp3s0", 4, true, ThermalLevel::nominal, true, NetworkInterfaceKind::wifi},
+    {"amd-desktop", "enp5s0", 16, false, ThermalLevel::nominal, true, NetworkInterfaceKind::ethernet},
+    {"vm", "eth0", 2, false, ThermalLevel::unavailable, false, NetworkInterfaceKind::ethernet},
+    {"apple-silicon", "wlan0", 8, true, ThermalLevel::unavailable, true, NetworkInterfaceKind::wifi},
+    {"apple-silicon-mbp", "wlan0", 8, true, ThermalLevel::unavailable, true, NetworkInterfaceKind::wifi},
+};
+
 } // namespace
 
+TEST(RecordedMachines, EveryTreeIsInTheTables) {
+    // A recorded machine is a tree with its own /proc; other folders hold single readers' inputs.
+    const QDir fixtures(QStringLiteral(KESTRUM_FIXTURES_DIR));
+    QStringList trees;
+    for (const QString& entry : fixtures.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fixtures.filePath(entry + QStringLiteral("/proc"))).isDir())
+            trees << entry;
+    }
+    QStringList listed;
+    for (const Machine& m : kMachines)
+        listed << QString::fromLatin1(m.machine);
+    listed.sort();
+    EXPECT_EQ(listed, trees) << "a recorded machine without expectations is a machine no test reads";
+}
+
 TEST(RecordedMachines, EveryGroupComesFromItsOwnReader) {
-    struct Case {
-        const char* machine;
-        const char* interface; // the one given an IPv4 address
-        size_t cores;
-        bool battery;
-        ThermalLevel thermal;
-        bool gpuNamed;
-        NetworkInterfaceKind network;
-    } cases[] = {
-        {"intel-laptop", "wlp0s20f3", 8, true, ThermalLevel::nominal, true, NetworkInterfaceKind::wifi},
-        {"amd-desktop", "enp5s0", 16, false, ThermalLevel::nominal, true, NetworkInterfaceKind::ethernet},
-        {"vm", "eth0", 2, false, ThermalLevel::unavailable, false, NetworkInterfaceKind::ethernet},
-        {"apple-silicon", "wlan0", 8, true, ThermalLevel::unavailable, true, NetworkInterfaceKind::wifi},
-    };
-    for (const Case& c : cases) {
+    for (const Machine& c : kMachines) {
         SCOPED_TRACE(c.machine);
         const SystemSnapshot s =
             settledSample(QString::fromLatin1(c.machine), QString::fromLatin1(c.interface));

@@ -1,5 +1,6 @@
 // NetworkManager and logind as Kestrum reads them, played by fake services on a private bus.
 
+#include "LinuxNetworkPathProvider.h"
 #include "LogindSleepWatcher.h"
 #include "NetworkManagerClient.h"
 #include "PrivateBus.h"
@@ -98,6 +99,46 @@ TEST(NetworkManagerClient, ReadsTheStateAndThePrimaryConnectionsDevices) {
     ASSERT_TRUE(offline);
     EXPECT_EQ(offline->state, 20u);
     EXPECT_TRUE(offline->primaryDevices.empty());
+}
+
+// The periodic re-read comes every 30 s (every 5 s without rtnetlink); a metered connection must show long
+// before that, from NetworkManager's own announcement.
+TEST(NetworkManagerClient, AnnouncedChangesReachThePathAtOnce) {
+    PrivateBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QDBusConnection server = bus.connect(QStringLiteral("nm"));
+    FakeManager manager;
+    manager.metered = 4; // guess no
+    manager.primary = QDBusObjectPath(QStringLiteral("/"));
+    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/NetworkManager"), &manager, kExport));
+    ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.NetworkManager")));
+
+    const QString root = fixture(QStringLiteral("intel-laptop"));
+    LinuxNetworkPathProvider provider(
+        {root + QStringLiteral("/proc"), root + QStringLiteral("/sys"), root + QStringLiteral("/run"),
+         root + QStringLiteral("/etc")},
+        std::make_unique<NetworkManagerClient>(bus.connect(QStringLiteral("kestrum"))), [] {
+            return std::map<QString, LinuxNetworkPathProvider::AddressFamilies>{
+                {QStringLiteral("wlp0s20f3"), {true, false}}};
+        });
+    ASSERT_TRUE(spinUntil([&] { return provider.latestSnapshot().isConnected; }));
+    EXPECT_FALSE(provider.latestSnapshot().isExpensive);
+
+    const auto announce = [&](const QVariantMap& changed) {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/NetworkManager"),
+                                                         QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                         QStringLiteral("PropertiesChanged"));
+        signal << QStringLiteral("org.freedesktop.NetworkManager") << changed << QStringList();
+        server.send(signal);
+    };
+    manager.metered = 1; // yes
+    announce({{QStringLiteral("Metered"), QVariant::fromValue(1u)}});
+    EXPECT_TRUE(spinUntil([&] { return provider.latestSnapshot().isExpensive; }, 2000));
+
+    manager.state = 20;
+    announce({{QStringLiteral("State"), QVariant::fromValue(20u)}});
+    EXPECT_TRUE(spinUntil([&] { return !provider.latestSnapshot().isConnected; }, 2000));
 }
 
 TEST(LogindSleepWatcher, PrepareForSleepBecomesSleepAndWake) {

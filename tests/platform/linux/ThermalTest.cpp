@@ -1,6 +1,8 @@
 #include "LinuxThermalStatsProvider.h"
+#include "RecordedTrees.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace kestrum;
@@ -16,35 +18,42 @@ TEST(LinuxThermalStatsProvider, JudgesAZoneAgainstItsTrips) {
         std::optional<ThermalLevel> level;
     } cases[] = {
         {60000, laptop, ThermalLevel::nominal},
+        {84999, laptop, ThermalLevel::nominal},
         {85000, laptop, ThermalLevel::fair},      // within 10 °C of the passive trip
         {95000, laptop, ThermalLevel::serious},   // at the passive trip
         {100000, laptop, ThermalLevel::critical}, // within 5 °C of the critical trip
         {70000, {{QStringLiteral("hot"), 70000}}, ThermalLevel::critical},
+        {61000, {{QStringLiteral("hot"), 70000}}, ThermalLevel::fair},
         {50000, {{QStringLiteral("active"), 40000}}, std::nullopt},    // fan trips alone are no signal
-        {50000, {{QStringLiteral("passive"), -273200}}, std::nullopt}, // firmware placeholder
+        {50000, {{QStringLiteral("passive"), -273200}}, std::nullopt}, // ACPI's 0 dK placeholder
+        {50000, {{QStringLiteral("passive"), -274000}}, std::nullopt}, // unset trip on recent kernels
+        {50000, std::vector<Trip>(8, {QStringLiteral("passive"), -32768000}), std::nullopt}, // iwlwifi, 6.1
         {50000, {}, std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LinuxThermalStatsProvider::judgeZone(c.temp, c.trips), c.level) << c.temp;
 }
 
-TEST(LinuxThermalStatsProvider, RecordedMachines) {
+TEST(LinuxThermalStatsProvider, EveryRecordedMachine) {
     struct Case {
         const char* machine;
         ThermalLevel level;
     } cases[] = {
         {"intel-laptop", ThermalLevel::nominal},
-        {"amd-desktop", ThermalLevel::nominal}, // hwmon temp2 is below its own crit... see below
+        {"thinkpad-t480", ThermalLevel::nominal},
+        // Its fan turns at state 1 of 2: that is normal.
+        {"dell-latitude", ThermalLevel::nominal},
+        {"intel-mac", ThermalLevel::nominal},
+        // The GPU junction at 101 °C is under its own 110 °C limit.
+        {"amd-desktop", ThermalLevel::nominal},
+        // Two ACPI processors with max_state 0 are no signal at all.
         {"vm", ThermalLevel::unavailable},
         {"apple-silicon", ThermalLevel::unavailable},
+        {"apple-silicon-mbp", ThermalLevel::unavailable},
     };
     for (const auto& c : cases) {
         LinuxThermalStatsProvider provider(fixture(QLatin1String(c.machine)) + QStringLiteral("/sys"));
-        const ThermalLevel level = provider.sample();
-        if (QLatin1String(c.machine) == u"amd-desktop")
-            EXPECT_EQ(level, ThermalLevel::nominal) << "101 °C under a 110 °C crit limit is not critical";
-        else
-            EXPECT_EQ(level, c.level) << c.machine;
+        EXPECT_EQ(provider.sample(), c.level) << c.machine;
     }
 }
 
@@ -70,13 +79,71 @@ TEST(LinuxThermalStatsProvider, SignalsRaiseTheLevel) {
          ThermalLevel::serious},
         {"released again", QStringLiteral("/class/thermal/cooling_device0/cur_state"), "0\n",
          ThermalLevel::nominal},
-        {"package near passive", QStringLiteral("/class/thermal/thermal_zone1/temp"), "92000\n",
-         ThermalLevel::fair},
+        {"powerclamp injecting idle", QStringLiteral("/class/thermal/cooling_device8/cur_state"), "20\n",
+         ThermalLevel::serious},
+        {"powerclamp idle again (kernels before 6.3 say -1)",
+         QStringLiteral("/class/thermal/cooling_device8/cur_state"), "-1\n", ThermalLevel::nominal},
+        {"a TCC offset is configuration, not an event",
+         QStringLiteral("/class/thermal/cooling_device9/cur_state"), "10\n", ThermalLevel::nominal},
+        {"ACPI zone within 5 °C of its critical trip", QStringLiteral("/class/thermal/thermal_zone0/temp"),
+         "123000\n", ThermalLevel::critical},
+        {"cooled down", QStringLiteral("/class/thermal/thermal_zone0/temp"), "48000\n",
+         ThermalLevel::nominal},
+        {"coretemp core at its crit limit", QStringLiteral("/class/hwmon/hwmon3/temp4_input"), "100000\n",
+         ThermalLevel::critical},
+        {"below it again", QStringLiteral("/class/hwmon/hwmon3/temp4_input"), "61000\n",
+         ThermalLevel::nominal},
         {"crit alarm", QStringLiteral("/class/hwmon/hwmon3/temp1_crit_alarm"), "1\n", ThermalLevel::critical},
     };
     for (const auto& step : steps) {
         test::writeFile(sys + step.file, step.value);
         EXPECT_EQ(provider.sample(), step.level) << step.name;
+    }
+}
+
+// Fans turn at idle on many machines: only a fan driven to its last state counts, and a device without
+// states to offer is no signal.
+TEST(LinuxThermalStatsProvider, CoolingDevicesByKindAndState) {
+    struct Case {
+        const char* name;
+        const char* machine;
+        const char* device;
+        const char* type;
+        QByteArray maxState, curState;
+        ThermalLevel level;
+    } cases[] = {
+        {"dell-smm fan at state 1 of 2", "dell-latitude", "cooling_device10", "dell-smm-fan1", "2\n", "1\n",
+         ThermalLevel::nominal},
+        {"dell-smm fan at its last state", "dell-latitude", "cooling_device10", "dell-smm-fan1", "2\n", "2\n",
+         ThermalLevel::fair},
+        {"ACPI fan at 2 of 4", "intel-mac", "cooling_device4", "Fan", "4\n", "2\n", ThermalLevel::nominal},
+        {"ACPI fan at full speed", "intel-mac", "cooling_device4", "Fan", "4\n", "4\n", ThermalLevel::fair},
+        // An on/off fan that is on says nothing about how hard the machine works.
+        {"ACPI on/off fan running", "intel-mac", "cooling_device4", "Fan", "1\n", "1\n",
+         ThermalLevel::nominal},
+        {"VM processor with no states, nothing else", "vm", "cooling_device0", "Processor", "0\n", "0\n",
+         ThermalLevel::unavailable},
+        {"processor that can be throttled", "vm", "cooling_device0", "Processor", "3\n", "0\n",
+         ThermalLevel::nominal},
+        {"processor throttled", "vm", "cooling_device0", "Processor", "3\n", "1\n", ThermalLevel::serious},
+        {"unreadable max_state", "vm", "cooling_device0", "Processor", QByteArray(), "1\n",
+         ThermalLevel::unavailable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto tree =
+            test::copyParts(QLatin1String(c.machine), {QStringLiteral("sys/class/thermal"),
+                                                       QStringLiteral("sys/devices/virtual/thermal")});
+        const QString device =
+            tree->path() + QStringLiteral("/sys/class/thermal/") + QLatin1String(c.device) + u'/';
+        test::writeFile(device + QStringLiteral("type"), QByteArray(c.type) + '\n');
+        if (c.maxState.isEmpty())
+            QFile::remove(device + QStringLiteral("max_state"));
+        else
+            test::writeFile(device + QStringLiteral("max_state"), c.maxState);
+        test::writeFile(device + QStringLiteral("cur_state"), c.curState);
+        LinuxThermalStatsProvider provider(tree->path() + QStringLiteral("/sys"));
+        EXPECT_EQ(provider.sample(), c.level);
     }
 }
 

@@ -1,0 +1,202 @@
+#include "ArchiveKeeper.h"
+
+#include "foundation/KestrumError.h"
+#include "foundation/Translatable.h"
+#include "history/HealthArchiveCompaction.h"
+#include "interpretation/PersonalBaselineEngine.h"
+
+#include <QPointer>
+#include <algorithm>
+#include <qcoro/qcorofuture.h>
+#include <qcoro/qcorosignal.h>
+
+namespace kestrum {
+
+ArchiveKeeper::ArchiveKeeper(Dependencies dependencies, QObject* parent)
+    : QObject(parent), m_deps(std::move(dependencies)) {
+    Q_ASSERT(m_deps.repository && m_deps.dateProvider && m_deps.idProvider);
+}
+
+QCoro::Task<void> ArchiveKeeper::prepare() {
+    QPointer<ArchiveKeeper> self(this);
+    if (m_isPrepared)
+        co_return;
+    if (m_isPreparing) {
+        co_await qCoro(this, &ArchiveKeeper::preparationFinished);
+        co_return;
+    }
+    m_isPreparing = true;
+    std::shared_ptr<HealthArchivePersisting> repository = m_deps.repository;
+    std::optional<HealthArchive> loaded;
+    try {
+        loaded = co_await repository->load();
+    } catch (...) {
+        const QString description = describeException(std::current_exception());
+        if (self)
+            setPersistenceError(
+                trTemplate("Kalıcı sağlık geçmişi açılamadı: \\(description)", {description}));
+    }
+    if (!self)
+        co_return;
+    bool changed = false;
+    if (loaded) {
+        HealthArchive compacted = HealthArchiveCompaction::compacted(*loaded, m_deps.dateProvider());
+        // Sessions left open by an earlier run end at their last recorded moment.
+        for (QJsonObject& session : compacted.performanceSessions) {
+            if (!session.contains(QStringLiteral("endedAt"))) {
+                const QJsonValue last = session.value(QStringLiteral("lastRecordedAt"));
+                session.insert(QStringLiteral("endedAt"),
+                               last.toDouble(session.value(QStringLiteral("startedAt")).toDouble()));
+            }
+        }
+        changed = !(compacted == *loaded);
+        apply(compacted);
+        m_isPrepared = true;
+        Q_EMIT preparedChanged();
+    }
+    m_isPreparing = false;
+    Q_EMIT preparationFinished();
+    if (changed)
+        co_await persist();
+}
+
+void ArchiveKeeper::apply(const HealthArchive& archive) {
+    m_archive = archive;
+    m_lastPersistedSampleAt.reset();
+    if (!m_archive.samples.empty())
+        m_lastPersistedSampleAt = m_archive.samples.back().timestamp;
+    m_personalBaseline = PersonalBaselineEngine::makeBaseline(m_archive.samples, m_deps.dateProvider(),
+                                                              PersonalBaselineEngine::kLookbackSeconds);
+    Q_EMIT samplesChanged();
+    Q_EMIT eventsChanged();
+    Q_EMIT incidentsChanged();
+    Q_EMIT resultsChanged();
+    Q_EMIT personalBaselineChanged();
+}
+
+QCoro::Task<bool> ArchiveKeeper::persist() {
+    QPointer<ArchiveKeeper> self(this);
+    if (!m_isPrepared)
+        co_return false;
+    const quint64 eraseGeneration = m_eraseGeneration;
+    const HealthArchive compacted = HealthArchiveCompaction::compacted(m_archive, m_deps.dateProvider());
+    apply(compacted);
+    std::shared_ptr<HealthArchivePersisting> repository = m_deps.repository;
+    try {
+        co_await repository->save(compacted);
+    } catch (...) {
+        const QString description = describeException(std::current_exception());
+        if (self)
+            setPersistenceError(
+                trTemplate("Kalıcı sağlık geçmişi kaydedilemedi: \\(description)", {description}));
+        co_return false;
+    }
+    if (!self || eraseGeneration != m_eraseGeneration)
+        co_return false; // an erase happened meanwhile; its own save decides
+    setPersistenceError({});
+    co_return true;
+}
+
+QCoro::Task<void> ArchiveKeeper::clear() {
+    QPointer<ArchiveKeeper> self(this);
+    const quint64 generation = ++m_eraseGeneration;
+    Q_EMIT eraseGenerationChanged();
+    m_archive = HealthArchive::empty();
+    m_personalBaseline = PersonalBaseline::empty();
+    m_lastPersistedSampleAt.reset();
+    Q_EMIT erased();
+    Q_EMIT samplesChanged();
+    Q_EMIT eventsChanged();
+    Q_EMIT incidentsChanged();
+    Q_EMIT resultsChanged();
+    Q_EMIT personalBaselineChanged();
+    if (!m_isPrepared)
+        co_return;
+    std::shared_ptr<HealthArchivePersisting> repository = m_deps.repository;
+    try {
+        co_await repository->save(HealthArchive::empty());
+    } catch (...) {
+        const QString description = describeException(std::current_exception());
+        if (self)
+            setPersistenceError(trTemplate("Sağlık geçmişi silinemedi: \\(description)", {description}));
+        co_return;
+    }
+    if (self && generation == m_eraseGeneration)
+        setPersistenceError({});
+}
+
+bool ArchiveKeeper::appendSampleIfNeeded(const HealthSample& sample) {
+    if (m_lastPersistedSampleAt) {
+        const double since = sample.timestamp.secondsSince(*m_lastPersistedSampleAt);
+        if (since >= 0 && since < kPersistEverySeconds)
+            return false;
+    }
+    m_archive.samples.push_back(sample);
+    m_archive.samples = HealthArchiveCompaction::compactedSamples(m_archive.samples, sample.timestamp);
+    m_lastPersistedSampleAt.reset();
+    if (!m_archive.samples.empty())
+        m_lastPersistedSampleAt = m_archive.samples.back().timestamp;
+    m_personalBaseline = PersonalBaselineEngine::makeBaseline(m_archive.samples, sample.timestamp,
+                                                              PersonalBaselineEngine::kLookbackSeconds);
+    Q_EMIT samplesChanged();
+    Q_EMIT personalBaselineChanged();
+    return true;
+}
+
+void ArchiveKeeper::addEvents(const std::vector<HealthEvent>& newEvents) {
+    if (newEvents.empty())
+        return;
+    auto& events = m_archive.events;
+    events.insert(events.end(), newEvents.begin(), newEvents.end());
+    std::stable_sort(events.begin(), events.end(),
+                     [](const HealthEvent& a, const HealthEvent& b) { return a.timestamp < b.timestamp; });
+    if (events.size() > kEventLimit)
+        events.erase(events.begin(),
+                     events.begin() + static_cast<std::ptrdiff_t>(events.size() - kEventLimit));
+    Q_EMIT eventsChanged();
+}
+
+void ArchiveKeeper::commit(const ArchiveCommit& commit) {
+    if (!commit)
+        return;
+    commit(m_archive);
+    Q_EMIT resultsChanged();
+}
+
+std::optional<IncidentSession> ArchiveKeeper::activeIncident() const {
+    for (auto it = m_archive.incidents.rbegin(); it != m_archive.incidents.rend(); ++it) {
+        if (!it->endedAt)
+            return *it;
+    }
+    return std::nullopt;
+}
+
+bool ArchiveKeeper::startIncident(const QString& note) {
+    if (activeIncident())
+        return false;
+    m_archive.incidents.push_back({m_deps.idProvider(), m_deps.dateProvider(), std::nullopt, note.trimmed()});
+    Q_EMIT incidentsChanged();
+    return true;
+}
+
+bool ArchiveKeeper::stopIncident(const QString& note) {
+    for (auto it = m_archive.incidents.rbegin(); it != m_archive.incidents.rend(); ++it) {
+        if (it->endedAt)
+            continue;
+        it->endedAt = std::max(m_deps.dateProvider(), it->startedAt);
+        if (!note.trimmed().isEmpty())
+            it->note = note.trimmed();
+        Q_EMIT incidentsChanged();
+        return true;
+    }
+    return false;
+}
+
+void ArchiveKeeper::setPersistenceError(const QString& text) {
+    if (m_persistenceError == text)
+        return;
+    m_persistenceError = text;
+    Q_EMIT persistenceErrorChanged();
+}
+
+} // namespace kestrum

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace kestrum {
 
-// L10n for QML: `l10n.string(turkishText)`, `l10n.fragment(text)` for composite texts.
+// L10n for the views' fixed texts: `L10n.string(turkishText)`, `L10n.fragment(text)` for composite texts.
 class L10nBridge : public QObject {
     Q_OBJECT
+    QML_NAMED_ELEMENT(L10n)
+    QML_SINGLETON
     Q_PROPERTY(bool isEnglish READ isEnglish CONSTANT)
 public:
     using QObject::QObject;

@@ -8,6 +8,7 @@
 #include "storage/StorageMapStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -19,6 +20,18 @@ QString tr(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
+// Holds the folder given on the command line for the length of one scan. The remembered folder changes
+// only once that scan has succeeded.
+class ThisRunOnlyPermission : public StoragePermissionPersisting {
+public:
+    void save(const QString& folder) override { m_folder = folder; }
+    std::optional<QString> load() override { return m_folder; }
+    void clear() override { m_folder.reset(); }
+
+private:
+    std::optional<QString> m_folder;
+};
+
 } // namespace
 
 int runStorage(Arguments& arguments) {
@@ -29,9 +42,13 @@ int runStorage(Arguments& arguments) {
         throw UsageError{trText("storage en fazla bir klasör alır.")};
 
     JsonFilePreferencesStore preferences(KestrumPaths::preferencesFile());
-    StorageMapStore store(std::make_shared<FileSystemStorageMapScanner>(),
-                          std::make_shared<PreferencesStoragePermissionRepository>(preferences));
-    if (folders.isEmpty()) {
+    auto remembered = std::make_shared<PreferencesStoragePermissionRepository>(preferences);
+    const bool folderGiven = !folders.isEmpty();
+    std::shared_ptr<StoragePermissionPersisting> permissions = remembered;
+    if (folderGiven)
+        permissions = std::make_shared<ThisRunOnlyPermission>();
+    StorageMapStore store(std::make_shared<FileSystemStorageMapScanner>(), permissions);
+    if (!folderGiven) {
         // No folder given: rescan the remembered one.
         store.restorePermissionIfNeeded();
         if (!store.hasAuthorizedFolder()) {
@@ -51,21 +68,28 @@ int runStorage(Arguments& arguments) {
                 QCoreApplication::quit();
         });
         installInterruptHandler([&] {
+            // Ctrl-C stops the scan, not the choice of folder: nothing remembered changes.
             interrupted = true;
-            store.clearPermission(); // cancels the scan; the remembered folder is put back below
+            store.cancelScan();
             QCoreApplication::quit();
         });
         QCoreApplication::exec();
     }
-    if (interrupted) {
-        // Ctrl-C stops the scan, not the choice of folder.
-        PreferencesStoragePermissionRepository(preferences)
-            .save(folders.isEmpty() ? store.authorizedPath() : folders.first());
+    if (interrupted)
         return ExitCode::interrupted;
-    }
     if (store.state() == StorageMapStore::State::failed || !store.result())
         return fail(store.errorMessage().isEmpty() ? trText("Önce taranacak klasöre izin ver.")
                                                    : store.errorMessage());
+    if (folderGiven) {
+        try {
+            remembered->save(folders.first());
+        } catch (const KestrumError& error) {
+            // The scan stands; only remembering the folder failed.
+            printError(QStringLiteral("kestrum-cli: ") +
+                       L10n::localizedFragment(
+                           trTemplate("Klasör izni kaydedilemedi: \\(description)", {error.description()})));
+        }
+    }
 
     const StorageScanResult& result = *store.result();
     if (asJson) {
@@ -86,14 +110,19 @@ int runStorage(Arguments& arguments) {
     }
 
     using namespace MetricFormatting;
-    printHeading(L10n::string(trTemplate("Depolama haritası · \\(path)", {result.rootPath})));
+    printHeading(L10n::string(trTemplate("Depolama haritası · \\(path)",
+                                         {storageDisplayName(QFile::encodeName(result.rootPath))})));
     std::vector<PresentationRow> summary = {
         {tr("Toplam ayrılmış alan"), bytes(double(result.allocatedBytes))},
         {tr("Dosya sayısı"), number(double(result.fileCount), 0)},
         {tr("Erişilemeyen öğeler"), number(double(result.inaccessibleItemCount), 0)},
+        {tr("Atlanan bağlama noktaları"), number(double(result.skippedMountPointCount), 0)},
     };
-    printGroups(
-        {PresentationGroup{QStringLiteral("summary"), tr("Özet"), true, store.stateMessage(), summary}});
+    QString note = store.stateMessage();
+    if (const QString mounts = storageSkippedMountPointsText(result.skippedMountPointCount);
+        !mounts.isEmpty())
+        note = note.isEmpty() ? mounts : note + u' ' + mounts;
+    printGroups({PresentationGroup{QStringLiteral("summary"), tr("Özet"), true, note, summary}});
 
     std::vector<PresentationRow> items;
     constexpr size_t kShownItems = 40;

@@ -97,7 +97,7 @@ const std::vector<Command>& commands() {
          {kJsonOption, {"--treemap", TR_MARK("Ağaç haritasının dikdörtgenlerini de yazdırır")}},
          runStorage},
         {"test",
-         TR_MARK("test quick|deep [--json] [--allow-low-battery]"),
+         "test quick|deep [--json] [--allow-low-battery]",
          TR_MARK("Hızlı (yaklaşık 20 sn) veya derin (yaklaşık 8 dk) sağlık testi; sonuç geçmişe kaydedilir "
                  "(Ctrl-C "
                  "iptal eder)"),
@@ -136,6 +136,17 @@ const std::vector<Command>& commands() {
          TR_MARK("Ölçüm sayfasını node_exporter'ın metin dosyası toplayıcısı için yazar"),
          {{TR_MARK("--textfile KLASÖR"), TR_MARK("kestrum.prom dosyasının yazılacağı klasör")}},
          runExport},
+        {"hardware",
+         "hardware [--json]",
+         TR_MARK(
+             "Bu bilgisayarın donanım profili, model kataloğundaki servis parçaları ve donanım önerileri"),
+         {kJsonOption},
+         runHardware},
+        {"diagnostics-code",
+         TR_MARK("diagnostics-code KOD [--json]"),
+         TR_MARK("Bir Apple Diagnostics başvuru kodunun anlamı"),
+         {kJsonOption},
+         runDiagnosticsCode},
         {"menubar",
          TR_MARK(
              "menubar [--json] [--primary ÖLÇÜM] [--show SATIR] [--hide SATIR] [--show-all] [--hide-all]"),

@@ -60,6 +60,7 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
     m_frame = std::make_unique<OperationFrame>(OperationFrame::Host{m_loop.get(), m_keeper.get(),
                                                                     m_deps.preferences, m_deps.dateProvider,
                                                                     m_deps.machineOffersThermalSignal});
+    m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);
     forwardSignals();
@@ -115,11 +116,17 @@ void SystemMonitorStore::forwardSignals() {
     connect(m_frame.get(), &OperationFrame::operationsChanged, this, &SystemMonitorStore::operationsChanged);
     connect(m_frame.get(), &OperationFrame::intensiveTestCooldownUntilChanged, this,
             &SystemMonitorStore::intensiveTestCooldownUntilChanged);
+    connect(m_hardware.get(), &HardwareDiscovery::profileChanged, this, &SystemMonitorStore::hardwareChanged);
+    connect(m_hardware.get(), &HardwareDiscovery::isDiscoveringChanged, this,
+            &SystemMonitorStore::hardwareChanged);
 }
 
 QCoro::Task<void> SystemMonitorStore::startUp() {
     QPointer<SystemMonitorStore> self(this);
     co_await prepareArchive();
+    if (!self)
+        co_return;
+    co_await discoverHardwareIfNeeded();
     if (!self)
         co_return;
     if (!m_hasAutomaticallyStarted) {

@@ -6,6 +6,7 @@
 #include "OperationFrame.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
+#include "hardware/HardwareDiscovery.h"
 #include "healthtests/HealthTestDependencies.h"
 #include "network/NetworkTestDependencies.h"
 
@@ -59,6 +60,7 @@ class SystemMonitorStore : public QObject {
     Q_PROPERTY(QVariant deepHealthTestProgress READ deepHealthTestProgress NOTIFY operationsChanged)
     Q_PROPERTY(QVariant cpuBenchmarkProgress READ cpuBenchmarkProgress NOTIFY operationsChanged)
     Q_PROPERTY(QVariant fullSystemScanProgress READ fullSystemScanProgress NOTIFY operationsChanged)
+    Q_PROPERTY(bool isDiscoveringHardware READ isDiscoveringHardware NOTIFY hardwareChanged)
 
 public:
     static constexpr size_t kHistoryLimit = MonitoringLoop::kHistoryLimit;
@@ -83,6 +85,7 @@ public:
         NetworkTestDependencies networkTests;
         // The quick and deep health tests and the processor benchmark.
         HealthTestDependencies healthTests;
+        HardwareDependencies hardware;
     };
 
     explicit SystemMonitorStore(Dependencies dependencies, QObject* parent = nullptr);
@@ -95,11 +98,12 @@ public:
     refresh(AnalyticsTrigger trigger = AnalyticsTrigger::manualRefresh) {
         return m_loop->refresh(trigger);
     }
-    // The application's first task: the archive, then the first start of the loop.
+    // The application's first task: the archive, the hardware profile once, then the first start of the loop.
     QCoro::Task<void> startUp();
     QCoro::Task<void> prepareArchive() { return m_keeper->prepare(); }
     QCoro::Task<bool> persistArchive() { return m_keeper->persist(); }
     QCoro::Task<void> clearHealthHistory() { return m_keeper->clear(); }
+    QCoro::Task<void> discoverHardwareIfNeeded() { return m_hardware->discoverIfNeeded(); }
     QCoro::Task<void> setNotificationsEnabled(bool enabled);
     void setResourceAnalysisEnabled(bool enabled);
     // Each answers whether the marker changed and was saved (false: none to stop, one already open, or the
@@ -159,6 +163,12 @@ public:
     const std::vector<HealthObservationRow>& observationRows() const { return m_loop->observationRows(); }
     std::optional<HealthObservationRow> leadObservationRow() const;
     bool hasMeasurement() const { return m_loop->hasMeasurement(); }
+    const std::optional<HardwareProfile>& hardwareProfile() const { return m_hardware->profile(); }
+    bool isDiscoveringHardware() const { return m_hardware->isDiscovering(); }
+    // Advice for this machine from the profile, the current snapshot and the stored samples.
+    std::vector<HardwareRecommendation> hardwareRecommendations() const {
+        return m_hardware->recommendations(currentSnapshot(), persistentHistory(), m_deps.dateProvider());
+    }
 
     bool isMonitoring() const { return m_loop->isMonitoring(); }
     double sampleInterval() const { return m_loop->sampleInterval(); }
@@ -228,6 +238,7 @@ Q_SIGNALS:
     void intensiveTestCooldownUntilChanged();
     void fullSystemScanReminderChanged();
     void operationsChanged();
+    void hardwareChanged();
     // A refresh finished (every sample the loop takes, and every requested one).
     void refreshCompleted(quint64 generation, bool succeeded, QUuid snapshotID);
 
@@ -239,6 +250,7 @@ private:
     std::unique_ptr<ArchiveKeeper> m_keeper;
     std::unique_ptr<MonitoringLoop> m_loop;
     std::unique_ptr<OperationFrame> m_frame;
+    std::unique_ptr<HardwareDiscovery> m_hardware;
 
     bool m_notificationsEnabled = false;
     QString m_notificationStatusMessage;

@@ -4,6 +4,7 @@
 #include "foundation/Clocks.h"
 #include "foundation/KestrumError.h"
 
+#include <atomic>
 #include <stop_token>
 
 namespace kestrum {
@@ -21,15 +22,24 @@ KestrumError locationIsNotDirectory(); // "Seçilen konum bir klasör değil."
 KestrumError locationCannotBeRead();   // "Seçilen klasör okunamadı veya izin artık geçerli değil."
 } // namespace StorageMapScannerError
 
-// A parallel walk with openat/readdir/fstatat relative to each directory, no path strings per file, no
-// symbolic link ever followed and no other file system entered. Allocated size is st_blocks × 512.
+// A parallel walk that opens every directory relative to its parent's open descriptor
+// (openat with O_NOFOLLOW, checked against the device and inode seen in the parent), lists it with
+// getdents64 and reads each entry's status with fstatat: no path strings, no symbolic link followed
+// below the chosen folder (the folder itself may be one: it is followed, like `du -L` on its argument),
+// no other file system entered (mount points are counted as skipped). Allocated size is st_blocks × 512.
 //
-// The walk goes one depth level at a time; worker threads share each level's directories and keep
-// their own sums, merged when the level is done, so the result is the same whatever the thread count
-// and scheduling. When the file limit is reached, the counted files are the shallowest ones: every
-// level above the one where the limit falls is counted whole, and on that level directories are taken
-// in byte order of their paths and, in the directory where the limit falls, files in byte order of
-// their names.
+// Threads take directories from a shared stack as they are found, so deep and uneven trees keep every
+// thread busy. Each directory's own sums are kept with it and added up at the end, so the result is the
+// same whatever the thread count and scheduling. Open descriptors are bounded: a directory's descriptor
+// stays open while its subdirectories still need it, beyond the bound the oldest are closed and opened
+// again through their parents when needed, so trees of any depth are counted whole.
+//
+// When the file limit is reached, the counted files are the shallowest ones: every level above the one
+// where the limit falls is counted whole, and on that level directories are taken in byte order of their
+// paths and, in the directory where the limit falls, files in byte order of their names. The walk stops
+// as soon as the listed files show that the limit will be passed; a second pass then lists (without
+// reading file status) only the levels down to the one where the limit falls and reads the status of
+// the files it keeps that the walk had not read yet.
 class FileSystemStorageMapScanner : public StorageMapScanning {
 public:
     static constexpr int64_t kDefaultMaximumFileCount = 500'000;
@@ -38,10 +48,26 @@ public:
                                          int threadCount = 4, DateProvider dateProvider = {});
     StorageScanResult scan(const QString& rootPath, std::stop_token stop) override;
 
+    // How many directory descriptors a scan keeps open for later use (besides a few per thread);
+    // 0 (the default) derives it from the process's descriptor limit.
+    void setOpenDirectoryLimit(int limit) { m_openDirectoryLimit = limit; }
+
+    // What the last finished scan did.
+    struct Work {
+        int64_t directoriesRead = 0; // directory listings
+        int64_t fileStatusReads = 0; // fstatat calls on files (not on directories)
+        bool limitPassRan = false;   // the file limit was reached and decided in its own pass
+    };
+    Work lastWork() const;
+
 private:
     int64_t m_maximumFileCount;
     int m_threadCount;
     DateProvider m_dateProvider;
+    int m_openDirectoryLimit = 0;
+    std::atomic<int64_t> m_lastDirectoriesRead{0};
+    std::atomic<int64_t> m_lastFileStatusReads{0};
+    std::atomic<bool> m_lastLimitPassRan{false};
 };
 
 } // namespace kestrum

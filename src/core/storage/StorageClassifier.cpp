@@ -8,14 +8,9 @@ namespace kestrum {
 
 namespace {
 
-constexpr size_t kWholeNameCacheLimit = 4096;
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
+// Names without an extension are remembered up to this many per classifier; beyond it (folders of
+// hash-named files) each is matched again, which needs no database query.
+constexpr size_t kRememberedNamesLimit = 4096;
 
 bool isDeveloperExtension(std::string_view extension) {
     static constexpr std::array<std::string_view, 28> extensions = {
@@ -23,18 +18,6 @@ bool isDeveloperExtension(std::string_view extension) {
         "mm", "php", "py",  "rb",  "rs", "sh", "sql", "swift", "ts",   "tsx", "vue",  "xml", "yaml", "yml"};
     return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
-
-bool isOneOf(const QString& name, std::initializer_list<const char*> names) {
-    for (const char* candidate : names) {
-        if (name == QLatin1String(candidate))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
-namespace {
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
@@ -53,7 +36,18 @@ std::string_view lowerExtension(std::string_view name, char (&buffer)[16]) {
     return std::string_view(buffer, extension.size());
 }
 
+QString decoded(std::string_view bytes) {
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// A representative name is enough for an extension: the rules look at the extension only.
+QString extensionProbe(std::string_view lowerExtension) {
+    return QStringLiteral("x.") + decoded(lowerExtension);
+}
+
 } // namespace
+
+StorageClassifier::StorageClassifier(StorageContentTypes& contentTypes) : m_contentTypes(contentTypes) {}
 
 StorageClassifier::Bundle StorageClassifier::bundleOf(std::string_view component, Bundle inherited) {
     if (inherited == Bundle::application)
@@ -65,96 +59,6 @@ StorageClassifier::Bundle StorageClassifier::bundleOf(std::string_view component
     if (inherited == Bundle::project || extension == "xcodeproj" || extension == "xcworkspace")
         return Bundle::project;
     return Bundle::none;
-}
-
-StorageCategory StorageClassifier::categoryOfMimeType(const QMimeType& type) {
-    if (!type.isValid() || type.isDefault())
-        return StorageCategory::other;
-    const QString name = type.name();
-    const auto isOrInherits = [&](std::initializer_list<const char*> names) {
-        for (const char* candidate : names) {
-            if (name == QLatin1String(candidate) || type.inherits(QLatin1String(candidate)))
-                return true;
-        }
-        return false;
-    };
-    if (isOrInherits({"application/x-executable", "application/x-sharedlib", "application/x-desktop",
-                      "application/vnd.appimage", "application/x-ms-dos-executable",
-                      "application/x-msdownload", "application/x-msi",
-                      "application/vnd.android.package-archive", "application/vnd.flatpak",
-                      "application/vnd.flatpak.ref", "application/x-apple-systemprofiler+xml"}))
-        return StorageCategory::applications;
-    if (name.startsWith(u"video/"))
-        return StorageCategory::video;
-    if (name.startsWith(u"image/"))
-        return StorageCategory::images;
-    if (name.startsWith(u"audio/"))
-        return StorageCategory::audio;
-    // Archives by their own types, not by "is a zip file": office documents are zip files too.
-    if (isOneOf(name, {"application/zip",
-                       "application/x-tar",
-                       "application/gzip",
-                       "application/x-gzip",
-                       "application/x-bzip",
-                       "application/x-bzip2",
-                       "application/x-xz",
-                       "application/zstd",
-                       "application/x-zstd-compressed-tar",
-                       "application/x-7z-compressed",
-                       "application/vnd.rar",
-                       "application/x-rar",
-                       "application/x-lzma",
-                       "application/x-lz4",
-                       "application/x-lzip",
-                       "application/x-compress",
-                       "application/x-cpio",
-                       "application/x-compressed-tar",
-                       "application/x-bzip-compressed-tar",
-                       "application/x-bzip2-compressed-tar",
-                       "application/x-xz-compressed-tar",
-                       "application/x-lzma-compressed-tar",
-                       "application/x-cd-image",
-                       "application/x-apple-diskimage",
-                       "application/vnd.debian.binary-package",
-                       "application/x-rpm",
-                       "application/x-archive",
-                       "application/java-archive",
-                       "application/x-iso9660-image"}))
-        return StorageCategory::archives;
-    if (name == u"application/pdf" || name.startsWith(u"text/") ||
-        type.inherits(QStringLiteral("text/plain")) || name.contains(u"spreadsheet") ||
-        name.contains(u"presentation") || name.contains(u"ms-excel") || name.contains(u"ms-powerpoint") ||
-        name.contains(u"wordprocessing") || name == u"application/msword" ||
-        name == u"application/vnd.oasis.opendocument.text" || name == u"application/rtf" ||
-        name == u"application/epub+zip")
-        return StorageCategory::documents;
-    return StorageCategory::other;
-}
-
-StorageCategory StorageClassifier::byExtension(std::string_view extension) {
-    if (const auto it = m_byExtension.find(std::string(extension)); it != m_byExtension.end())
-        return it->second;
-    StorageCategory category = StorageCategory::developer;
-    if (!isDeveloperExtension(extension)) {
-        // A representative name is enough: glob patterns look at the extension.
-        const QString probe = QStringLiteral("x.") +
-                              QFile::decodeName(QByteArray(extension.data(), qsizetype(extension.size())));
-        category = categoryOfMimeType(m_database.mimeTypeForFile(probe, QMimeDatabase::MatchExtension));
-    }
-    m_byExtension.emplace(std::string(extension), category);
-    return category;
-}
-
-StorageCategory StorageClassifier::byContentType(std::string_view fileName) {
-    const std::string key = lowered(fileName);
-    if (const auto it = m_byWholeName.find(key); it != m_byWholeName.end())
-        return it->second;
-    const QString probe = QFile::decodeName(QByteArray(fileName.data(), qsizetype(fileName.size())));
-    const StorageCategory category =
-        categoryOfMimeType(m_database.mimeTypeForFile(probe, QMimeDatabase::MatchExtension));
-    if (m_byWholeName.size() < kWholeNameCacheLimit)
-        m_byWholeName.emplace(key, category);
-    return category;
 }
 
 StorageCategory StorageClassifier::classify(std::string_view fileName, Bundle enclosing) {
@@ -169,7 +73,50 @@ StorageCategory StorageClassifier::classify(std::string_view fileName, Bundle en
     if (!extension.empty())
         return byExtension(extension);
     // No usable extension: the whole name may still match ("Makefile", "README").
-    return byContentType(fileName);
+    if (const auto it = m_byName.find(fileName); it != m_byName.end())
+        return it->second;
+    const StorageCategory category = m_contentTypes.categoryOfName(decoded(fileName));
+    if (m_byName.size() < kRememberedNamesLimit)
+        m_byName.emplace(std::string(fileName), category);
+    return category;
+}
+
+StorageCategory StorageClassifier::byExtension(std::string_view extension) {
+    uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : extension)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    RecentExtension& slot = m_recent[hash % kRecentSlots];
+    if (slot.length == extension.size() && std::memcmp(slot.text, extension.data(), extension.size()) == 0)
+        return slot.category;
+    StorageCategory category = StorageCategory::developer;
+    if (const auto it = m_byExtension.find(extension); it != m_byExtension.end()) {
+        category = it->second;
+    } else {
+        if (!isDeveloperExtension(extension))
+            category = m_contentTypes.categoryOfName(extensionProbe(extension));
+        m_byExtension.emplace(std::string(extension), category);
+    }
+    slot.length = static_cast<uint8_t>(extension.size());
+    slot.category = category;
+    std::memcpy(slot.text, extension.data(), extension.size());
+    return category;
+}
+
+StorageCategory StorageClassifier::classifyWithDatabase(std::string_view fileName, Bundle enclosing) {
+    if (enclosing == Bundle::application)
+        return StorageCategory::applications;
+    char buffer[16];
+    const std::string_view extension = lowerExtension(fileName, buffer);
+    if (extension == "app")
+        return StorageCategory::applications;
+    if (enclosing == Bundle::project || extension == "xcodeproj" || extension == "xcworkspace")
+        return StorageCategory::developer;
+    if (!extension.empty()) {
+        if (isDeveloperExtension(extension))
+            return StorageCategory::developer;
+        return StorageContentTypes::categoryByDatabase(extensionProbe(extension));
+    }
+    return StorageContentTypes::categoryByDatabase(decoded(fileName));
 }
 
 } // namespace kestrum

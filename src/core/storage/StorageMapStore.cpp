@@ -188,6 +188,17 @@ QCoro::Task<void> StorageMapStore::runScan(QFuture<StorageScanResult> work, quin
     m_scanTask.reset(); // this coroutine's own handle: it finishes and frees itself
 }
 
+void StorageMapStore::cancelScan() {
+    if (!m_isScanning)
+        return;
+    ++m_scanGeneration; // the running task finds itself outdated and writes nothing
+    if (m_scanStop)
+        m_scanStop->request_stop();
+    m_scanStop.reset();
+    m_scanTask.reset();
+    setScanning(false);
+}
+
 void StorageMapStore::clearPermission() {
     ++m_scanGeneration;
     if (m_scanStop)

@@ -37,6 +37,9 @@ public:
     Q_INVOKABLE void authorizeAndScan(const QString& folder);
     Q_INVOKABLE void startScan();
     Q_INVOKABLE void clearPermission();
+    // Stops the running scan without a result or a message; the folder stays chosen and remembered,
+    // and a previous result stays.
+    Q_INVOKABLE void cancelScan();
     // The folder picker failed: "Klasör seçilemedi: …".
     void reportPickerFailure(const QString& description);
 

@@ -3,6 +3,8 @@
 #include "foundation/Date.h"
 #include "foundation/EnumTraits.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonValue>
 #include <QString>
 #include <cstdint>
@@ -26,12 +28,15 @@ template <> struct EnumTraits<StorageCategory> {
     };
 };
 
-// One direct child of the scanned folder.
+// One direct child of the scanned folder. File names are bytes on Linux and need not be UTF-8: `name`
+// and `relativePath` show them with `storageDisplayName`, which keeps distinct names distinct, and
+// `nativeName` holds the bytes themselves (to open the child, or to tell two children apart).
 struct StorageMapItem {
     QString name;
-    QString relativePath; // the child's own name, its identity
+    QString relativePath; // the child's own name, as displayed; its identity
     uint64_t allocatedBytes = 0;
     int64_t fileCount = 0;
+    QByteArray nativeName; // the child's name as the file system holds it; empty when not known
     bool operator==(const StorageMapItem&) const = default;
 };
 
@@ -53,8 +58,18 @@ struct StorageScanResult {
     bool wasTruncated = false;
     std::vector<StorageMapItem> items;              // largest first, ties in natural name order
     std::vector<StorageCategorySummary> categories; // largest first, ties in declaration order
+    // Folders inside the scanned one where another file system is mounted: not entered, counted here.
+    int64_t skippedMountPointCount = 0;
     bool operator==(const StorageScanResult&) const = default;
 };
+
+// A file name as it is shown and written to JSON: UTF-8 text as it is; every byte that is not part of
+// valid UTF-8, every control character (a newline would break a line of text) and the invisible
+// direction and line-separator characters as `\xHH`; a backslash itself as `\\`. Distinct names stay
+// distinct.
+QString storageDisplayName(QByteArrayView nativeName);
+// "Başka dosya sistemlerine ait 2 bağlama noktası atlandı.", localised; empty when none was skipped.
+QString storageSkippedMountPointsText(int64_t count);
 
 // The display name of a category, localised.
 QString storageCategoryTitle(StorageCategory category);

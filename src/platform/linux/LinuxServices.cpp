@@ -2,6 +2,7 @@
 
 #include "BusDnsServerReader.h"
 #include "DrmGPUStatsProvider.h"
+#include "DrmGraphicsDeviceIdentityReader.h"
 #include "FreedesktopNotificationService.h"
 #include "LinuxConnectionDetailsProvider.h"
 #include "LinuxNetworkPathProvider.h"
@@ -16,12 +17,17 @@
 #include "PowerProfilesClient.h"
 #include "ProcMeminfoMemorySnapshotReader.h"
 #include "ProcStatCPUTickReader.h"
+#include "StartupDiskIdentityReader.h"
 #include "StatvfsDiskCapacityReader.h"
+#include "SysfsBatteryServiceReader.h"
 #include "SysfsNetworkByteCounterReader.h"
 #include "SysfsPowerSupplyBatteryStatsProvider.h"
+#include "SystemHardwareReader.h"
+#include "UDisks2StorageHealthReader.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/OverridingPreferencesStore.h"
+#include "hardware/DefaultHardwareProfileDiscoverer.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
 
@@ -117,6 +123,23 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
 }
 
+HardwareDependencies makeHardwareDependencies(const Roots& roots) {
+    DefaultHardwareProfileDiscoverer::Readers readers;
+    readers.system = std::make_shared<SystemHardwareReader>(roots.proc, roots.sys);
+    readers.storage = std::make_shared<StartupDiskIdentityReader>(roots.proc, roots.sys, roots.rootVolume);
+    readers.storageHealth = std::make_shared<UDisks2StorageHealthReader>(
+        roots.useSystemBus ? std::optional<QDBusConnection>(QDBusConnection::systemBus()) : std::nullopt,
+        roots.sys);
+    readers.graphics = std::make_shared<DrmGraphicsDeviceIdentityReader>(
+        roots.sys,
+        QStringList{QStringLiteral("/usr/share/hwdata/pci.ids"), QStringLiteral("/usr/share/misc/pci.ids")});
+    readers.battery = std::make_shared<SysfsPowerSupplyBatteryStatsProvider>(roots.sys);
+    readers.batteryService = std::make_shared<SysfsBatteryServiceReader>(roots.sys);
+    HardwareDependencies dependencies;
+    dependencies.discoverer = std::make_shared<DefaultHardwareProfileDiscoverer>(std::move(readers));
+    return dependencies;
+}
+
 MonitorServices makeMonitorServices(const Roots& roots,
                                     std::map<QString, PreferenceValue> preferenceOverrides) {
     MonitorServices services;
@@ -139,6 +162,7 @@ MonitorServices makeMonitorServices(const Roots& roots,
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
+    dependencies.hardware = makeHardwareDependencies(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;
 }

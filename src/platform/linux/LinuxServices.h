@@ -46,6 +46,9 @@ std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(co
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
+// The hardware profile's readers over the same roots; udisks2 is asked only when the system bus is used.
+HardwareDependencies makeHardwareDependencies(const Roots& roots = {});
+
 // The monitoring store over the real machine: the sampler above, the archive at the data directory,
 // desktop notifications and logind's sleep/wake. The objects it needs are owned by the returned bundle.
 struct MonitorServices {

@@ -3,6 +3,7 @@
 #include "storage/NaturalOrder.h"
 #include "storage/StorageMapStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QSemaphore>
 #include <gtest/gtest.h>
@@ -122,6 +123,34 @@ TEST(StorageMapStore, StatesAcrossChoosingScanningAndClearing) {
     EXPECT_EQ(store.state(), S::noFolder);
     EXPECT_FALSE(permissions->saved);
     EXPECT_FALSE(store.result());
+}
+
+TEST(StorageMapStore, CancellingAScanKeepsTheFolderAndThePreviousResult) {
+    auto scanner = std::make_shared<ControlledScanner>();
+    auto permissions = std::make_shared<CountingPermissions>();
+    permissions->saved = QStringLiteral("/data/photos");
+    StorageMapStore store(scanner, permissions);
+    store.restorePermissionIfNeeded();
+    store.startScan();
+    scanner->gate.release();
+    ASSERT_TRUE(test::spinUntil([&] { return !store.isScanning(); }));
+    const auto first = store.result();
+    ASSERT_TRUE(first);
+
+    store.startScan();
+    ASSERT_TRUE(store.isScanning());
+    store.cancelScan();
+    EXPECT_FALSE(store.isScanning());
+    scanner->gate.release(); // the cancelled scan ends now; it must not write anything
+    ASSERT_TRUE(test::spinUntil([&] { return scanner->scans == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store.state(), StorageMapStore::State::result);
+    EXPECT_EQ(store.result(), first);
+    EXPECT_TRUE(store.errorMessage().isEmpty());
+    EXPECT_EQ(store.authorizedPath(), QStringLiteral("/data/photos"));
+    EXPECT_EQ(permissions->saved, QStringLiteral("/data/photos")) << "the remembered folder is not touched";
+    store.cancelScan(); // nothing running: nothing changes
+    EXPECT_EQ(store.state(), StorageMapStore::State::result);
 }
 
 TEST(StorageMapStore, RestoresOnceAndDropsStalePermissions) {

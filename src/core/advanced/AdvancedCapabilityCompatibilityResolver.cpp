@@ -15,7 +15,8 @@ AdvancedRecordMatch bestMatch(const std::vector<Record>& records,
     if (!identity)
         return best;
     for (const QString& model : identity->modelIdentifiers)
-        best = std::max(best, matchRecords(records, model, identity->kernelMajorVersion, identity->kernelSeries));
+        best = std::max(best,
+                        matchRecords(records, model, identity->kernelMajorVersion, identity->kernelSeries));
     return best;
 }
 
@@ -61,9 +62,8 @@ FeatureCompatibility AdvancedCapabilityCompatibilityResolver::merge(const Featur
     return {H::supported, OS::supported};
 }
 
-FeatureCompatibility
-AdvancedCapabilityCompatibilityResolver::resolve(AppCapability capability,
-                                                 const std::optional<AdvancedTelemetrySystemIdentity>& identity) {
+FeatureCompatibility AdvancedCapabilityCompatibilityResolver::resolve(
+    AppCapability capability, const std::optional<AdvancedTelemetrySystemIdentity>& identity) {
     switch (capability) {
     case AppCapability::advancedReadOnlyCPU:
         return resolve(bestMatch(temperatureRecords(false), identity));

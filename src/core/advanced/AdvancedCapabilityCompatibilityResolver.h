@@ -46,7 +46,8 @@ struct FeatureCompatibility {
     OperatingSystem operatingSystem = OperatingSystem::notRequired;
 
     bool isSupported() const {
-        return hardware != Hardware::unsupported && operatingSystem != OperatingSystem::unsupportedMajorVersion &&
+        return hardware != Hardware::unsupported &&
+               operatingSystem != OperatingSystem::unsupportedMajorVersion &&
                operatingSystem != OperatingSystem::unsupportedBuild;
     }
     bool operator==(const FeatureCompatibility&) const = default;

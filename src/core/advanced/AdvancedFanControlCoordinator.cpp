@@ -7,9 +7,9 @@
 
 namespace kestrum {
 
-AdvancedFanControlCoordinator::AdvancedFanControlCoordinator(std::shared_ptr<AdvancedFanHelperTransport> transport,
-                                                             std::vector<AdvancedFanCompatibilityRecord> records,
-                                                             RequestIDProvider requestIDs)
+AdvancedFanControlCoordinator::AdvancedFanControlCoordinator(
+    std::shared_ptr<AdvancedFanHelperTransport> transport,
+    std::vector<AdvancedFanCompatibilityRecord> records, RequestIDProvider requestIDs)
     : m_controller(std::move(records)), m_transport(std::move(transport)),
       m_requestIDs(requestIDs ? std::move(requestIDs) : RequestIDProvider([] { return newUuid(); })) {
     m_executor.setMaxThreadCount(1);
@@ -20,21 +20,24 @@ AdvancedFanControlCoordinator::~AdvancedFanControlCoordinator() {
     m_executor.waitForDone();
 }
 
-QFuture<AdvancedFanControlResult> AdvancedFanControlCoordinator::requestBoost(const AdvancedFanBoostRequest& request,
-                                                                              const AdvancedFanSafetyContext& context,
-                                                                              double now) {
-    return QtConcurrent::run(&m_executor,
-                             [this, request, context, now] { return execute(m_controller.requestBoost(request, context, now)); });
+QFuture<AdvancedFanControlResult>
+AdvancedFanControlCoordinator::requestBoost(const AdvancedFanBoostRequest& request,
+                                            const AdvancedFanSafetyContext& context, double now) {
+    return QtConcurrent::run(&m_executor, [this, request, context, now] {
+        return execute(m_controller.requestBoost(request, context, now));
+    });
 }
 
-QFuture<AdvancedFanControlResult> AdvancedFanControlCoordinator::receiveHeartbeat(const QUuid& sessionID, double at,
-                                                                                  AdvancedFanThermalCondition thermal) {
+QFuture<AdvancedFanControlResult>
+AdvancedFanControlCoordinator::receiveHeartbeat(const QUuid& sessionID, double at,
+                                                AdvancedFanThermalCondition thermal) {
     return QtConcurrent::run(&m_executor, [this, sessionID, at, thermal] {
         return execute(m_controller.receiveHeartbeat(sessionID, at, thermal));
     });
 }
 
-QFuture<AdvancedFanControlResult> AdvancedFanControlCoordinator::stop(AdvancedFanAutomaticRestoreReason reason) {
+QFuture<AdvancedFanControlResult>
+AdvancedFanControlCoordinator::stop(AdvancedFanAutomaticRestoreReason reason) {
     return QtConcurrent::run(&m_executor, [this, reason] { return execute(m_controller.stop(reason)); });
 }
 
@@ -59,13 +62,15 @@ template <class T, class Call> AdvancedFanHelperAnswer<T> ask(Call&& call) {
 
 } // namespace
 
-QFuture<AdvancedFanHelperAnswer<AdvancedFanHelperServiceStatus>> AdvancedFanControlCoordinator::serviceStatus() {
+QFuture<AdvancedFanHelperAnswer<AdvancedFanHelperServiceStatus>>
+AdvancedFanControlCoordinator::serviceStatus() {
     return QtConcurrent::run(&m_executor, [this] {
         return ask<AdvancedFanHelperServiceStatus>([this] { return m_transport->serviceStatus(); });
     });
 }
 
-QFuture<AdvancedFanHelperAnswer<std::vector<AdvancedFanTelemetryReading>>> AdvancedFanControlCoordinator::fanReadings() {
+QFuture<AdvancedFanHelperAnswer<std::vector<AdvancedFanTelemetryReading>>>
+AdvancedFanControlCoordinator::fanReadings() {
     return QtConcurrent::run(&m_executor, [this] {
         return ask<std::vector<AdvancedFanTelemetryReading>>([this] { return m_transport->fanReadings(); });
     });
@@ -79,8 +84,8 @@ AdvancedFanControlCoordinator::restoreAutomaticNow(AdvancedFanAutomaticRestoreRe
     });
 }
 
-bool AdvancedFanControlCoordinator::acknowledgementMatches(const AdvancedFanHelperAcknowledgement& acknowledgement,
-                                                           const AdvancedFanHelperEnvelope& envelope) {
+bool AdvancedFanControlCoordinator::acknowledgementMatches(
+    const AdvancedFanHelperAcknowledgement& acknowledgement, const AdvancedFanHelperEnvelope& envelope) {
     if (acknowledgement.protocolVersion != AdvancedFanHelperWire::protocolVersion ||
         acknowledgement.requestID != envelope.requestID)
         return false;
@@ -90,7 +95,8 @@ bool AdvancedFanControlCoordinator::acknowledgementMatches(const AdvancedFanHelp
 }
 
 AdvancedFanHelperEnvelope AdvancedFanControlCoordinator::envelope(AdvancedFanHelperCommand command) {
-    return AdvancedFanHelperEnvelope{AdvancedFanHelperWire::protocolVersion, m_requestIDs(), std::move(command)};
+    return AdvancedFanHelperEnvelope{AdvancedFanHelperWire::protocolVersion, m_requestIDs(),
+                                     std::move(command)};
 }
 
 AdvancedFanControlResult AdvancedFanControlCoordinator::execute(const AdvancedFanSafetyDecision& decision) {

@@ -30,10 +30,10 @@ struct AdvancedFanControlResult {
         noChange,
     };
     Kind kind = Kind::noChange;
-    std::optional<QUuid> sessionID;                           // boostStarted, leaseRenewed
-    std::optional<AdvancedFanAutomaticRestoreReason> reason;  // automaticRestored
-    std::optional<AdvancedFanRequestRefusal> refusal;         // refused
-    std::optional<AdvancedFanHelperTransportError> error;     // transportFailure
+    std::optional<QUuid> sessionID;                          // boostStarted, leaseRenewed
+    std::optional<AdvancedFanAutomaticRestoreReason> reason; // automaticRestored
+    std::optional<AdvancedFanRequestRefusal> refusal;        // refused
+    std::optional<AdvancedFanHelperTransportError> error;    // transportFailure
 
     static AdvancedFanControlResult boostStarted(QUuid id) { return {Kind::boostStarted, id}; }
     static AdvancedFanControlResult leaseRenewed(QUuid id) { return {Kind::leaseRenewed, id}; }

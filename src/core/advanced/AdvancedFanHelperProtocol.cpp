@@ -21,9 +21,12 @@ namespace AdvancedFanHelperWire {
 namespace {
 
 constexpr std::pair<Method, const char*> kMethods[] = {
-    {Method::beginBoost, "beginBoost"},   {Method::renewLease, "renewLease"},
-    {Method::restoreAutomatic, "restoreAutomatic"}, {Method::serviceStatus, "serviceStatus"},
-    {Method::fanCount, "fanCount"},       {Method::fanReading, "fanReading"},
+    {Method::beginBoost, "beginBoost"},
+    {Method::renewLease, "renewLease"},
+    {Method::restoreAutomatic, "restoreAutomatic"},
+    {Method::serviceStatus, "serviceStatus"},
+    {Method::fanCount, "fanCount"},
+    {Method::fanReading, "fanReading"},
 };
 
 QString methodName(Method method) {
@@ -268,10 +271,11 @@ std::optional<Reply> decodeReply(QByteArrayView text) {
     std::optional<int> manual;
     if (!takeEnvelopeFields(*object, reply.protocolVersion, reply.requestID) ||
         !takeInteger(*object, "result", result, -1e9, 1e9) || !result ||
-        !takeInteger(*object, "state", reply.state, -1e9, 1e9) || !takeUuid(*object, "sessionID", reply.sessionID) ||
-        !takeInteger(*object, "count", reply.count, 0, 1000) || !takeDouble(*object, "actual", reply.actual) ||
-        !takeDouble(*object, "target", reply.target) || !takeDouble(*object, "minimum", reply.minimum) ||
-        !takeDouble(*object, "maximum", reply.maximum))
+        !takeInteger(*object, "state", reply.state, -1e9, 1e9) ||
+        !takeUuid(*object, "sessionID", reply.sessionID) ||
+        !takeInteger(*object, "count", reply.count, 0, 1000) ||
+        !takeDouble(*object, "actual", reply.actual) || !takeDouble(*object, "target", reply.target) ||
+        !takeDouble(*object, "minimum", reply.minimum) || !takeDouble(*object, "maximum", reply.maximum))
         return std::nullopt;
     reply.result = *result;
     const QJsonValue manualValue = object->value(QStringLiteral("manual"));
@@ -332,10 +336,11 @@ int validateFanCountReply(const Request& sent, const Reply& reply) {
 AdvancedFanTelemetryReading validateFanReadingReply(const Request& sent, const Reply& reply) {
     requireSuccessfulAnswer(sent, reply);
     const auto nonNegative = [](const std::optional<double>& v) { return !v || *v >= 0; };
-    if (!reply.actual || !nonNegative(reply.actual) || !nonNegative(reply.target) || !nonNegative(reply.minimum) ||
-        !nonNegative(reply.maximum) || !reply.manual)
+    if (!reply.actual || !nonNegative(reply.actual) || !nonNegative(reply.target) ||
+        !nonNegative(reply.minimum) || !nonNegative(reply.maximum) || !reply.manual)
         fail(AdvancedFanHelperTransportError::connectionInterrupted);
-    return {sent.fanIndex.value_or(0), *reply.actual, reply.target, reply.minimum, reply.maximum, *reply.manual};
+    return {
+        sent.fanIndex.value_or(0), *reply.actual, reply.target, reply.minimum, reply.maximum, *reply.manual};
 }
 
 } // namespace AdvancedFanHelperWire

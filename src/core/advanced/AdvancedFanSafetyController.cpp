@@ -7,10 +7,14 @@ namespace kestrum {
 
 const std::vector<AdvancedFanCompatibilityRecord>& AdvancedFanCompatibilityCatalog::releaseRecords() {
     static const std::vector<AdvancedFanCompatibilityRecord> records = {
-        {{QStringLiteral("thinkpad"), {5, 6}, {{5, 4}, {6, 17}},
+        {{QStringLiteral("thinkpad"),
+          {5, 6},
+          {{5, 4}, {6, 17}},
           QStringLiteral("thinkpad-acpi-fan-control-watchdog-t480-linux-6.1")},
          true},
-        {{QStringLiteral("applesmc"), {5, 6}, {{5, 4}, {6, 17}},
+        {{QStringLiteral("applesmc"),
+          {5, 6},
+          {{5, 4}, {6, 17}},
           QStringLiteral("applesmc-fan-manual-restore-macbookpro11-1-linux-6.1")},
          true},
     };
@@ -24,16 +28,20 @@ AdvancedFanSafetyDecision AdvancedFanSafetyController::requestBoost(const Advanc
                                                                     const AdvancedFanSafetyContext& context,
                                                                     double now) {
     using Refusal = AdvancedFanRequestRefusal;
-    const auto refuse = [](Refusal refusal) { return AdvancedFanSafetyDecision{AdvancedFanSafetyDecision::Refused{refusal}}; };
+    const auto refuse = [](Refusal refusal) {
+        return AdvancedFanSafetyDecision{AdvancedFanSafetyDecision::Refused{refusal}};
+    };
     if (m_activeSession)
         return refuse(Refusal::alreadyRunning);
     if (context.distributionChannel != AppDistributionChannel::directAdvanced)
         return refuse(Refusal::wrongDistribution);
-    const bool released = std::any_of(m_records.begin(), m_records.end(), [&](const AdvancedFanCompatibilityRecord& r) {
-        return r.key.modelIdentifier == context.modelIdentifier &&
-               r.key.kernelMajorVersions.contains(context.kernelMajorVersion) && !r.key.kernelSeries.isEmpty() &&
-               r.key.kernelSeries.contains(context.kernelSeries) && r.isControlEnabledInCurrentBuild;
-    });
+    const bool released =
+        std::any_of(m_records.begin(), m_records.end(), [&](const AdvancedFanCompatibilityRecord& r) {
+            return r.key.modelIdentifier == context.modelIdentifier &&
+                   r.key.kernelMajorVersions.contains(context.kernelMajorVersion) &&
+                   !r.key.kernelSeries.isEmpty() && r.key.kernelSeries.contains(context.kernelSeries) &&
+                   r.isControlEnabledInCurrentBuild;
+        });
     if (!released)
         return refuse(Refusal::unsupportedHardware);
     if (context.helperTrust == AdvancedFanHelperTrust::unavailable)
@@ -49,19 +57,22 @@ AdvancedFanSafetyDecision AdvancedFanSafetyController::requestBoost(const Advanc
     if (!(request.duration >= minimumDuration && request.duration <= maximumDuration))
         return refuse(Refusal::invalidDuration);
 
-    m_activeSession = AdvancedFanBoostSession{request.sessionID, request.profile, now + request.duration, now};
+    m_activeSession =
+        AdvancedFanBoostSession{request.sessionID, request.profile, now + request.duration, now};
     return {AdvancedFanSafetyDecision::Execute{{AdvancedFanHelperCommand::BeginBoost{
         request.sessionID, request.profile, request.duration, leaseDuration}}}};
 }
 
-AdvancedFanSafetyDecision AdvancedFanSafetyController::receiveHeartbeat(const QUuid& sessionID, double at,
-                                                                        AdvancedFanThermalCondition thermalCondition) {
+AdvancedFanSafetyDecision
+AdvancedFanSafetyController::receiveHeartbeat(const QUuid& sessionID, double at,
+                                              AdvancedFanThermalCondition thermalCondition) {
     using Reason = AdvancedFanAutomaticRestoreReason;
     if (!m_activeSession)
         return {AdvancedFanSafetyDecision::NoChange{}};
     if (sessionID != m_activeSession->sessionID)
         return restore(Reason::invalidSession);
-    if (thermalCondition != AdvancedFanThermalCondition::nominal && thermalCondition != AdvancedFanThermalCondition::fair)
+    if (thermalCondition != AdvancedFanThermalCondition::nominal &&
+        thermalCondition != AdvancedFanThermalCondition::fair)
         return restore(Reason::thermalSafetyStop);
     if (!(at < m_activeSession->deadline))
         return restore(Reason::durationExpired);

@@ -84,7 +84,8 @@ QString channelAttribute(const QString& format, int number) {
 namespace {
 
 AdvancedHwmonFailure failureForError(int error) {
-    return error == ENOENT || error == ENODEV ? AdvancedHwmonFailure::vanished : AdvancedHwmonFailure::unreadable;
+    return error == ENOENT || error == ENODEV ? AdvancedHwmonFailure::vanished
+                                              : AdvancedHwmonFailure::unreadable;
 }
 
 std::optional<int64_t> parseDecimal(QByteArrayView text) {
@@ -158,8 +159,9 @@ AdvancedHwmonResolution resolveChannels(AdvancedHwmonReading& connection, const 
             return resolution;
         }
     }
-    std::stable_sort(resolution.channels.begin(), resolution.channels.end(),
-                     [](const AdvancedHwmonChannel& a, const AdvancedHwmonChannel& b) { return a.rule < b.rule; });
+    std::stable_sort(
+        resolution.channels.begin(), resolution.channels.end(),
+        [](const AdvancedHwmonChannel& a, const AdvancedHwmonChannel& b) { return a.rule < b.rule; });
     return resolution;
 }
 

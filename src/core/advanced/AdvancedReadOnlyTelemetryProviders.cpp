@@ -55,7 +55,8 @@ ComponentTemperatureStats unavailableTemperatures(QString reason) {
     return stats;
 }
 
-std::shared_ptr<AdvancedHwmonReading> connectWhenNeeded(bool needed, const AdvancedHwmonConnector& connector) {
+std::shared_ptr<AdvancedHwmonReading> connectWhenNeeded(bool needed,
+                                                        const AdvancedHwmonConnector& connector) {
     return needed && connector ? connector() : nullptr;
 }
 
@@ -88,7 +89,8 @@ FanStats AdvancedReadOnlyFanStatsProvider::sample() {
                 return unavailableFans(fanNoConnection());
             std::vector<AdvancedResolvedDevice>& perDevice = resolved.emplace_back();
             for (const AdvancedHwmonDevice& device : devices) {
-                const AdvancedHwmonResolution resolution = resolveChannels(*m_connection, device, record.fanChannels);
+                const AdvancedHwmonResolution resolution =
+                    resolveChannels(*m_connection, device, record.fanChannels);
                 if (resolution.failure == AdvancedHwmonFailure::countMismatch)
                     return unavailableFans(fanCountMismatch());
                 if (!resolution.succeeded())
@@ -125,12 +127,14 @@ FanStats AdvancedReadOnlyFanStatsProvider::sample() {
                 reading.index = int(stats.readings.size());
                 if (!record.expectedModeAttributeFormat.isEmpty()) {
                     const AdvancedHwmonValue mode = readIntegerAttribute(
-                        *m_connection, device, channelAttribute(record.expectedModeAttributeFormat, channel.number));
+                        *m_connection, device,
+                        channelAttribute(record.expectedModeAttributeFormat, channel.number));
                     if (!mode.raw)
                         return fail(fanValueInvalid(), mode.failure);
                     if (record.forcedModeValues.contains(*mode.raw))
                         return fail(fanTestMode(), AdvancedHwmonFailure::none);
-                    if (!record.manualModeValues.contains(*mode.raw) && !record.automaticModeValues.contains(*mode.raw))
+                    if (!record.manualModeValues.contains(*mode.raw) &&
+                        !record.automaticModeValues.contains(*mode.raw))
                         return fail(fanValueInvalid(), AdvancedHwmonFailure::none);
                     reading.isManual = record.manualModeValues.contains(*mode.raw);
                 }
@@ -138,8 +142,9 @@ FanStats AdvancedReadOnlyFanStatsProvider::sample() {
                 if (!actual.raw)
                     return fail(fanValueInvalid(), actual.failure);
                 reading.actualRPM = double(*actual.raw) / unitDivisor(record.expectedRPMDataType);
-                const auto optionalSpeed = [&](const QString& format,
-                                               std::optional<double>& into) -> std::optional<AdvancedHwmonFailure> {
+                const auto optionalSpeed =
+                    [&](const QString& format,
+                        std::optional<double>& into) -> std::optional<AdvancedHwmonFailure> {
                     if (format.isEmpty())
                         return std::nullopt;
                     const AdvancedHwmonValue value =
@@ -177,8 +182,8 @@ FanStats AdvancedReadOnlyFanStatsProvider::sample() {
                 return unavailableFans(fanOutOfRange());
             if (fan.minimumRPM && fan.maximumRPM && !(*fan.maximumRPM > *fan.minimumRPM))
                 return unavailableFans(fanOutOfRange());
-            const ClosedRange<double> speeds =
-                fan.maximumRPM ? ClosedRange<double>{0, *fan.maximumRPM * 1.25} : record.safeRPMWithoutMaximum;
+            const ClosedRange<double> speeds = fan.maximumRPM ? ClosedRange<double>{0, *fan.maximumRPM * 1.25}
+                                                              : record.safeRPMWithoutMaximum;
             if (!speeds.contains(fan.actualRPM) || (fan.targetRPM && !speeds.contains(*fan.targetRPM)))
                 return unavailableFans(fanOutOfRange());
         }
@@ -236,8 +241,8 @@ ComponentTemperatureStats AdvancedReadOnlyComponentTemperatureProvider::sample()
         const Resolved& entry = (*m_resolved)[r];
         cpuFailed = cpuFailed || entry.cpuFailed;
         gpuFailed = gpuFailed || entry.gpuFailed;
-        for (auto [devices, values, failed] : {std::tuple{&entry.cpu, &cpu, &cpuFailed},
-                                               std::tuple{&entry.gpu, &gpu, &gpuFailed}}) {
+        for (auto [devices, values, failed] :
+             {std::tuple{&entry.cpu, &cpu, &cpuFailed}, std::tuple{&entry.gpu, &gpu, &gpuFailed}}) {
             for (const AdvancedResolvedDevice& resolved : *devices) {
                 for (const AdvancedHwmonChannel& channel : resolved.channels) {
                     if (*failed)
@@ -246,7 +251,8 @@ ComponentTemperatureStats AdvancedReadOnlyComponentTemperatureProvider::sample()
                     changed = changed || suggestsChangedDevices(value.failure);
                     const double celsius =
                         value.raw ? double(*value.raw) / unitDivisor(record.expectedDataType) : std::nan("");
-                    if (!value.raw || !std::isfinite(celsius) || !record.validRangeCelsius.contains(celsius)) {
+                    if (!value.raw || !std::isfinite(celsius) ||
+                        !record.validRangeCelsius.contains(celsius)) {
                         *failed = true;
                         break;
                     }
@@ -287,7 +293,8 @@ batteryRecordFor(const std::optional<AdvancedTelemetrySystemIdentity>& identity)
 
 AdvancedBatteryTelemetryHwmonProvider::AdvancedBatteryTelemetryHwmonProvider(
     const std::optional<AdvancedTelemetrySystemIdentity>& identity, const AdvancedHwmonConnector& connector)
-    : m_record(batteryRecordFor(identity)), m_connection(connectWhenNeeded(m_record.has_value(), connector)) {}
+    : m_record(batteryRecordFor(identity)), m_connection(connectWhenNeeded(m_record.has_value(), connector)) {
+}
 
 SupplementalBatteryReading AdvancedBatteryTelemetryHwmonProvider::sample() {
     std::lock_guard lock(m_mutex);

@@ -40,11 +40,14 @@ private:
 
 class AdvancedReadOnlyComponentTemperatureProvider : public AdvancedComponentTemperatureProviding {
 public:
-    AdvancedReadOnlyComponentTemperatureProvider(const std::optional<AdvancedTelemetrySystemIdentity>& identity,
-                                                 const AdvancedHwmonConnector& connector);
+    AdvancedReadOnlyComponentTemperatureProvider(
+        const std::optional<AdvancedTelemetrySystemIdentity>& identity,
+        const AdvancedHwmonConnector& connector);
     ComponentTemperatureStats sample() override;
 
-    const std::vector<AdvancedComponentTemperatureCompatibilityRecord>& supportRecords() const { return m_records; }
+    const std::vector<AdvancedComponentTemperatureCompatibilityRecord>& supportRecords() const {
+        return m_records;
+    }
     bool hasConnection() const { return m_connection != nullptr; }
 
 private:
@@ -66,7 +69,9 @@ public:
                                           const AdvancedHwmonConnector& connector);
     SupplementalBatteryReading sample() override;
 
-    const std::optional<AdvancedBatteryTelemetryCompatibilityRecord>& supportRecord() const { return m_record; }
+    const std::optional<AdvancedBatteryTelemetryCompatibilityRecord>& supportRecord() const {
+        return m_record;
+    }
 
 private:
     std::mutex m_mutex;

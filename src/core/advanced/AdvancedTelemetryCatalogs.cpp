@@ -10,7 +10,8 @@ namespace {
 
 using Type = AdvancedHwmonChannelType;
 
-AdvancedHwmonChannelRule labelled(Type type, const char* label, ClosedRange<int> numbers, ClosedRange<int> count) {
+AdvancedHwmonChannelRule labelled(Type type, const char* label, ClosedRange<int> numbers,
+                                  ClosedRange<int> count) {
     return {type, QString::fromLatin1(label), numbers, count};
 }
 
@@ -30,7 +31,8 @@ const KernelSeries kLinux6_17{6, 17};
 
 } // namespace
 
-const std::vector<AdvancedFanTelemetryCompatibilityRecord>& AdvancedFanTelemetryCompatibilityCatalog::records() {
+const std::vector<AdvancedFanTelemetryCompatibilityRecord>&
+AdvancedFanTelemetryCompatibilityCatalog::records() {
     static const std::vector<AdvancedFanTelemetryCompatibilityRecord> list = [] {
         std::vector<AdvancedFanTelemetryCompatibilityRecord> out;
 
@@ -51,8 +53,8 @@ const std::vector<AdvancedFanTelemetryCompatibilityRecord>& AdvancedFanTelemetry
         // Intel Macs (applesmc, legacy layout): labels from the SMC's fan id, speeds from fpe2 keys,
         // target in fanN_output, manual bit in fanN_manual.
         AdvancedFanTelemetryCompatibilityRecord applesmc;
-        applesmc.key = key("applesmc", {5, 6}, kLinux5_4, kLinux6_17,
-                           "applesmc-fan-telemetry-macbookpro11-1-linux-6.1");
+        applesmc.key =
+            key("applesmc", {5, 6}, kLinux5_4, kLinux6_17, "applesmc-fan-telemetry-macbookpro11-1-linux-6.1");
         applesmc.expectedFanCount = {1, 1};
         applesmc.fanChannels = {labelled(Type::fan, "Exhaust", {1, 10}, {1, 1})};
         applesmc.targetAttributeFormat = QStringLiteral("fan%d_output");
@@ -84,10 +86,11 @@ const std::vector<AdvancedFanTelemetryCompatibilityRecord>& AdvancedFanTelemetry
         // Dell laptops (dell_smm): labels by fan type; the BIOS's nominal speeds as min/max/target; the
         // mode switch is write-only.
         AdvancedFanTelemetryCompatibilityRecord dell;
-        dell.key = key("dell_smm", {6, 6}, kLinux6_1, kLinux6_17, "dell-smm-fan-telemetry-latitude-7490-linux-6.1");
+        dell.key =
+            key("dell_smm", {6, 6}, kLinux6_1, kLinux6_17, "dell-smm-fan-telemetry-latitude-7490-linux-6.1");
         dell.expectedFanCount = {1, 3};
-        for (const char* label : {"Processor Fan", "Motherboard Fan", "Video Fan", "Power Supply Fan", "Chipset Fan",
-                                  "Other Fan"})
+        for (const char* label : {"Processor Fan", "Motherboard Fan", "Video Fan", "Power Supply Fan",
+                                  "Chipset Fan", "Other Fan"})
             dell.fanChannels.push_back(labelled(Type::fan, label, {1, 3}, {0, 3}));
         dell.targetAttributeFormat = QStringLiteral("fan%d_target");
         dell.minimumAttributeFormat = QStringLiteral("fan%d_min");
@@ -99,7 +102,8 @@ const std::vector<AdvancedFanTelemetryCompatibilityRecord>& AdvancedFanTelemetry
         // Nuvoton NCT6798D Super-I/O: fan inputs by pin, unlabelled; fanN_min is an alarm threshold, not
         // a speed limit, so it is not read. pwmN_enable: 1 manual, 0 full speed, 2–5 automatic curves.
         AdvancedFanTelemetryCompatibilityRecord nct;
-        nct.key = key("nct6798", {5, 6}, kLinux5_10, kLinux6_17, "nct6798-fan-telemetry-tuf-x570-plus-linux-6.1");
+        nct.key =
+            key("nct6798", {5, 6}, kLinux5_10, kLinux6_17, "nct6798-fan-telemetry-tuf-x570-plus-linux-6.1");
         nct.expectedFanCount = {1, 7};
         for (int number = 1; number <= 7; ++number)
             nct.fanChannels.push_back(unlabelled(Type::fan, number, {0, 1}));
@@ -115,7 +119,8 @@ const std::vector<AdvancedFanTelemetryCompatibilityRecord>& AdvancedFanTelemetry
 }
 
 std::optional<AdvancedFanTelemetryCompatibilityRecord>
-AdvancedFanTelemetryCompatibilityCatalog::record(const QString& model, int majorVersion, const KernelSeries& series) {
+AdvancedFanTelemetryCompatibilityCatalog::record(const QString& model, int majorVersion,
+                                                 const KernelSeries& series) {
     return findRecord(records(), model, majorVersion, series);
 }
 
@@ -136,7 +141,8 @@ AdvancedComponentTemperatureCompatibilityCatalog::records() {
         // AMD Zen: Tctl and the CCDs that report valid values. Processors with a Tctl offset also show
         // Tdie; there Tctl is not a temperature, so such processors are not admitted (Tdie expected 0).
         AdvancedComponentTemperatureCompatibilityRecord k10temp;
-        k10temp.key = key("k10temp", {5, 6}, kLinux5_10, kLinux6_17, "k10temp-die-temperatures-ryzen-5800x-linux-6.1");
+        k10temp.key =
+            key("k10temp", {5, 6}, kLinux5_10, kLinux6_17, "k10temp-die-temperatures-ryzen-5800x-linux-6.1");
         k10temp.cpuChannels = {labelled(Type::temp, "Tctl", {1, 1}, {1, 1}),
                                labelled(Type::temp, "Tdie", {2, 2}, {0, 0}),
                                labelled(Type::temp, "Tccd%d", {3, 14}, {0, 12})};
@@ -145,7 +151,8 @@ AdvancedComponentTemperatureCompatibilityCatalog::records() {
         // AMD graphics: the edge sensor everywhere, the junction (hotspot) on discrete boards. The memory
         // sensor is not the graphics die.
         AdvancedComponentTemperatureCompatibilityRecord amdgpu;
-        amdgpu.key = key("amdgpu", {5, 6}, kLinux5_10, kLinux6_17, "amdgpu-die-temperatures-rx-6800-xt-linux-6.1");
+        amdgpu.key =
+            key("amdgpu", {5, 6}, kLinux5_10, kLinux6_17, "amdgpu-die-temperatures-rx-6800-xt-linux-6.1");
         amdgpu.gpuChannels = {labelled(Type::temp, "edge", {1, 1}, {1, 1}),
                               labelled(Type::temp, "junction", {2, 2}, {0, 1})};
         out.push_back(amdgpu);
@@ -160,7 +167,8 @@ AdvancedComponentTemperatureCompatibilityCatalog::record(const QString& model, i
     return findRecord(records(), model, majorVersion, series);
 }
 
-const std::vector<AdvancedBatteryTelemetryCompatibilityRecord>& AdvancedBatteryTelemetryCompatibilityCatalog::records() {
+const std::vector<AdvancedBatteryTelemetryCompatibilityRecord>&
+AdvancedBatteryTelemetryCompatibilityCatalog::records() {
     static const std::vector<AdvancedBatteryTelemetryCompatibilityRecord> list = [] {
         std::vector<AdvancedBatteryTelemetryCompatibilityRecord> out;
 
@@ -177,7 +185,8 @@ const std::vector<AdvancedBatteryTelemetryCompatibilityRecord>& AdvancedBatteryT
         // and is absent in energy mode; they report no temperature.
         for (const char* name : {"BAT0", "BAT1"}) {
             AdvancedBatteryTelemetryCompatibilityRecord acpi;
-            acpi.key = key(name, {5, 6}, kLinux5_4, kLinux6_17, "acpi-battery-voltage-t14-t480-latitude-7490-linux-6.1");
+            acpi.key = key(name, {5, 6}, kLinux5_4, kLinux6_17,
+                           "acpi-battery-voltage-t14-t480-latitude-7490-linux-6.1");
             acpi.voltageChannel = unlabelled(Type::in, 0, {1, 1});
             out.push_back(acpi);
         }
@@ -187,11 +196,13 @@ const std::vector<AdvancedBatteryTelemetryCompatibilityRecord>& AdvancedBatteryT
 }
 
 std::optional<AdvancedBatteryTelemetryCompatibilityRecord>
-AdvancedBatteryTelemetryCompatibilityCatalog::record(const QString& model, int majorVersion, const KernelSeries& series) {
+AdvancedBatteryTelemetryCompatibilityCatalog::record(const QString& model, int majorVersion,
+                                                     const KernelSeries& series) {
     return findRecord(records(), model, majorVersion, series);
 }
 
-const std::vector<AdvancedGPUUtilizationCompatibilityRecord>& AdvancedGPUUtilizationCompatibilityCatalog::records() {
+const std::vector<AdvancedGPUUtilizationCompatibilityRecord>&
+AdvancedGPUUtilizationCompatibilityCatalog::records() {
     static const std::vector<AdvancedGPUUtilizationCompatibilityRecord> list = {
         {key("amdgpu", {5, 6}, kLinux5_4, kLinux6_17, "amdgpu-busy-percent-rx-6800-xt-linux-6.1"),
          QStringLiteral("device"), QStringLiteral("gpu_busy_percent")}};
@@ -199,7 +210,8 @@ const std::vector<AdvancedGPUUtilizationCompatibilityRecord>& AdvancedGPUUtiliza
 }
 
 std::optional<AdvancedGPUUtilizationCompatibilityRecord>
-AdvancedGPUUtilizationCompatibilityCatalog::record(const QString& model, int majorVersion, const KernelSeries& series) {
+AdvancedGPUUtilizationCompatibilityCatalog::record(const QString& model, int majorVersion,
+                                                   const KernelSeries& series) {
     return findRecord(records(), model, majorVersion, series);
 }
 

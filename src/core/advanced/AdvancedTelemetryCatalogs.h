@@ -130,8 +130,8 @@ std::vector<Record> matchingRecords(const std::vector<Record>& records,
 
 struct AdvancedFanTelemetryCompatibilityCatalog {
     static const std::vector<AdvancedFanTelemetryCompatibilityRecord>& records();
-    static std::optional<AdvancedFanTelemetryCompatibilityRecord> record(const QString& model, int majorVersion,
-                                                                         const KernelSeries& series);
+    static std::optional<AdvancedFanTelemetryCompatibilityRecord>
+    record(const QString& model, int majorVersion, const KernelSeries& series);
 };
 
 struct AdvancedComponentTemperatureCompatibilityCatalog {
@@ -142,14 +142,14 @@ struct AdvancedComponentTemperatureCompatibilityCatalog {
 
 struct AdvancedBatteryTelemetryCompatibilityCatalog {
     static const std::vector<AdvancedBatteryTelemetryCompatibilityRecord>& records();
-    static std::optional<AdvancedBatteryTelemetryCompatibilityRecord> record(const QString& model, int majorVersion,
-                                                                             const KernelSeries& series);
+    static std::optional<AdvancedBatteryTelemetryCompatibilityRecord>
+    record(const QString& model, int majorVersion, const KernelSeries& series);
 };
 
 struct AdvancedGPUUtilizationCompatibilityCatalog {
     static const std::vector<AdvancedGPUUtilizationCompatibilityRecord>& records();
-    static std::optional<AdvancedGPUUtilizationCompatibilityRecord> record(const QString& model, int majorVersion,
-                                                                           const KernelSeries& series);
+    static std::optional<AdvancedGPUUtilizationCompatibilityRecord>
+    record(const QString& model, int majorVersion, const KernelSeries& series);
 };
 
 } // namespace kestrum

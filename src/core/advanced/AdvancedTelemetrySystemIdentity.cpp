@@ -17,8 +17,8 @@ AdvancedTelemetrySystemIdentity::make(std::set<QString> modelIdentifiers, const 
     const auto series = KernelSeries::parse(kernelRelease);
     if (!series)
         return std::nullopt;
-    return AdvancedTelemetrySystemIdentity{std::move(modelIdentifiers), kernelRelease.trimmed(), series->major,
-                                           *series};
+    return AdvancedTelemetrySystemIdentity{std::move(modelIdentifiers), kernelRelease.trimmed(),
+                                           series->major, *series};
 }
 
 } // namespace kestrum

@@ -175,6 +175,12 @@ const std::vector<Command>& commands() {
              "Bu bilgisayarın donanım profili, model kataloğundaki servis parçaları ve donanım önerileri"),
          {kJsonOption},
          runHardware},
+        {"sensors",
+         "sensors [--json]",
+         TR_MARK("Doğrulanmış sensör kanalları, değerleri ve onları kabul eden kayıtlar; sunulmayan aygıtlar "
+                 "nedenleriyle"),
+         {kJsonOption},
+         runSensors},
         {"diagnostics-code",
          TR_MARK("diagnostics-code KOD [--json]"),
          TR_MARK("Bir Apple Diagnostics başvuru kodunun anlamı"),

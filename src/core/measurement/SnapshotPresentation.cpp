@@ -191,9 +191,21 @@ PresentationGroup fanGroup(const FanStats& fans) {
     PresentationGroup g = group("fans", tr("Fanlar"), fans.availability);
     if (!g.isAvailable)
         return g;
+    if (fans.readings.empty())
+        g.note = tr("Bu bilgisayarda fan yok.");
+    const auto rpm = [](double value) { return MetricFormatting::number(value, 0) + QStringLiteral(" rpm"); };
     for (const FanReading& fan : fans.readings) {
+        // The speed, then whatever the driver tells about the fan's target and limits.
+        QStringList parts{rpm(fan.actualRPM)};
+        if (fan.targetRPM)
+            parts.append(L10n::string(trTemplate("hedef \\(speed)", {rpm(*fan.targetRPM)})));
+        if (fan.minimumRPM && fan.maximumRPM)
+            parts.append(L10n::string(
+                trTemplate("aralık \\(minimum)–\\(maximum)", {rpm(*fan.minimumRPM), rpm(*fan.maximumRPM)})));
+        if (fan.isManual)
+            parts.append(tr("elle yönetiliyor"));
         g.rows.push_back({L10n::string(trTemplate("Fan \\(index)", {QString::number(fan.index + 1)})),
-                          MetricFormatting::number(fan.actualRPM, 0) + QStringLiteral(" rpm")});
+                          parts.join(QStringLiteral(" · "))});
     }
     return g;
 }

@@ -22,10 +22,12 @@
 #include "StartupDiskIdentityReader.h"
 #include "StatvfsDiskCapacityReader.h"
 #include "SysfsBatteryServiceReader.h"
+#include "SysfsHwmonReading.h"
 #include "SysfsNetworkByteCounterReader.h"
 #include "SysfsPowerSupplyBatteryStatsProvider.h"
 #include "SystemHardwareReader.h"
 #include "UDisks2StorageHealthReader.h"
+#include "advanced/AdvancedReadOnlyTelemetryProviders.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/OverridingPreferencesStore.h"
@@ -120,10 +122,16 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
         roots.sys,
         QStringList{QStringLiteral("/usr/share/hwdata/pci.ids"), QStringLiteral("/usr/share/misc/pci.ids")},
         NvmlLibrary::load());
-    providers.advancedBatteryTelemetry = std::make_unique<UnofferedBatteryTelemetryProvider>();
-    providers.advancedGPUUtilization = std::make_unique<UnofferedGPUUtilizationProvider>();
-    providers.advancedFanStats = std::make_unique<UnofferedFanStatsProvider>();
-    providers.advancedComponentTemperature = std::make_unique<UnofferedComponentTemperatureProvider>();
+    // Sensors: only what a compatibility record verifies for this kernel and these drivers is ever read.
+    const auto identity = readAdvancedTelemetryIdentity(roots.proc, roots.sys);
+    const QString sys = roots.sys;
+    const AdvancedHwmonConnector hwmon = [sys] { return std::make_shared<SysfsHwmonReading>(sys); };
+    providers.advancedBatteryTelemetry =
+        std::make_unique<AdvancedBatteryTelemetryHwmonProvider>(identity, hwmon);
+    providers.advancedGPUUtilization = std::make_unique<AdvancedGPUUtilizationHwmonProvider>(identity, hwmon);
+    providers.advancedFanStats = std::make_unique<AdvancedReadOnlyFanStatsProvider>(identity, hwmon);
+    providers.advancedComponentTemperature =
+        std::make_unique<AdvancedReadOnlyComponentTemperatureProvider>(identity, hwmon);
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
 }
 

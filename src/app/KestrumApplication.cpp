@@ -14,6 +14,8 @@
 #include "foundation/Logging.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
+#include "metrics/MetricsHttpServer.h"
+#include "metrics/MonitorMetricsSource.h"
 #include "presentation/ViewModelInstances.h"
 
 #include <QApplication>
@@ -314,9 +316,34 @@ void KestrumApplication::runStartUp() {
     if (m_services.analytics)
         m_services.analytics->prepareForLaunch();
     if (m_archiveBlockedReason.isEmpty()) {
+        startMetricsListener();
         fireAndForget(m_services.store->startUp(), "start-up");
     } else {
         m_services.store->start();
+    }
+}
+
+void KestrumApplication::startMetricsListener() {
+    // The same page as `kestrum-cli monitor --metrics-listen`, for a desktop that runs the window instead:
+    // the "metrics.listen" preference ("9464", "127.0.0.1:9464", "[::1]:9464"). Only the archive's writer
+    // serves it, so the event totals have one writer.
+    const auto value = m_services.savedPreferences->value(QStringLiteral("metrics.listen"));
+    const QString text =
+        value && std::holds_alternative<QString>(*value) ? std::get<QString>(*value).trimmed() : QString();
+    if (text.isEmpty() || !m_options.screenshotDirectory.isEmpty())
+        return;
+    const auto address = parseListenAddress(text);
+    if (!address) {
+        qCWarning(lcApp) << "metrics.listen is not PORT or ADDRESS:PORT:" << text;
+        return;
+    }
+    m_metrics = std::make_unique<MonitorMetricsSource>(*m_services.store, KestrumPaths::metricsTotalsFile());
+    m_metricsServer = std::make_unique<MetricsHttpServer>(
+        [source = m_metrics.get()](ExpositionFormat format) { return source->page(format); });
+    if (const auto problem = m_metricsServer->listen(address->first, address->second)) {
+        qCWarning(lcApp) << "not serving metrics:" << *problem;
+        m_metricsServer.reset();
+        m_metrics.reset();
     }
 }
 

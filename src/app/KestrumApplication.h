@@ -31,6 +31,9 @@ class QQuickWindow;
 
 namespace kestrum {
 
+class MonitorMetricsSource;
+class MetricsHttpServer;
+
 class ColorSchemeWatcher;
 class Desktop;
 class LaunchAtLoginStore;
@@ -104,6 +107,7 @@ Q_SIGNALS:
 
 private:
     void runStartUp();
+    void startMetricsListener();
     QCoro::Task<void> whenActiveAgain();
     QQuickWindow* ensureWindow();
     void windowVisibilityChanged();
@@ -139,6 +143,8 @@ private:
     std::unique_ptr<MonitorBusService> m_bus;
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<ProcessLock> m_lock;
+    std::unique_ptr<MonitorMetricsSource> m_metrics;
+    std::unique_ptr<MetricsHttpServer> m_metricsServer;
     QString m_archiveBlockedReason;
     std::unique_ptr<QQmlApplicationEngine> m_engine; // only while there is a window
     QTimer m_noTrayTimer;

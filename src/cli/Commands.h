@@ -29,8 +29,6 @@ int runCulprits(Arguments& arguments);
 int runSession(Arguments& arguments);
 int runCompareCpu(Arguments& arguments);
 
-// Where the running totals of health events for the monitoring counters are kept.
-QString metricsTotalsFile();
 int runNet(Arguments& arguments);
 int runNetworkQuality(Arguments& arguments);
 int runNetworkSpeed(Arguments& arguments);

@@ -131,7 +131,7 @@ int runMonitor(Arguments& arguments) {
     std::unique_ptr<MonitorMetricsSource> metrics;
     std::unique_ptr<MetricsHttpServer> metricsServer;
     if (metricsAddress) {
-        metrics = std::make_unique<MonitorMetricsSource>(store, metricsTotalsFile());
+        metrics = std::make_unique<MonitorMetricsSource>(store, KestrumPaths::metricsTotalsFile());
         metricsServer = std::make_unique<MetricsHttpServer>(
             [source = metrics.get()](ExpositionFormat format) { return source->page(format); });
         if (const auto problem = metricsServer->listen(metricsAddress->first, metricsAddress->second))

@@ -93,6 +93,14 @@ public:
         m_flushAgain = false;
         if (m_deps.transport)
             m_deps.transport->cancelPendingRequests();
+        // The delivery's continuation names this worker: it must answer before the worker goes.
+        if (m_inFlight.isValid()) {
+            try {
+                m_inFlight.waitForFinished();
+            } catch (...) {
+                // cancelled or failed: either way it is over
+            }
+        }
         m_timer->stop();
         finishWaiters();
     }
@@ -148,8 +156,8 @@ private:
         for (const ProductAnalyticsEnvelope& envelope : batch.events)
             ids.push_back(envelope.eventID);
         const quint64 generation = m_generation;
-        m_deps.transport->send(batch).then(
-            this, [this, ids, generation](QFuture<void> sent) { onSent(sent, ids, generation); });
+        m_inFlight = m_deps.transport->send(batch);
+        m_inFlight.then(this, [this, ids, generation](QFuture<void> sent) { onSent(sent, ids, generation); });
     }
 
     void onSent(QFuture<void>& sent, const std::vector<QUuid>& ids, quint64 generation) {
@@ -222,6 +230,7 @@ private:
     std::optional<Date> m_flushDate;
     std::optional<Date> m_notBefore;
     quint64 m_generation = 0;
+    QFuture<void> m_inFlight; // the delivery on its way, if any
     std::vector<std::shared_ptr<QPromise<void>>> m_waiters;
 };
 

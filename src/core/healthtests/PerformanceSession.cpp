@@ -1,5 +1,6 @@
 #include "PerformanceSession.h"
 
+#include "HealthTestResult.h"
 #include "foundation/Translatable.h"
 
 #include <algorithm>
@@ -28,22 +29,6 @@ std::optional<double> mean(double total, int count) {
 }
 
 } // namespace
-
-int thermalRank(ThermalLevel level) {
-    switch (level) {
-    case ThermalLevel::nominal:
-        return 0;
-    case ThermalLevel::fair:
-        return 1;
-    case ThermalLevel::serious:
-        return 2;
-    case ThermalLevel::critical:
-        return 3;
-    case ThermalLevel::unavailable:
-        break;
-    }
-    return -1;
-}
 
 PerformanceMetricSnapshot PerformanceMetricSnapshot::make(const SystemSnapshot& snapshot) {
     PerformanceMetricSnapshot m;
@@ -122,7 +107,7 @@ bool PerformanceSession::record(const SystemSnapshot& snapshot) {
         uploadRateTotal += *m.uploadBytesPerSecond;
         uploadSampleCount += 1;
     }
-    if (thermalRank(m.thermalLevel) > thermalRank(highestThermalLevel))
+    if (thermalSeverity(m.thermalLevel) > thermalSeverity(highestThermalLevel))
         highestThermalLevel = m.thermalLevel;
     return true;
 }

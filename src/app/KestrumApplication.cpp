@@ -62,12 +62,16 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_healthTest = std::make_unique<HealthTestViewModel>(store);
     m_hardwareAdvisor = std::make_unique<HardwareAdvisorViewModel>(store);
     m_benchmarkLab = std::make_unique<BenchmarkLabViewModel>(store);
+    m_performance = std::make_unique<PerformanceViewModel>(store);
+    m_resourceAnalysis = std::make_unique<ResourceAnalysisViewModel>(store);
     m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
     m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},
                        {NavigationSection::battery, m_battery.get()},
-                       {NavigationSection::network, m_network.get()}};
+                       {NavigationSection::network, m_network.get()},
+                       {NavigationSection::performance, m_performance.get()},
+                       {NavigationSection::resourceAnalysis, m_resourceAnalysis.get()}};
     // F5 takes a sample now in the live sections and scans the storage map's folder again.
     const auto sample = [this] { fireAndForget(m_services.store->refresh(), "refreshing"); };
     for (const auto& [section, model] : m_sectionModels)
@@ -184,7 +188,7 @@ QQuickWindow* KestrumApplication::ensureWindow() {
     for (QObject* instance : std::initializer_list<QObject*>{
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
-             m_settings.get(), m_theme.get(), m_desktop.get()})
+             m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_theme.get(), m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();

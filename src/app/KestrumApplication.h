@@ -10,6 +10,8 @@
 #include "presentation/HealthTestViewModel.h"
 #include "presentation/NetworkViewModel.h"
 #include "presentation/OverviewViewModel.h"
+#include "presentation/PerformanceViewModel.h"
+#include "presentation/ResourceAnalysisViewModel.h"
 #include "presentation/SettingsViewModel.h"
 #include "presentation/ShellViewModel.h"
 #include "presentation/StorageMapViewModel.h"
@@ -132,6 +134,8 @@ private:
     std::unique_ptr<NetworkViewModel> m_network;
     std::unique_ptr<HealthTestViewModel> m_healthTest;
     std::unique_ptr<HardwareAdvisorViewModel> m_hardwareAdvisor;
+    std::unique_ptr<PerformanceViewModel> m_performance;
+    std::unique_ptr<ResourceAnalysisViewModel> m_resourceAnalysis;
     std::unique_ptr<BenchmarkLabViewModel> m_benchmarkLab;
     std::unique_ptr<StorageMapViewModel> m_storageModel;
     std::unique_ptr<SettingsViewModel> m_settings;

@@ -44,6 +44,10 @@ const std::map<QString, QStringList>& themeNames() {
         {QStringLiteral("gearshape"),
          {QStringLiteral("preferences-system"), QStringLiteral("emblem-system")}},
         {QStringLiteral("folder"), {QStringLiteral("folder")}},
+        {QStringLiteral("waveform.path.ecg"),
+         {QStringLiteral("utilities-system-monitor"), QStringLiteral("office-chart-line")}},
+        {QStringLiteral("app.badge.checkmark"),
+         {QStringLiteral("preferences-system-privacy"), QStringLiteral("applications-system")}},
     };
     return names;
 }

@@ -134,12 +134,12 @@ TEST(Window, SectionsFromTheKeyboard) {
         {"up", Qt::Key_Up, Qt::NoModifier, 1},
         {"up past the first stays", Qt::Key_Up, Qt::NoModifier, 0},
         {"up at the top", Qt::Key_Up, Qt::NoModifier, 0},
-        {"end", Qt::Key_End, Qt::NoModifier, 7},
-        {"down at the bottom", Qt::Key_Down, Qt::NoModifier, 7},
+        {"end", Qt::Key_End, Qt::NoModifier, 9},
+        {"down at the bottom", Qt::Key_Down, Qt::NoModifier, 9},
         {"home", Qt::Key_Home, Qt::NoModifier, 0},
         {"Ctrl+4", Qt::Key_4, Qt::ControlModifier, 3},
         {"Ctrl+2", Qt::Key_2, Qt::ControlModifier, 1},
-        {"Ctrl+9 with eight sections does nothing", Qt::Key_9, Qt::ControlModifier, 1},
+        {"Ctrl+9", Qt::Key_9, Qt::ControlModifier, 8},
         {"Ctrl+5", Qt::Key_5, Qt::ControlModifier, 4},
     };
     for (const Step& step : steps) {
@@ -337,4 +337,66 @@ TEST(Window, BecomingActiveAgainBringsTheWindowUpToDate) {
     }
     EXPECT_GE(static_cast<int>(app.store().history().size()), samplesBefore + 2)
         << "each return took a sample";
+}
+
+namespace {
+
+bool shown(QQuickWindow& window, const char* objectName) {
+    QQuickItem* item = findItem(window, objectName);
+    return item && item->isVisible();
+}
+
+void click(QQuickWindow& window, const char* objectName) {
+    QQuickItem* item = findItem(window, objectName);
+    ASSERT_NE(item, nullptr) << objectName;
+    ASSERT_TRUE(item->isVisible()) << objectName;
+    QMetaObject::invokeMethod(item, "clicked");
+    settle(60);
+}
+
+} // namespace
+
+TEST(Window, TheResourceAnalysisAsksFirstAndTheConsentCanBeWithdrawn) {
+    Window w;
+    SystemMonitorStore& store = w.application->store();
+    w.application->shell().selectSectionByKey(QStringLiteral("resourceAnalysis"));
+    settle(150);
+    EXPECT_TRUE(shown(*w.window, "consentRequest")) << "asked before anything is observed";
+    EXPECT_FALSE(shown(*w.window, "observationControls"));
+    EXPECT_FALSE(store.resourceAnalysisEnabled());
+
+    click(*w.window, "giveConsent");
+    EXPECT_TRUE(store.resourceAnalysisEnabled());
+    EXPECT_FALSE(shown(*w.window, "consentRequest"));
+    EXPECT_TRUE(shown(*w.window, "observationControls"));
+    EXPECT_TRUE(shown(*w.window, "correlation"));
+
+    QQuickItem* toggle = findItem(*w.window, "observationSwitch");
+    ASSERT_NE(toggle, nullptr);
+    QMetaObject::invokeMethod(toggle, "toggle");
+    QMetaObject::invokeMethod(toggle, "toggled");
+    settle(60);
+    EXPECT_FALSE(store.resourceAnalysisEnabled()) << "the switch withdraws the consent";
+    EXPECT_TRUE(store.resourceActivityObservations().empty());
+    EXPECT_TRUE(shown(*w.window, "consentRequest"));
+}
+
+TEST(Window, ThePerformanceSectionStartsAndStopsASession) {
+    Window w;
+    SystemMonitorStore& store = w.application->store();
+    ASSERT_TRUE(test::spinUntil([&] { return store.isArchivePrepared() && store.hasMeasurement(); }));
+    w.application->shell().selectSectionByKey(QStringLiteral("performance"));
+    settle(150);
+    EXPECT_TRUE(shown(*w.window, "processorComparison"));
+    EXPECT_TRUE(shown(*w.window, "startComparison"));
+    EXPECT_FALSE(shown(*w.window, "stopSession"));
+
+    click(*w.window, "startSession");
+    ASSERT_TRUE(test::spinUntil([&] { return store.activePerformanceSession().has_value(); }));
+    settle(60);
+    EXPECT_TRUE(shown(*w.window, "stopSession"));
+    click(*w.window, "stopSession");
+    ASSERT_TRUE(test::spinUntil([&] { return !store.activePerformanceSession().has_value(); }));
+    ASSERT_EQ(store.performanceSessions().size(), 1u);
+    EXPECT_EQ(store.performanceSessions().front().name, QStringLiteral("Performans Oturumu"));
 }

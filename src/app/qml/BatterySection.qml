@@ -52,4 +52,35 @@ SectionPage {
         width: parent.width
         group: Battery.group
     }
+
+    // The power drawn on battery while each application was in front: a correlation, said so.
+    Card {
+        objectName: "applicationImpact"
+        width: parent.width
+        visible: Battery.showsApplicationImpact
+        Text {
+            text: Battery.impactTitle
+            font.pixelSize: Theme.headingSize
+            font.bold: true
+            color: Theme.text
+        }
+        Text {
+            width: parent.width
+            text: Battery.impactCaveat
+            wrapMode: Text.WordWrap
+            color: Theme.secondaryText
+            font.pixelSize: Theme.bodySize
+        }
+        AvailabilityNote {
+            visible: Battery.impactEmpty !== ""
+            text: Battery.impactEmpty
+        }
+        DataTable {
+            visible: Battery.impact.count > 0
+            columns: Battery.impactColumns
+            roles: ["application", "discharge", "measurements"]
+            model: Battery.impact
+            firstShare: 0.5
+        }
+    }
 }

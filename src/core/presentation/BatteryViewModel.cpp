@@ -1,6 +1,7 @@
 #include "BatteryViewModel.h"
 
 #include "ViewModelInstances.h"
+#include "culprits/ResourceCulpritPresentation.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
 #include "measurement/MetricFormatting.h"
@@ -9,8 +10,10 @@ namespace kestrum {
 
 BatteryViewModel::BatteryViewModel(SystemMonitorStore& store, QObject* parent)
     : SectionViewModel(parent), m_store(store), m_figure(L10n::string(trText("Batarya")), 1),
-      m_group(QStringLiteral("battery")) {
+      m_group(QStringLiteral("battery")), m_impact({"application", "discharge", "measurements"}) {
     follow(&store, &SystemMonitorStore::currentSnapshotChanged);
+    follow(&store, &SystemMonitorStore::resourceAnalysisEnabledChanged);
+    follow(&store, &SystemMonitorStore::resourceActivityObservationsChanged);
     rebuildNow();
 }
 
@@ -37,12 +40,47 @@ void BatteryViewModel::rebuild() {
                                              : std::nullopt;
     m_figure.set(MetricFormatting::percentage(s.battery.chargeFraction, 0), statusLine,
                  seriesOf(m_store.history(), kSparklineLength, SnapshotSeries::batteryCharge));
-    if (present != m_isPresent || charge != m_charge || statusLine != m_statusLine) {
-        m_isPresent = present;
-        m_charge = charge;
-        m_statusLine = statusLine;
+    bool dirty = present != m_isPresent || charge != m_charge || statusLine != m_statusLine;
+    m_isPresent = present;
+    m_charge = charge;
+    m_statusLine = statusLine;
+    dirty = rebuildImpact() || dirty;
+    if (dirty)
         Q_EMIT changed();
+}
+
+bool BatteryViewModel::rebuildImpact() {
+    namespace P = ResourceCulpritPresentation;
+    const bool shows = m_isPresent && m_store.resourceAnalysisEnabled();
+    P::BatterySection section;
+    std::vector<KeyedListModel::Row> rows;
+    if (shows) {
+        const BatteryImpactAnalysis analysis = m_store.batteryImpactAnalysis();
+        section = P::batterySection(analysis);
+        for (size_t i = 0; i < section.rows.size() && i < analysis.applications.size(); ++i) {
+            const P::BatteryRow& row = section.rows[i];
+            rows.push_back({analysis.applications[i].resourceSummary.id(),
+                            {row.application, L10n::localizedFragment(row.averageDischarge),
+                             L10n::localizedFragment(row.measurements)}});
+        }
     }
+    const auto shown = [](const QString& text) {
+        return text.isEmpty() ? QString() : L10n::localizedFragment(text);
+    };
+    const QStringList columns =
+        shows ? QStringList{L10n::string(trText("Uygulama")), L10n::string(trText("Ort. sistem deşarjı")),
+                            L10n::string(trText("Ölçüm"))}
+              : QStringList();
+    const bool dirty = shows != m_showsImpact || shown(section.title) != m_impactTitle ||
+                       shown(section.caveat) != m_impactCaveat || shown(section.emptyText) != m_impactEmpty ||
+                       columns != m_impactColumns;
+    m_showsImpact = shows;
+    m_impactTitle = shown(section.title);
+    m_impactCaveat = shown(section.caveat);
+    m_impactEmpty = shown(section.emptyText);
+    m_impactColumns = columns;
+    m_impact.update(std::move(rows));
+    return dirty;
 }
 
 } // namespace kestrum

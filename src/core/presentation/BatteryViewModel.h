@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyedListModel.h"
 #include "MetricFigure.h"
 #include "MetricGroup.h"
 #include "SectionViewModel.h"
@@ -23,6 +24,12 @@ class BatteryViewModel : public SectionViewModel {
     Q_PROPERTY(QString statusLine READ statusLine NOTIFY changed)
     Q_PROPERTY(MetricFigure* figure READ figure CONSTANT)
     Q_PROPERTY(MetricGroup* group READ group CONSTANT)
+    Q_PROPERTY(bool showsApplicationImpact READ showsApplicationImpact NOTIFY changed)
+    Q_PROPERTY(QString impactTitle READ impactTitle NOTIFY changed)
+    Q_PROPERTY(QString impactCaveat READ impactCaveat NOTIFY changed)
+    Q_PROPERTY(QString impactEmpty READ impactEmpty NOTIFY changed)
+    Q_PROPERTY(QStringList impactColumns READ impactColumns NOTIFY changed)
+    Q_PROPERTY(KeyedListModel* impact READ impact CONSTANT)
 
 public:
     // Below this charge the bar is drawn as low.
@@ -38,6 +45,14 @@ public:
     QString statusLine() const { return m_statusLine; }
     MetricFigure* figure() { return &m_figure; }
     MetricGroup* group() { return &m_group; }
+    // The power the machine drew on battery while each application was in front: shown only with the
+    // resource analysis' consent, on a machine with a battery.
+    bool showsApplicationImpact() const { return m_showsImpact; }
+    QString impactTitle() const { return m_impactTitle; }
+    QString impactCaveat() const { return m_impactCaveat; }
+    QString impactEmpty() const { return m_impactEmpty; }
+    QStringList impactColumns() const { return m_impactColumns; }
+    KeyedListModel* impact() { return &m_impact; }
 
 Q_SIGNALS:
     void changed();
@@ -46,12 +61,19 @@ protected:
     void rebuild() override;
 
 private:
+    // Answers whether a shown text changed.
+    bool rebuildImpact();
+
     SystemMonitorStore& m_store;
     bool m_isPresent = false;
     std::optional<double> m_charge;
     QString m_statusLine;
     MetricFigure m_figure;
     MetricGroup m_group;
+    bool m_showsImpact = false;
+    QString m_impactTitle, m_impactCaveat, m_impactEmpty;
+    QStringList m_impactColumns;
+    KeyedListModel m_impact;
 };
 
 } // namespace kestrum

@@ -1,5 +1,7 @@
 #include "ScreenshotSupport.h"
 
+#include "CgroupApplicationUsageReader.h"
+#include "DesktopEntryCatalog.h"
 #include "KestrumApplication.h"
 #include "Theme.h"
 #include "TrayItem.h"
@@ -59,11 +61,52 @@ public:
             s.battery.chargeFraction = *s.battery.chargeFraction - 0.0005 * k;
         return QtFuture::makeReadyFuture(s);
     }
+    int calls() const { return m_calls; }
 
 private:
     std::unique_ptr<DefaultSystemMetricsSampler> m_recorded;
     int m_calls = 0;
 };
+
+// Which application is "in front": one follows the load curve's busy stretches, one its quiet ones, so
+// that the resource screen has a ranking to show.
+class RecordedForeground : public ForegroundApplicationProviding {
+public:
+    explicit RecordedForeground(std::shared_ptr<VariedSampler> sampler) : m_sampler(std::move(sampler)) {}
+    std::optional<ForegroundApplication> currentApplication() override {
+        const double phase = std::sin(m_sampler->calls() / 5.0);
+        const char* name = phase > 0.3 ? "GIMP" : phase < -0.3 ? "Firefox ESR" : "Konsole";
+        return ForegroundApplication{QString::fromLatin1(name), {}};
+    }
+    MetricAvailability availability() const override { return MetricAvailability::available(); }
+
+private:
+    std::shared_ptr<VariedSampler> m_sampler;
+};
+
+PerformanceSession recordedSession(const QString& name, Date startedAt, double cpu, double memory) {
+    PerformanceSession s;
+    s.id = newUuid();
+    s.name = name;
+    s.startedAt = startedAt;
+    s.endedAt = startedAt.addingSeconds(600);
+    s.baseline.timestamp = startedAt;
+    s.baseline.batteryCharge = 0.82;
+    s.ending = s.baseline;
+    s.ending->timestamp = *s.endedAt;
+    s.ending->batteryCharge = 0.82 - cpu / 10;
+    s.sampleCount = s.cpuSampleCount = s.memorySampleCount = s.downloadSampleCount = s.uploadSampleCount =
+        300;
+    s.cpuUsageTotal = cpu * 300;
+    s.peakCPUUsage = std::min(1.0, cpu * 1.9);
+    s.memoryUsageTotal = memory * 300;
+    s.peakMemoryUsage = memory + 0.06;
+    s.downloadRateTotal = 8e5 * 300;
+    s.uploadRateTotal = 6e4 * 300;
+    s.highestThermalLevel = cpu > 0.4 ? ThermalLevel::fair : ThermalLevel::nominal;
+    s.lastRecordedAt = s.endedAt;
+    return s;
+}
 
 } // namespace
 
@@ -101,6 +144,13 @@ void prepareData(const QString& dataDirectory) {
               "Yoğun kullanım sürerse en çok işlemci kullanan uygulamaları Etkinlik Monitörü’nde kontrol et.",
               "cpu-high");
     }
+    archive.performanceSessions = {
+        recordedSession(QStringLiteral("Güncellemeden önce"), now.addingSeconds(-26 * 3600), 0.46, 0.61),
+        recordedSession(QStringLiteral("Güncellemeden sonra"), now.addingSeconds(-3 * 3600), 0.21, 0.55),
+    };
+    archive.processorComparisons = {{newUuid(), now.addingSeconds(-2 * 3600),
+                                     ProcessorComparisonAction::pausedKnownTask,
+                                     ProcessorComparisonResult::lower, std::nullopt, 0.43, 0.18}};
     archive.events.push_back(archive.events.front());
     archive.events.pop_back();
     std::sort(archive.events.begin(), archive.events.end(),
@@ -155,7 +205,15 @@ LinuxServices::MonitorServices makeServices(const QString& fixtureRoot) {
     services.savedPreferences = std::make_unique<JsonFilePreferencesStore>(KestrumPaths::preferencesFile());
     services.preferences = std::make_unique<InMemoryPreferencesStore>();
     SystemMonitorStore::Dependencies d;
-    d.sampler = std::make_shared<VariedSampler>(LinuxServices::makeSampler(roots));
+    auto sampler = std::make_shared<VariedSampler>(LinuxServices::makeSampler(roots));
+    d.sampler = sampler;
+    // The resource screen: a foreground that follows the load, and the recorded application slice.
+    d.resourceAnalysis.foregroundApplicationProvider = std::make_shared<RecordedForeground>(sampler);
+    const QString slice = fixtureRoot + QStringLiteral("/../cgroup/app-slice");
+    d.resourceAnalysis.applicationUsageReader = std::make_shared<CgroupApplicationUsageReader>(
+        CgroupApplicationUsageReader::Roots{slice + QStringLiteral("/sys/fs/cgroup"),
+                                            slice + QStringLiteral("/proc")},
+        1000, std::make_shared<DesktopEntryCatalog>(QStringList{slice + QStringLiteral("/applications")}));
     d.preferences = services.preferences.get();
     d.archiveRepository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
     services.store = std::make_unique<SystemMonitorStore>(std::move(d));
@@ -186,6 +244,16 @@ void run(KestrumApplication& application, const QString& outputDirectory) {
         window->grabWindow().save(outputDirectory +
                                   QStringLiteral("/%1-%2.png").arg(shell.currentKey(), suffix));
     }
+    // The resource screen and the battery's application section once the observation has consent.
+    application.store().setResourceAnalysisEnabled(true);
+    for (int i = 0; i < 45; ++i)
+        QCoro::waitFor(application.store().refresh());
+    for (const QString key : {QStringLiteral("resourceAnalysis"), QStringLiteral("battery")}) {
+        shell.selectSectionByKey(key);
+        wait(700);
+        window->grabWindow().save(outputDirectory + QStringLiteral("/%1-observed-%2.png").arg(key, suffix));
+    }
+    application.store().setResourceAnalysisEnabled(false);
     if (auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"))) {
         settings->show();
         wait(700);

@@ -399,4 +399,30 @@ TEST(Window, ThePerformanceSectionStartsAndStopsASession) {
     ASSERT_TRUE(test::spinUntil([&] { return !store.activePerformanceSession().has_value(); }));
     ASSERT_EQ(store.performanceSessions().size(), 1u);
     EXPECT_EQ(store.performanceSessions().front().name, QStringLiteral("Performans Oturumu"));
+
+    // A second session; choosing both shows them side by side, letting one go hides the comparison.
+    click(*w.window, "startSession");
+    ASSERT_TRUE(test::spinUntil([&] { return store.activePerformanceSession().has_value(); }));
+    settle(60);
+    click(*w.window, "stopSession");
+    ASSERT_TRUE(test::spinUntil([&] { return store.performanceSessions().size() == 2; }));
+    settle(60);
+    EXPECT_FALSE(shown(*w.window, "sessionComparison"));
+    std::vector<QQuickItem*> picks;
+    for (QQuickItem* item : itemsOf(*w.window)) {
+        if (item->objectName() == QStringLiteral("sessionPick") && item->isVisible())
+            picks.push_back(item);
+    }
+    ASSERT_EQ(picks.size(), 2u);
+    const auto toggle = [](QQuickItem* box) {
+        QMetaObject::invokeMethod(box, "toggle");
+        QMetaObject::invokeMethod(box, "toggled");
+        settle(60);
+    };
+    toggle(picks[1]);
+    EXPECT_FALSE(shown(*w.window, "sessionComparison")) << "one session is nothing to compare";
+    toggle(picks[0]);
+    EXPECT_TRUE(shown(*w.window, "sessionComparison"));
+    toggle(picks[1]);
+    EXPECT_FALSE(shown(*w.window, "sessionComparison"));
 }

@@ -28,6 +28,7 @@ Column {
                 required property string modelData
                 width: table.cellWidth(index)
                 text: modelData
+                rightPadding: 8
                 elide: Text.ElideRight
                 color: Theme.secondaryText
                 font.pixelSize: Theme.smallSize
@@ -59,6 +60,7 @@ Column {
                     required property string modelData
                     width: table.cellWidth(index)
                     text: line.entry[modelData]
+                    rightPadding: 8
                     elide: Text.ElideRight
                     color: Theme.text
                     font.pixelSize: Theme.bodySize

@@ -108,6 +108,7 @@ SectionPage {
                 spacing: 10
                 CheckBox {
                     id: pick
+                    objectName: "sessionPick"
                     anchors.verticalCenter: parent.verticalCenter
                     checked: listCard.chosen.indexOf(sessionRow.key) >= 0
                     Accessible.name: L10n.string("Karşılaştırmaya ekle") + ": " + sessionRow.name
@@ -277,7 +278,7 @@ SectionPage {
                       L10n.string("Önce"), L10n.string("Sonra")]
             roles: ["savedAt", "action", "outcome", "before", "after"]
             model: Performance.savedComparisons
-            firstShare: 0.22
+            firstShare: 0.2
         }
     }
 }

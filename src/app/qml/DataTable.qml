@@ -1,19 +1,23 @@
 import QtQuick
 import Kestrum
 
-// A table of text: a header row, then one row per list entry, with the given roles as its cells. The
-// first column takes the share `firstShare` of the width; the others share the rest.
+// A table of text: a header row, then one row per list entry, with the given roles as its cells. Each
+// column takes its share of the width from `shares` when it gives one per role; otherwise the first
+// column takes `firstShare` and the others share the rest.
 Column {
     id: table
     property var columns: []
     property var roles: []
     property alias model: rows.model
     property real firstShare: 0.34
+    property var shares: []
     spacing: 2
     width: parent ? parent.width : 0
 
     function cellWidth(index) {
         const count = Math.max(1, table.roles.length)
+        if (table.shares.length === table.roles.length)
+            return table.width * table.shares[index]
         if (count === 1)
             return table.width
         return index === 0 ? table.width * table.firstShare

@@ -278,7 +278,7 @@ SectionPage {
                       L10n.string("Önce"), L10n.string("Sonra")]
             roles: ["savedAt", "action", "outcome", "before", "after"]
             model: Performance.savedComparisons
-            firstShare: 0.2
+            shares: [0.24, 0.27, 0.27, 0.11, 0.11]
         }
     }
 }

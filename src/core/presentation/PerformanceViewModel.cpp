@@ -262,8 +262,9 @@ void PerformanceViewModel::rebuild() {
     QString activeText;
     if (active) {
         const auto f = P::figures(*active);
-        activeText = L10n::string(trTemplate("\\(name) sürüyor · \\(started) başladı · \\(samples)",
-                                             {active->name, dateTimeText(active->startedAt), f.samples}));
+        activeText =
+            L10n::string(trTemplate("\\(name) sürüyor · \\(started) başladı · \\(samples)",
+                                    {active->name, dateTimeText(active->startedAt), shown(f.samples)}));
     }
     assign(m_activeSession, activeText);
 

@@ -124,6 +124,15 @@ TEST(PerformanceViewModel, SessionsStartStopListAndCompare) {
     ASSERT_TRUE(settled([&] { return model.hasActiveSession(); }));
     EXPECT_TRUE(model.activeSession().startsWith(QStringLiteral("Performans Oturumu sürüyor")))
         << "a blank name gets the default: " << model.activeSession().toStdString();
+    {
+        test::ScopedLanguage english(true);
+        model.rebuildNow();
+        EXPECT_TRUE(model.activeSession().contains(QStringLiteral("running")) &&
+                    model.activeSession().contains(QStringLiteral("measurement")) &&
+                    !model.activeSession().contains(QStringLiteral("ölçüm")))
+            << "every part in English: " << model.activeSession().toStdString();
+    }
+    model.rebuildNow();
     model.startSession(QStringLiteral("İkinci"));
     ASSERT_TRUE(settled([&] { return !model.sessionMessage().isEmpty(); }));
     EXPECT_EQ(model.sessionMessage(), QStringLiteral("Bir performans oturumu zaten sürüyor."));

@@ -64,6 +64,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_benchmarkLab = std::make_unique<BenchmarkLabViewModel>(store);
     m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
     m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
+    m_analyticsConsent = std::make_unique<AnalyticsConsentViewModel>(m_services.analytics.get());
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},
                        {NavigationSection::battery, m_battery.get()},
@@ -184,7 +185,7 @@ QQuickWindow* KestrumApplication::ensureWindow() {
     for (QObject* instance : std::initializer_list<QObject*>{
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
-             m_settings.get(), m_theme.get(), m_desktop.get()})
+             m_settings.get(), m_analyticsConsent.get(), m_theme.get(), m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();

@@ -3,6 +3,7 @@
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
+#include "presentation/AnalyticsConsentViewModel.h"
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
 #include "presentation/HardwareAdvisorViewModel.h"
@@ -135,6 +136,7 @@ private:
     std::unique_ptr<BenchmarkLabViewModel> m_benchmarkLab;
     std::unique_ptr<StorageMapViewModel> m_storageModel;
     std::unique_ptr<SettingsViewModel> m_settings;
+    std::unique_ptr<AnalyticsConsentViewModel> m_analyticsConsent;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

@@ -294,6 +294,10 @@ void KestrumApplication::trayAvailabilityChanged() {
         connect(m_tray.get(), &TrayItem::openWindowRequested, this, &KestrumApplication::showWindow);
         connect(m_tray.get(), &TrayItem::settingsRequested, this, &KestrumApplication::showSettings);
         connect(m_tray.get(), &TrayItem::quitRequested, this, &KestrumApplication::quit);
+        connect(m_tray.get(), &TrayItem::used, this, [this] {
+            if (m_services.analytics)
+                m_services.analytics->recordActiveDay(ProductAnalyticsSurface::menuBar);
+        });
         m_noTrayTimer.stop();
     } else if (!available && m_tray) {
         m_tray.reset();

@@ -83,7 +83,8 @@ void HardwareAdvisorViewModel::rebuild() {
                 {QString::number(*profile.introductionYear), *profile.repairManualID,
                  L10n::date(*profile.catalogVerifiedAt, L10n::DateStyle::numeric, L10n::TimeStyle::none)}));
         } else if (!profile.catalogMatched) {
-            catalogNote = localized("Bu model Kestrum’un model kataloğunda yok; servis parçaları listelenmiyor.");
+            catalogNote =
+                localized("Bu model Kestrum’un model kataloğunda yok; servis parçaları listelenmiyor.");
         }
 
         PresentationGroup components{QStringLiteral("components"), localized("Bileşenler"), true, {}, {}};
@@ -96,7 +97,8 @@ void HardwareAdvisorViewModel::rebuild() {
         groups.push_back(std::move(components));
 
         if (!profile.originalParts.empty()) {
-            PresentationGroup parts{QStringLiteral("parts"), localized("Orijinal servis parçaları"), true, {}, {}};
+            PresentationGroup parts{
+                QStringLiteral("parts"), localized("Orijinal servis parçaları"), true, {}, {}};
             for (const OriginalPartReference& part : profile.originalParts) {
                 QString value = HardwarePresentation::componentLabel(part.componentKind) +
                                 QStringLiteral(" · ") + fragment(part.componentName) + QStringLiteral(" · ") +

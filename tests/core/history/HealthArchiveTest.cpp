@@ -547,7 +547,7 @@ TEST(HealthArchive, DocumentsNamingAKeyTwiceAreRefusedNotMerged) {
 
 TEST(HealthArchive, AResultKeyThatNeedsEscapingSavesAndLoads) {
     HealthArchive archive = fullArchive();
-    archive.healthTestResults.front().insert(QStringLiteral("say \"hi\""), QStringLiteral("back\\slash"));
+    archive.fullSystemScanResults.front().insert(QStringLiteral("say \"hi\""), QStringLiteral("back\\slash"));
     archive.samples.front().unknownFields.insert(QStringLiteral("tab\there"), 1);
     QTemporaryDir dir;
     FileHealthArchiveRepository repository(dir.path() + QStringLiteral("/health-archive.json"));

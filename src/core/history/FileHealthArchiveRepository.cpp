@@ -164,7 +164,7 @@ HealthArchive FileHealthArchiveRepository::loadLocked() const {
     m_journalGoodBytes = replayed.goodBytes;
     m_journalStartedAt.reset();
     if (replayed.appliedLines > 0)
-        m_journalStartedAt = std::chrono::steady_clock::now();
+        m_journalStartedAt = m_journalLimits.clock();
     // Without an archive file the first change writes one: appends alone would leave a journal only.
     m_mustRewrite = !bytes;
     return archive;
@@ -239,7 +239,7 @@ void FileHealthArchiveRepository::appendLocked(const QByteArray& line) const {
         syncFolderOf(m_journalPath); // a new file's name is durable only with its folder
     m_journalGoodBytes += line.size();
     if (!m_journalStartedAt)
-        m_journalStartedAt = std::chrono::steady_clock::now();
+        m_journalStartedAt = m_journalLimits.clock();
 }
 
 void FileHealthArchiveRepository::recordNow(const HealthArchive& archive,
@@ -247,7 +247,7 @@ void FileHealthArchiveRepository::recordNow(const HealthArchive& archive,
     std::lock_guard lock(m_journalMutex);
     const bool journalFull =
         m_journalGoodBytes >= m_journalLimits.bytes ||
-        (m_journalStartedAt && std::chrono::steady_clock::now() - *m_journalStartedAt >= m_journalLimits.age);
+        (m_journalStartedAt && m_journalLimits.clock() - *m_journalStartedAt >= m_journalLimits.age);
     if (!m_sequence || m_mustRewrite || changes.needsRewrite || journalFull) {
         saveLocked(archive);
         return;

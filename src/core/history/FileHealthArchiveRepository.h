@@ -5,6 +5,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -14,6 +15,10 @@ namespace kestrum {
 struct HealthArchiveJournalLimits {
     qint64 bytes = 256 * 1024;
     std::chrono::seconds age{3600};
+    // The clock the age is measured by (simulations drive their own).
+    std::function<std::chrono::steady_clock::time_point()> clock = [] {
+        return std::chrono::steady_clock::now();
+    };
 };
 
 // The archive file and, beside it, the benchmark history and the journal. Serial: loads and saves run one

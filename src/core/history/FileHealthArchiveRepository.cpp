@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -248,7 +249,10 @@ void FileHealthArchiveRepository::recordNow(const HealthArchive& archive,
     const bool journalFull =
         m_journalGoodBytes >= m_journalLimits.bytes ||
         (m_journalStartedAt && m_journalLimits.clock() - *m_journalStartedAt >= m_journalLimits.age);
-    if (!m_sequence || m_mustRewrite || changes.needsRewrite || journalFull) {
+    // Incidents and result lists are rewritten whole: the benchmark history beside the archive and the
+    // archive's size limit are kept by the rewrite, and they change a few times a day at most.
+    const bool resultsChanged = !changes.replacedFields.isEmpty();
+    if (!m_sequence || m_mustRewrite || changes.needsRewrite || journalFull || resultsChanged) {
         saveLocked(archive);
         return;
     }

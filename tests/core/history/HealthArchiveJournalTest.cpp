@@ -219,7 +219,17 @@ TEST(HealthArchiveJournal, IncidentsAndResultsAreReplacedWholeAndClearedOptional
     changes.replacedFields = QStringList{QStringLiteral("incidents"), QStringLiteral("fullSystemScanResults"),
                                          QStringLiteral("latestNetworkQualityResult")};
     repository.recordNow(archive, changes);
-    EXPECT_EQ(readFile(folder.journal()).count('\n'), 1);
+    EXPECT_EQ(readFile(folder.journal()).count('\n'), 0) << "rewritten whole";
+    EXPECT_EQ(loadFresh(folder), archive);
+    // A replacement line from the journal replays too.
+    writeFile(folder.journal(), HealthArchiveJournal::replaceLine(1, archive, changes.replacedFields));
+    archive.latestNetworkQualityResult = NetworkQualityResult{};
+    FileHealthArchiveRepository(folder.archive()).saveNow(archive);
+    writeFile(folder.journal(),
+              HealthArchiveJournal::replaceLine(1, HealthArchive{}, changes.replacedFields));
+    archive.incidents.clear();
+    archive.fullSystemScanResults.clear();
+    archive.latestNetworkQualityResult.reset();
     EXPECT_EQ(loadFresh(folder), archive);
 }
 

@@ -107,8 +107,23 @@ HealthArchive fullSizeArchive() {
     for (int i = 0; i < 100; ++i)
         a.incidents.push_back({newUuid(), kNow.addingSeconds(-i * 20000.0),
                                kNow.addingSeconds(-i * 20000.0 + 600), QStringLiteral("fan")});
-    for (int i = 0; i < 50; ++i)
-        a.performanceSessions.push_back(result(kNow.addingSeconds(-i * 40000.0), 4));
+    for (int i = 0; i < 50; ++i) {
+        PerformanceSession session;
+        session.id = newUuid();
+        session.name = QStringLiteral("Derleme");
+        session.startedAt = kNow.addingSeconds(-i * 40000.0 - 3600);
+        session.endedAt = kNow.addingSeconds(-i * 40000.0);
+        session.lastRecordedAt = session.endedAt;
+        session.baseline = {*session.endedAt, 0.2, 0.5, 0.8, false, 1000.0, 200.0, ThermalLevel::nominal};
+        session.ending = session.baseline;
+        session.sampleCount = session.cpuSampleCount = session.memorySampleCount = 1800;
+        session.cpuUsageTotal = 540;
+        session.memoryUsageTotal = 900;
+        session.peakCPUUsage = 0.9;
+        session.peakMemoryUsage = 0.6;
+        session.highestThermalLevel = ThermalLevel::fair;
+        a.performanceSessions.push_back(session);
+    }
     for (int i = 0; i < 25; ++i) {
         a.healthTestResults.push_back(quickResult(kNow.addingSeconds(-i * 80000.0)));
         a.cpuBenchmarkResults.push_back(benchmarkResult(kNow.addingSeconds(-i * 80000.0)));

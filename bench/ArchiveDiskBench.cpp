@@ -44,6 +44,18 @@ QJsonObject result(Date ended, int components) {
                        {QStringLiteral("components"), parts}};
 }
 
+PerformanceSession performanceSession(Date ended) {
+    SystemSnapshot s = SystemSnapshot::empty(newUuid(), ended.addingSeconds(-3600));
+    s.memory = MemoryStats{9'000, 10'000, 0, 2'000'000'000, MetricAvailability::available()};
+    PerformanceSession session = PerformanceSession::start(newUuid(), QStringLiteral("Derleme"), s);
+    for (int minute = 1; minute <= 60; ++minute) {
+        s.timestamp = ended.addingSeconds(-3600 + minute * 60.0);
+        session.record(s);
+    }
+    session.endedAt = ended;
+    return session;
+}
+
 // Results as the engines make them: five components with their texts, findings, the rates.
 HealthTestResult quickResult(Date ended) {
     QuickHealthTestMeasurement m;
@@ -118,7 +130,7 @@ HealthArchive fullSizeArchive() {
         a.incidents.push_back({newUuid(), kNow.addingSeconds(-i * 20000.0),
                                kNow.addingSeconds(-i * 20000.0 + 600), QStringLiteral("fan")});
     for (int i = 0; i < 50; ++i)
-        a.performanceSessions.push_back(result(kNow.addingSeconds(-i * 40000.0), 4));
+        a.performanceSessions.push_back(performanceSession(kNow.addingSeconds(-i * 40000.0)));
     for (int i = 0; i < 25; ++i) {
         a.healthTestResults.push_back(quickResult(kNow.addingSeconds(-i * 80000.0)));
         a.cpuBenchmarkResults.push_back(benchmarkResult(kNow.addingSeconds(-i * 80000.0)));

@@ -1,39 +1,50 @@
 #include "KestrumApplication.h"
 
-#include "L10nBridge.h"
+#include "ColorSchemeWatcher.h"
+#include "Desktop.h"
 #include "LaunchAtLoginStore.h"
 #include "MonitorBusService.h"
 #include "ScreenshotSupport.h"
 #include "SymbolIcons.h"
+#include "Theme.h"
+#include "TrayHostWatcher.h"
 #include "TrayItem.h"
 #include "foundation/FireAndForget.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/Logging.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
-#include "presentation/NavigationSection.h"
+#include "metrics/MetricsHttpServer.h"
+#include "metrics/MonitorMetricsSource.h"
+#include "presentation/ViewModelInstances.h"
 
 #include <QApplication>
-#include <QQmlContext>
+#include <QDesktopServices>
+#include <QPointer>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QSystemTrayIcon>
-#include <QTimer>
+#include <QUrl>
 #include <cstdio>
 #include <malloc.h>
 
 namespace kestrum {
 
+const QString KestrumApplication::kWindowXKey = QStringLiteral("ui.window.x");
+const QString KestrumApplication::kWindowYKey = QStringLiteral("ui.window.y");
+const QString KestrumApplication::kWindowWidthKey = QStringLiteral("ui.window.width");
+const QString KestrumApplication::kWindowHeightKey = QStringLiteral("ui.window.height");
+
 KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorServices services,
                                        std::shared_ptr<StorageMapScanning> scanner, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_services(std::move(services)) {
+    SystemMonitorStore& store = *m_services.store;
+    PreferencesStore& saved = *m_services.savedPreferences;
     // Created in this order: the monitoring store (given), the storage map store, the menu-bar choices.
-    m_storageMap = std::make_unique<StorageMapStore>(
-        scanner ? scanner : std::make_shared<FileSystemStorageMapScanner>(),
-        std::make_shared<PreferencesStoragePermissionRepository>(*m_services.savedPreferences));
-    m_menuBar = std::make_unique<MenuBarPreferences>(*m_services.savedPreferences);
-    m_monitorModel = std::make_unique<MonitorViewModel>(*m_services.store);
-    m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
-    m_l10n = std::make_unique<L10nBridge>();
+    m_storageMap =
+        std::make_unique<StorageMapStore>(scanner ? scanner : std::make_shared<FileSystemStorageMapScanner>(),
+                                          std::make_shared<PreferencesStoragePermissionRepository>(saved));
+    m_menuBar = std::make_unique<MenuBarPreferences>(saved);
     m_launchAtLogin = LaunchAtLoginStore::forThisProcess(this);
 
     // One Kestrum writes a given archive; a second one still shows the machine, without saving.
@@ -42,7 +53,58 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
         m_archiveBlockedReason =
             L10n::string(trText("Bu geçmiş klasörü başka bir Kestrum süreci tarafından izleniyor."));
 
-    m_bus = std::make_unique<MonitorBusService>(*m_services.store, KestrumPaths::dataDirectory(),
+    m_shell = std::make_unique<ShellViewModel>(store, saved, availableSections(builtCapabilities()),
+                                               m_archiveBlockedReason);
+    m_overview = std::make_unique<OverviewViewModel>(store);
+    m_healthCenter = std::make_unique<HealthCenterViewModel>(store);
+    m_battery = std::make_unique<BatteryViewModel>(store);
+    m_network = std::make_unique<NetworkViewModel>(store);
+    m_healthTest = std::make_unique<HealthTestViewModel>(store);
+    m_hardwareAdvisor = std::make_unique<HardwareAdvisorViewModel>(store);
+    m_benchmarkLab = std::make_unique<BenchmarkLabViewModel>(store);
+    m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
+    m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
+    m_sectionModels = {{NavigationSection::overview, m_overview.get()},
+                       {NavigationSection::healthCenter, m_healthCenter.get()},
+                       {NavigationSection::battery, m_battery.get()},
+                       {NavigationSection::network, m_network.get()}};
+    // F5 takes a sample now in the live sections and scans the storage map's folder again.
+    const auto sample = [this] { fireAndForget(m_services.store->refresh(), "refreshing"); };
+    for (const auto& [section, model] : m_sectionModels)
+        m_shell->setRefreshAction(section, sample);
+    // The test sections have no F5: a sample does not change what they show.
+    m_sectionModels.emplace(NavigationSection::healthTest, m_healthTest.get());
+    m_sectionModels.emplace(NavigationSection::benchmarkLab, m_benchmarkLab.get());
+    m_sectionModels.emplace(NavigationSection::hardwareAdvisor, m_hardwareAdvisor.get());
+    m_shell->setRefreshAction(NavigationSection::storageMap, [this] {
+        if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
+            m_storageMap->startScan();
+    });
+    connect(m_shell.get(), &ShellViewModel::currentSectionChanged, this,
+            &KestrumApplication::updateActiveViewModels);
+    connect(m_shell.get(), &ShellViewModel::quitRequested, this, &KestrumApplication::quit);
+
+    if (!m_options.openFolder)
+        m_options.openFolder = [](const QString& path) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        };
+    m_storageModel->treemap()->setOpener(m_options.openFolder);
+
+    m_theme = std::make_unique<Theme>(m_options.colorScheme.value_or(ColorScheme::light));
+    m_theme->setBaseFont(QGuiApplication::font());
+    if (m_options.colorScheme) {
+        m_theme->setScheme(*m_options.colorScheme);
+    } else {
+        m_colorScheme = std::make_unique<ColorSchemeWatcher>(m_options.desktopBus);
+        const auto follow = [this] {
+            m_theme->setScheme(m_colorScheme->scheme().value_or(ColorScheme::light));
+        };
+        connect(m_colorScheme.get(), &ColorSchemeWatcher::schemeChanged, this, follow);
+        follow();
+    }
+    m_desktop = std::make_unique<Desktop>(*m_launchAtLogin);
+
+    m_bus = std::make_unique<MonitorBusService>(store, KestrumPaths::dataDirectory(),
                                                 KestrumPaths::configDirectory());
     if (m_options.screenshotDirectory.isEmpty())
         m_bus->registerOnBus();
@@ -51,14 +113,24 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
         return mainWindow() != nullptr;
     });
 
-    if (QSystemTrayIcon::isSystemTrayAvailable() && m_options.screenshotDirectory.isEmpty()) {
-        m_tray = std::make_unique<TrayItem>(*m_services.store, *m_menuBar);
-        connect(m_tray.get(), &TrayItem::openWindowRequested, this, &KestrumApplication::showWindow);
-        connect(m_tray.get(), &TrayItem::settingsRequested, this, &KestrumApplication::showSettings);
-        connect(m_tray.get(), &TrayItem::quitRequested, this, &KestrumApplication::quit);
+    // The window decides on closing: into the tray while there is one, else quitting.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (m_options.screenshotDirectory.isEmpty()) {
+        m_trayHost = std::make_unique<TrayHostWatcher>(
+            m_options.desktopBus, m_options.otherTray ? m_options.otherTray : [] {
+                return QSystemTrayIcon::isSystemTrayAvailable();
+            });
+        connect(m_trayHost.get(), &TrayHostWatcher::availabilityChanged, this,
+                &KestrumApplication::trayAvailabilityChanged);
+        trayAvailabilityChanged();
     }
-    // Without a tray, closing the window is quitting; with one, monitoring goes on in the tray.
-    QApplication::setQuitOnLastWindowClosed(!m_tray && !m_options.startHidden);
+    m_noTrayTimer.setSingleShot(true);
+    m_noTrayTimer.setInterval(m_options.noTrayGraceMs);
+    connect(&m_noTrayTimer, &QTimer::timeout, this, &KestrumApplication::showWindowIfUnreachable);
+    if (m_options.followsApplicationState)
+        connect(qApp, &QGuiApplication::applicationStateChanged, this,
+                &KestrumApplication::applicationStateChanged);
+    updateActiveViewModels();
 }
 
 KestrumApplication::~KestrumApplication() {
@@ -66,27 +138,26 @@ KestrumApplication::~KestrumApplication() {
     m_engine.reset();
 }
 
-QVariantList KestrumApplication::sections() const {
-    QVariantList out;
-    for (const NavigationSection section : availableSections(builtCapabilities())) {
-        out.append(QVariantMap{{QStringLiteral("key"), rawValue(section)},
-                               {QStringLiteral("title"), navigationTitle(section)},
-                               {QStringLiteral("symbol"), navigationSymbol(section)}});
-    }
-    return out;
+SectionViewModel* KestrumApplication::sectionViewModel(NavigationSection section) const {
+    const auto it = m_sectionModels.find(section);
+    return it == m_sectionModels.end() ? nullptr : it->second;
 }
 
 bool KestrumApplication::start() {
     if (m_options.startHidden && m_options.screenshotDirectory.isEmpty()) {
         // Nothing is loaded for a window nobody looks at; no frame will come to start monitoring.
-        m_monitorModel->setActive(false);
         m_startedUp = true;
         runStartUp();
+        // Without a tray to come back through, the window is shown after all (minimised).
+        if (!m_tray)
+            m_noTrayTimer.start();
         return true;
     }
     QQuickWindow* window = ensureWindow();
     if (!window)
         return false;
+    if (m_services.analytics)
+        m_services.analytics->recordActiveDay(ProductAnalyticsSurface::mainWindow);
     window->show();
     if (!m_options.screenshotDirectory.isEmpty())
         QTimer::singleShot(0, this, &KestrumApplication::takeScreenshots);
@@ -108,14 +179,13 @@ QQuickWindow* KestrumApplication::ensureWindow() {
         sinceStart.start();
     // The engine lives only while there is a window: the tray and the stores do not need it.
     m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_engine->addImportPath(QStringLiteral("qrc:/kestrum"));
     m_engine->addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
-    QQmlContext* context = m_engine->rootContext();
-    context->setContextProperty(QStringLiteral("app"), this);
-    context->setContextProperty(QStringLiteral("monitor"), m_monitorModel.get());
-    context->setContextProperty(QStringLiteral("storageMap"), m_storageModel.get());
-    context->setContextProperty(QStringLiteral("trayChoices"), m_menuBar.get());
-    context->setContextProperty(QStringLiteral("launchAtLogin"), m_launchAtLogin);
-    context->setContextProperty(QStringLiteral("l10n"), m_l10n.get());
+    for (QObject* instance : std::initializer_list<QObject*>{
+             m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
+             m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
+             m_settings.get(), m_theme.get(), m_desktop.get()})
+        ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
     if (!window) {
@@ -123,8 +193,7 @@ QQuickWindow* KestrumApplication::ensureWindow() {
         qCWarning(lcApp) << "the window could not be loaded";
         return nullptr;
     }
-    window->setProperty("currentIndex", m_lastSection);
-    m_monitorModel->setActive(true);
+    restoreWindowPlace(*window);
     // The window's first task is the store's start-up: archive, then the first automatic start.
     connect(window, &QQuickWindow::frameSwapped, this, [this, sinceStart] {
         if (m_startedUp)
@@ -145,11 +214,13 @@ QQuickWindow* KestrumApplication::ensureWindow() {
 }
 
 void KestrumApplication::windowVisibilityChanged() {
-    if (anyWindowVisible())
+    updateActiveViewModels();
+    if (anyWindowVisible()) {
+        m_noTrayTimer.stop();
         return;
+    }
     // Closed to the tray: the views are let go until they are wanted again, so that a day in the tray
     // costs what headless monitoring costs.
-    m_monitorModel->setActive(false);
     QTimer::singleShot(0, this, &KestrumApplication::releaseWindowIfHidden);
 }
 
@@ -161,27 +232,154 @@ bool KestrumApplication::anyWindowVisible() const {
     return window->isVisible() || (settings && settings->isVisible());
 }
 
+void KestrumApplication::updateActiveViewModels() {
+    // Only the section on screen follows the store; the others catch up when they are chosen.
+    const bool shown = anyWindowVisible();
+    for (const auto& [section, model] : m_sectionModels)
+        model->setActive(shown && section == m_shell->currentSection());
+}
+
 void KestrumApplication::releaseWindowIfHidden() {
     QQuickWindow* window = mainWindow();
     if (!window || anyWindowVisible())
         return;
-    m_lastSection = window->property("currentIndex").toInt();
+    rememberWindowPlace();
     m_engine.reset(); // the window, its settings window and the compiled views with it
     malloc_trim(0);   // hand the freed pages back to the system, not just to the allocator
+    if (!m_tray && m_trayHost)
+        m_noTrayTimer.start(); // hidden with no way back: see whether a tray comes
+}
+
+void KestrumApplication::rememberWindowPlace() {
+    QQuickWindow* window = mainWindow();
+    if (!window ||
+        window->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+        return;
+    PreferencesStore& saved = *m_services.savedPreferences;
+    const QRect place = window->geometry();
+    saved.setValue(kWindowXKey, double(place.x()));
+    saved.setValue(kWindowYKey, double(place.y()));
+    saved.setValue(kWindowWidthKey, double(place.width()));
+    saved.setValue(kWindowHeightKey, double(place.height()));
+}
+
+void KestrumApplication::restoreWindowPlace(QQuickWindow& window) {
+    const PreferencesStore& saved = *m_services.savedPreferences;
+    const auto width = saved.numberValue(kWindowWidthKey);
+    const auto height = saved.numberValue(kWindowHeightKey);
+    if (!width || !height || !(*width > 0) || !(*height > 0))
+        return;
+    const QSize size(std::max(int(*width), window.minimumWidth()),
+                     std::max(int(*height), window.minimumHeight()));
+    window.resize(size);
+    const auto x = saved.numberValue(kWindowXKey);
+    const auto y = saved.numberValue(kWindowYKey);
+    if (!x || !y)
+        return;
+    // A place on a screen that is gone is not restored: the window would open out of sight.
+    const QRect place(QPoint(int(*x), int(*y)), size);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersects(place)) {
+            window.setPosition(place.topLeft());
+            return;
+        }
+    }
+}
+
+void KestrumApplication::trayAvailabilityChanged() {
+    const bool available = m_trayHost && m_trayHost->isAvailable();
+    if (available && !m_tray) {
+        m_tray = std::make_unique<TrayItem>(*m_services.store, *m_menuBar);
+        connect(m_tray.get(), &TrayItem::openWindowRequested, this, &KestrumApplication::showWindow);
+        connect(m_tray.get(), &TrayItem::settingsRequested, this, &KestrumApplication::showSettings);
+        connect(m_tray.get(), &TrayItem::quitRequested, this, &KestrumApplication::quit);
+        m_noTrayTimer.stop();
+    } else if (!available && m_tray) {
+        m_tray.reset();
+        // The panel may only be restarting; if it stays away, the window comes back (minimised).
+        if (!anyWindowVisible() && m_startedUp)
+            m_noTrayTimer.start();
+    }
+    m_shell->setHasTray(m_tray != nullptr);
+}
+
+void KestrumApplication::showWindowIfUnreachable() {
+    if (m_tray || anyWindowVisible())
+        return;
+    if (QQuickWindow* window = ensureWindow())
+        window->showMinimized();
 }
 
 void KestrumApplication::runStartUp() {
     m_storageMap->restorePermissionIfNeeded();
+    // A queue no consent covers goes; with consent, what waits is sent.
+    if (m_services.analytics)
+        m_services.analytics->prepareForLaunch();
     if (m_archiveBlockedReason.isEmpty()) {
+        startMetricsListener();
         fireAndForget(m_services.store->startUp(), "start-up");
     } else {
         m_services.store->start();
     }
 }
 
+void KestrumApplication::startMetricsListener() {
+    // The same page as `kestrum-cli monitor --metrics-listen`, for a desktop that runs the window instead:
+    // the "metrics.listen" preference ("9464", "127.0.0.1:9464", "[::1]:9464"). Only the archive's writer
+    // serves it, so the event totals have one writer.
+    const auto value = m_services.savedPreferences->value(QStringLiteral("metrics.listen"));
+    const QString text =
+        value && std::holds_alternative<QString>(*value) ? std::get<QString>(*value).trimmed() : QString();
+    if (text.isEmpty() || !m_options.screenshotDirectory.isEmpty())
+        return;
+    const auto address = parseListenAddress(text);
+    if (!address) {
+        qCWarning(lcApp) << "metrics.listen is not PORT or ADDRESS:PORT:" << text;
+        return;
+    }
+    m_metrics = std::make_unique<MonitorMetricsSource>(*m_services.store, KestrumPaths::metricsTotalsFile());
+    m_metricsServer = std::make_unique<MetricsHttpServer>(
+        [source = m_metrics.get()](ExpositionFormat format) { return source->page(format); });
+    if (const auto problem = m_metricsServer->listen(address->first, address->second)) {
+        qCWarning(lcApp) << "not serving metrics:" << *problem;
+        m_metricsServer.reset();
+        m_metrics.reset();
+    }
+}
+
+void KestrumApplication::applicationStateChanged(Qt::ApplicationState state) {
+    const bool returning = state == Qt::ApplicationActive && m_applicationState != Qt::ApplicationActive;
+    m_applicationState = state;
+    if (!returning)
+        return;
+    // The first activation is the launch, whose task is the start-up.
+    if (!m_hasBeenActive) {
+        m_hasBeenActive = true;
+        return;
+    }
+    if (m_startedUp && !m_activationInFlight)
+        fireAndForget(whenActiveAgain(), "bringing the window up to date");
+}
+
+QCoro::Task<void> KestrumApplication::whenActiveAgain() {
+    QPointer<KestrumApplication> self(this);
+    m_activationInFlight = true;
+    ++m_activationTasks;
+    // Settings may have changed outside (the autostart entry); the values shown are brought up to date
+    // with a sample now instead of at the loop's next turn.
+    m_launchAtLogin->refresh();
+    co_await m_services.store->refresh(AnalyticsTrigger::automaticMonitoring);
+    if (self)
+        m_activationInFlight = false;
+}
+
 void KestrumApplication::showWindow() {
     if (QQuickWindow* window = ensureWindow()) {
+        if (m_services.analytics)
+            m_services.analytics->recordActiveDay(ProductAnalyticsSurface::mainWindow);
         window->show();
+        if (window->windowStates() & Qt::WindowMinimized)
+            window->showNormal();
         window->raise();
         window->requestActivate();
     }
@@ -189,10 +387,12 @@ void KestrumApplication::showWindow() {
 
 void KestrumApplication::showSettings() {
     if (ensureWindow())
-        Q_EMIT settingsRequested();
+        m_shell->showSettings();
 }
 
 void KestrumApplication::quit() {
+    rememberWindowPlace();
+    Q_EMIT quitting();
     // The last minute's sample and the state are saved before leaving.
     m_services.store->stop();
     [](QPointer<KestrumApplication> self) -> QCoro::Task<void> {

@@ -3,33 +3,50 @@
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
-#include "presentation/MonitorViewModel.h"
+#include "presentation/BatteryViewModel.h"
+#include "presentation/BenchmarkLabViewModel.h"
+#include "presentation/HardwareAdvisorViewModel.h"
+#include "presentation/HealthCenterViewModel.h"
+#include "presentation/HealthTestViewModel.h"
+#include "presentation/NetworkViewModel.h"
+#include "presentation/OverviewViewModel.h"
+#include "presentation/SettingsViewModel.h"
+#include "presentation/ShellViewModel.h"
 #include "presentation/StorageMapViewModel.h"
+#include "presentation/ThemePalette.h"
 #include "storage/StorageMapStore.h"
 
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QQmlApplicationEngine>
-#include <QVariant>
+#include <QRect>
+#include <QTimer>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 class QQuickWindow;
 
 namespace kestrum {
 
-class L10nBridge;
+class MonitorMetricsSource;
+class MetricsHttpServer;
+
+class ColorSchemeWatcher;
+class Desktop;
 class LaunchAtLoginStore;
 class MonitorBusService;
+class Theme;
+class TrayHostWatcher;
 class TrayItem;
 
-// The application shell: creates the long-lived stores once (the monitoring store, the storage map
-// store, the menu-bar choices), opens the main window with its sidebar, shows the tray item when the
-// desktop has a tray, and runs the store's start-up as the window's first task.
+// The application shell: creates the long-lived stores and the view models once, opens the main window
+// with its sidebar, keeps a tray item while the desktop has a tray, and runs the store's start-up as the
+// window's first task and a further task each time the application becomes active again.
 class KestrumApplication : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QVariantList sections READ sections CONSTANT)
-    Q_PROPERTY(bool hasTray READ hasTray CONSTANT)
-    Q_PROPERTY(QString archiveBlockedReason READ archiveBlockedReason CONSTANT)
 
 public:
     struct Options {
@@ -38,7 +55,23 @@ public:
         QElapsedTimer sinceLaunch;   // started first thing in main; else the window's creation counts
         QString screenshotDirectory; // render every section to PNG files there, then quit
         QString fixtureRoot;         // recorded machine tree for screenshots
+        // Where the tray host and the settings portal are watched; tests give a private bus.
+        QDBusConnection desktopBus = QDBusConnection::sessionBus();
+        // An older (XEmbed) tray, asked when no StatusNotifier host answers.
+        std::function<bool()> otherTray;
+        // Opens a folder in the file manager; by default through the desktop's URL handler.
+        std::function<void(const QString& path)> openFolder;
+        // A fixed colour scheme instead of the desktop's (screenshots).
+        std::optional<ColorScheme> colorScheme;
+        // Whether the application's active state drives the task that runs on becoming active again;
+        // tests drive it themselves.
+        bool followsApplicationState = true;
+        // Started hidden, how long to wait for a tray before showing the window minimised instead.
+        int noTrayGraceMs = 4000;
     };
+
+    // Where the window's place is remembered.
+    static const QString kWindowXKey, kWindowYKey, kWindowWidthKey, kWindowHeightKey;
 
     // `services` may be prepared by the caller (tests, screenshots); by default the real machine's.
     KestrumApplication(Options options, LinuxServices::MonitorServices services,
@@ -49,44 +82,77 @@ public:
     // wanted); answers false when QML failed to load.
     bool start();
 
-    QVariantList sections() const;
     bool hasTray() const { return m_tray != nullptr; }
-    QString archiveBlockedReason() const { return m_archiveBlockedReason; }
     QQuickWindow* mainWindow() const;
+    QQmlApplicationEngine* engine() const { return m_engine.get(); }
     SystemMonitorStore& store() { return *m_services.store; }
     StorageMapStore& storageMap() { return *m_storageMap; }
-    MonitorViewModel& monitorViewModel() { return *m_monitorModel; }
+    StorageMapViewModel& storageMapViewModel() { return *m_storageModel; }
+    ShellViewModel& shell() { return *m_shell; }
+    OverviewViewModel& overview() { return *m_overview; }
+    Theme& theme() { return *m_theme; }
+    SectionViewModel* sectionViewModel(NavigationSection section) const;
+    LaunchAtLoginStore& launchAtLogin() { return *m_launchAtLogin; }
 
-    Q_INVOKABLE void showWindow();
-    Q_INVOKABLE void showSettings();
-    Q_INVOKABLE void quit();
+    void showWindow();
+    void showSettings();
+    void quit();
+    // The application became active (or stopped being so): each return to active after the first
+    // starts the task that brings the window's state up to date.
+    void applicationStateChanged(Qt::ApplicationState state);
+    int activationTaskCount() const { return m_activationTasks; }
 
 Q_SIGNALS:
-    void settingsRequested();
+    void quitting();
 
 private:
     void runStartUp();
+    void startMetricsListener();
+    QCoro::Task<void> whenActiveAgain();
     QQuickWindow* ensureWindow();
     void windowVisibilityChanged();
     bool anyWindowVisible() const;
     void releaseWindowIfHidden();
+    void updateActiveViewModels();
+    void trayAvailabilityChanged();
+    void showWindowIfUnreachable();
+    void rememberWindowPlace();
+    void restoreWindowPlace(QQuickWindow& window);
     void takeScreenshots();
 
     Options m_options;
     LinuxServices::MonitorServices m_services;
     std::unique_ptr<StorageMapStore> m_storageMap;
     std::unique_ptr<MenuBarPreferences> m_menuBar;
-    std::unique_ptr<MonitorViewModel> m_monitorModel;
-    std::unique_ptr<StorageMapViewModel> m_storageModel;
-    std::unique_ptr<L10nBridge> m_l10n;
     LaunchAtLoginStore* m_launchAtLogin = nullptr;
+    std::unique_ptr<ShellViewModel> m_shell;
+    std::unique_ptr<OverviewViewModel> m_overview;
+    std::unique_ptr<HealthCenterViewModel> m_healthCenter;
+    std::unique_ptr<BatteryViewModel> m_battery;
+    std::unique_ptr<NetworkViewModel> m_network;
+    std::unique_ptr<HealthTestViewModel> m_healthTest;
+    std::unique_ptr<HardwareAdvisorViewModel> m_hardwareAdvisor;
+    std::unique_ptr<BenchmarkLabViewModel> m_benchmarkLab;
+    std::unique_ptr<StorageMapViewModel> m_storageModel;
+    std::unique_ptr<SettingsViewModel> m_settings;
+    std::map<NavigationSection, SectionViewModel*> m_sectionModels;
+    std::unique_ptr<Theme> m_theme;
+    std::unique_ptr<Desktop> m_desktop;
+    std::unique_ptr<ColorSchemeWatcher> m_colorScheme;
+    std::unique_ptr<TrayHostWatcher> m_trayHost;
     std::unique_ptr<MonitorBusService> m_bus;
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<ProcessLock> m_lock;
+    std::unique_ptr<MonitorMetricsSource> m_metrics;
+    std::unique_ptr<MetricsHttpServer> m_metricsServer;
     QString m_archiveBlockedReason;
     std::unique_ptr<QQmlApplicationEngine> m_engine; // only while there is a window
+    QTimer m_noTrayTimer;
     bool m_startedUp = false;
-    int m_lastSection = 0; // kept while the window is let go
+    Qt::ApplicationState m_applicationState = Qt::ApplicationInactive;
+    bool m_hasBeenActive = false;
+    bool m_activationInFlight = false;
+    int m_activationTasks = 0;
 };
 
 } // namespace kestrum

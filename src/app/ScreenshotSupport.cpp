@@ -1,6 +1,7 @@
 #include "ScreenshotSupport.h"
 
 #include "KestrumApplication.h"
+#include "Theme.h"
 #include "TrayItem.h"
 #include "foundation/AtomicFile.h"
 #include "foundation/JsonFilePreferencesStore.h"
@@ -163,7 +164,9 @@ LinuxServices::MonitorServices makeServices(const QString& fixtureRoot) {
 
 void run(KestrumApplication& application, const QString& outputDirectory) {
     QDir().mkpath(outputDirectory);
-    const QString language = L10n::isEnglish() ? QStringLiteral("en") : QStringLiteral("tr");
+    // overview-en.png, overview-en-dark.png
+    const QString suffix = (L10n::isEnglish() ? QStringLiteral("en") : QStringLiteral("tr")) +
+                           (application.theme().isDark() ? QStringLiteral("-dark") : QString());
     QQuickWindow* window = application.mainWindow();
     wait(300);
     // Enough samples for the charts.
@@ -176,27 +179,29 @@ void run(KestrumApplication& application, const QString& outputDirectory) {
     while (application.storageMap().isScanning() && timer.elapsed() < 20000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
 
-    const QVariantList sections = application.sections();
-    for (int i = 0; i < sections.size(); ++i) {
-        window->setProperty("currentIndex", i);
+    ShellViewModel& shell = application.shell();
+    for (int i = 0; i < static_cast<int>(shell.sectionList().size()); ++i) {
+        shell.selectSection(i);
         wait(700);
-        const QString key = sections[i].toMap().value(QStringLiteral("key")).toString();
-        window->grabWindow().save(outputDirectory + QStringLiteral("/%1-%2.png").arg(key, language));
+        window->grabWindow().save(outputDirectory +
+                                  QStringLiteral("/%1-%2.png").arg(shell.currentKey(), suffix));
     }
     if (auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"))) {
         settings->show();
         wait(700);
-        settings->grabWindow().save(outputDirectory + QStringLiteral("/settings-%1.png").arg(language));
+        settings->grabWindow().save(outputDirectory + QStringLiteral("/settings-%1.png").arg(suffix));
         settings->hide();
     }
-    std::vector<MenuBarPrimaryMetric> rows;
-    for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>())
-        rows.push_back(metric);
-    const TrayPresentation tray =
-        TrayPresentation::make(application.store().currentSnapshot(), application.store().activeInsights(),
-                               true, MenuBarPrimaryMetric::cpu, rows);
-    TrayItem::renderIcon(tray).pixmap(64, 64).save(outputDirectory +
-                                                   QStringLiteral("/tray-%1.png").arg(language));
+    if (!application.theme().isDark()) {
+        std::vector<MenuBarPrimaryMetric> rows;
+        for (const MenuBarPrimaryMetric metric : allCases<MenuBarPrimaryMetric>())
+            rows.push_back(metric);
+        const TrayPresentation tray = TrayPresentation::make(application.store().currentSnapshot(),
+                                                             application.store().activeInsights(), true,
+                                                             MenuBarPrimaryMetric::cpu, rows);
+        TrayItem::renderIcon(tray).pixmap(64, 64).save(outputDirectory +
+                                                       QStringLiteral("/tray-%1.png").arg(suffix));
+    }
     QApplication::quit();
 }
 

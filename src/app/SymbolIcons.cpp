@@ -1,11 +1,17 @@
 #include "SymbolIcons.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QFile>
+#include <QImageReader>
 #include <map>
 
 namespace kestrum {
 
 namespace {
+
+// The ink of the bundled drawings' lines; status colours in them are left alone.
+const QByteArray kNeutralInk = QByteArrayLiteral("#4a5160");
 
 // Freedesktop icon names that say the same thing, best first.
 const std::map<QString, QStringList>& themeNames() {
@@ -28,6 +34,12 @@ const std::map<QString, QStringList>& themeNames() {
          {QStringLiteral("temperature-normal"), QStringLiteral("dialog-information")}},
         {QStringLiteral("gauge.with.dots.needle.67percent"), {QStringLiteral("utilities-system-monitor")}},
         {QStringLiteral("cross.case.fill"), {QStringLiteral("applications-science")}},
+        {QStringLiteral("wrench.and.screwdriver.fill"),
+         {QStringLiteral("applications-engineering"), QStringLiteral("preferences-other")}},
+        {QStringLiteral("speedometer"),
+         {QStringLiteral("speedometer"), QStringLiteral("utilities-system-monitor")}},
+        {QStringLiteral("checkmark.shield.fill"),
+         {QStringLiteral("security-high"), QStringLiteral("emblem-ok")}},
         {QStringLiteral("square.grid.3x3.topleft.filled"), {QStringLiteral("drive-harddisk")}},
         {QStringLiteral("gearshape"),
          {QStringLiteral("preferences-system"), QStringLiteral("emblem-system")}},
@@ -59,6 +71,18 @@ QIcon SymbolIcons::icon(const QString& symbol) {
     return themed.isNull() ? bundled(symbol) : themed;
 }
 
+QPixmap SymbolIcons::inked(const QString& symbol, const QString& ink, const QSize& size) {
+    QFile file(QStringLiteral(":/kestrum/icons/symbols/") + symbol + QStringLiteral(".svg"));
+    if (!file.open(QIODevice::ReadOnly) || !QColor::isValidColorName(ink))
+        return {};
+    QByteArray drawing = file.readAll();
+    drawing.replace(kNeutralInk, ink.toLatin1());
+    QBuffer buffer(&drawing);
+    QImageReader reader(&buffer, "svg");
+    reader.setScaledSize(size);
+    return QPixmap::fromImage(reader.read());
+}
+
 QIcon SymbolIcons::bundledFirst(const QString& symbol) {
     const QIcon own = bundled(symbol);
     return own.isNull() ? fromTheme(symbol) : own;
@@ -66,7 +90,14 @@ QIcon SymbolIcons::bundledFirst(const QString& symbol) {
 
 QPixmap SymbolImageProvider::requestPixmap(const QString& id, QSize* size, const QSize& requestedSize) {
     const QSize wanted = requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(24, 24);
-    QPixmap pixmap = SymbolIcons::bundledFirst(id).pixmap(wanted);
+    // "name" or "name?ink=rrggbb": the drawing's neutral ink in another colour (the dark scheme's).
+    const QString symbol = id.section(u'?', 0, 0);
+    const QString ink = id.section(QStringLiteral("?ink="), 1, 1);
+    QPixmap pixmap;
+    if (!ink.isEmpty())
+        pixmap = SymbolIcons::inked(symbol, QStringLiteral("#") + ink, wanted);
+    if (pixmap.isNull())
+        pixmap = SymbolIcons::bundledFirst(symbol).pixmap(wanted);
     if (pixmap.isNull()) {
         pixmap = QPixmap(wanted);
         pixmap.fill(Qt::transparent);

@@ -12,9 +12,12 @@ namespace SymbolIcons {
 QIcon icon(const QString& symbol);
 // Prefer the bundled drawing (consistent inside the window); the theme is the fallback.
 QIcon bundledFirst(const QString& symbol);
+// The bundled drawing with its neutral ink in `ink` ("#rrggbb"), for dark backgrounds; null when there
+// is no bundled drawing.
+QPixmap inked(const QString& symbol, const QString& ink, const QSize& size);
 } // namespace SymbolIcons
 
-// "image://symbol/<name>" for QML.
+// "image://symbol/<name>" for QML, or "image://symbol/<name>?ink=rrggbb" with the neutral ink recoloured.
 class SymbolImageProvider : public QQuickImageProvider {
 public:
     SymbolImageProvider() : QQuickImageProvider(QQuickImageProvider::Pixmap) {}

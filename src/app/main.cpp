@@ -20,6 +20,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <cstdio>
 Q_IMPORT_QML_PLUGIN(KestrumPlugin)
+Q_IMPORT_QML_PLUGIN(Kestrum_PresentationPlugin)
 
 using namespace kestrum;
 
@@ -57,7 +58,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption fixture(QStringLiteral("fixture"),
                                      QStringLiteral("Recorded machine tree for --screenshots."),
                                      QStringLiteral("DIR"));
-    parser.addOptions({hidden, measure, screenshots, fixture});
+    const QCommandLineOption scheme(
+        QStringLiteral("color-scheme"),
+        QStringLiteral("Draw in the light or dark scheme instead of the desktop's."),
+        QStringLiteral("light|dark"));
+    parser.addOptions({hidden, measure, screenshots, fixture, scheme});
     parser.process(app);
 
     KestrumApplication::Options options;
@@ -66,6 +71,14 @@ int main(int argc, char** argv) {
     options.sinceLaunch = sinceLaunch;
     options.screenshotDirectory = parser.value(screenshots);
     options.fixtureRoot = parser.value(fixture);
+    if (parser.isSet(scheme)) {
+        const QString name = parser.value(scheme);
+        if (name != u"light" && name != u"dark") {
+            std::fprintf(stderr, "kestrum: --color-scheme takes light or dark\n");
+            return 2;
+        }
+        options.colorScheme = name == u"dark" ? ColorScheme::dark : ColorScheme::light;
+    }
 
     std::unique_ptr<QTemporaryDir> screenshotData;
     LinuxServices::MonitorServices services;
@@ -75,6 +88,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         screenshotData = std::make_unique<QTemporaryDir>();
+        options.desktopBus = QDBusConnection(QStringLiteral("kestrum-screenshots-no-bus"));
         qputenv("KESTRUM_DATA_DIR", QFile::encodeName(screenshotData->path() + QStringLiteral("/data")));
         qputenv("KESTRUM_CONFIG_DIR", QFile::encodeName(screenshotData->path() + QStringLiteral("/config")));
         ScreenshotSupport::prepareData(KestrumPaths::dataDirectory());

@@ -5,8 +5,10 @@
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <optional>
+#include <qcoro/qcorotask.h>
 
 namespace kestrum::cli {
 
@@ -65,5 +67,36 @@ void runAfter(double seconds, QObject* context, std::function<void()> action);
 
 // A number as the interface writes it, without needless fraction digits ("0,1", "1000000000").
 QString numberText(double value);
+
+// Runs a task to its end on this thread's event loop and returns its value; a failure is rethrown here.
+// QCoro::waitFor alone never returns when the task throws: its loop waits for an end that never comes.
+template <class T> T waitForTask(QCoro::Task<T> task) {
+    std::optional<T> value;
+    std::exception_ptr failure;
+    QCoro::waitFor(
+        [](QCoro::Task<T> inner, std::optional<T>& out, std::exception_ptr& error) -> QCoro::Task<void> {
+            try {
+                out.emplace(co_await std::move(inner));
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }(std::move(task), value, failure));
+    if (failure)
+        std::rethrow_exception(failure);
+    return std::move(*value);
+}
+
+inline void waitForTask(QCoro::Task<void> task) {
+    std::exception_ptr failure;
+    QCoro::waitFor([](QCoro::Task<void> inner, std::exception_ptr& error) -> QCoro::Task<void> {
+        try {
+            co_await std::move(inner);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }(std::move(task), failure));
+    if (failure)
+        std::rethrow_exception(failure);
+}
 
 } // namespace kestrum::cli

@@ -21,9 +21,14 @@ int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);
 int runExport(Arguments& arguments);
+int runAnalytics(Arguments& arguments);
 
-// Where the running totals of health events for the monitoring counters are kept.
-QString metricsTotalsFile();
+// The data folder's lock: whoever holds it is the one process writing the archive.
+QString monitorLockPath();
+int runCulprits(Arguments& arguments);
+int runSession(Arguments& arguments);
+int runCompareCpu(Arguments& arguments);
+
 int runNet(Arguments& arguments);
 int runNetworkQuality(Arguments& arguments);
 int runNetworkSpeed(Arguments& arguments);
@@ -33,6 +38,7 @@ int runBenchmark(Arguments& arguments);
 int runResults(Arguments& arguments);
 int runHardware(Arguments& arguments);
 int runDiagnosticsCode(Arguments& arguments);
+int runSensors(Arguments& arguments);
 
 // This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
 // second is returned. Absent when Ctrl-C interrupted the wait.

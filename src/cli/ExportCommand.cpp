@@ -16,10 +16,6 @@
 
 namespace kestrum::cli {
 
-QString metricsTotalsFile() {
-    return KestrumPaths::dataDirectory() + QStringLiteral("/metrics-event-totals.json");
-}
-
 // For machines that already run node_exporter: the same page as a running monitor's, written atomically
 // into the textfile collector's folder.
 int runExport(Arguments& arguments) {
@@ -44,7 +40,7 @@ int runExport(Arguments& arguments) {
         input.insights = HealthInsightEngine::insights(*snapshot, baseline);
         addLatestResults(input, archive);
         // Counted here without saving: the totals file belongs to the monitor that holds the folder.
-        HealthEventTotals totals(metricsTotalsFile());
+        HealthEventTotals totals(KestrumPaths::metricsTotalsFile());
         totals.count(archive.events, false);
         input.eventTotals = totals.totals();
     } catch (const KestrumError& error) {

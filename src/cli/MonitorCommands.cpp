@@ -33,10 +33,6 @@ QString tr(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
-QString monitorLockPath() {
-    return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock");
-}
-
 QString timeText(Date date) {
     return L10n::date(date, L10n::DateStyle::none, L10n::TimeStyle::standard);
 }
@@ -96,6 +92,10 @@ template <class F> int withDirectStore(F&& body) {
 
 } // namespace
 
+QString monitorLockPath() {
+    return KestrumPaths::dataDirectory() + QStringLiteral("/monitor.lock");
+}
+
 int runMonitor(Arguments& arguments) {
     const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
     const auto interval = arguments.takeNumber(QStringLiteral("--interval"), 1, 30);
@@ -124,13 +124,14 @@ int runMonitor(Arguments& arguments) {
     QCoro::waitFor(store.prepareArchive());
     if (!store.isArchivePrepared())
         return fail(store.persistenceError());
+    services.analytics->prepareForLaunch();
     MonitorBusService bus(store, KestrumPaths::dataDirectory(), KestrumPaths::configDirectory());
     bus.registerOnBus();
     // The scrape page is assembled only when someone asks for it.
     std::unique_ptr<MonitorMetricsSource> metrics;
     std::unique_ptr<MetricsHttpServer> metricsServer;
     if (metricsAddress) {
-        metrics = std::make_unique<MonitorMetricsSource>(store, metricsTotalsFile());
+        metrics = std::make_unique<MonitorMetricsSource>(store, KestrumPaths::metricsTotalsFile());
         metricsServer = std::make_unique<MetricsHttpServer>(
             [source = metrics.get()](ExpositionFormat format) { return source->page(format); });
         if (const auto problem = metricsServer->listen(metricsAddress->first, metricsAddress->second))
@@ -320,14 +321,14 @@ int runIncident(Arguments& arguments) {
         return ExitCode::success;
     }
     return withDirectStore([&](SystemMonitorStore& store) {
-        QCoro::waitFor(store.prepareArchive());
+        waitForTask(store.prepareArchive());
         if (!store.isArchivePrepared())
             return fail(store.persistenceError());
         if (starting && store.activeIncident())
             return fail(trText("Zaten açık bir olay işareti var; önce onu durdur."));
         if (!starting && !store.activeIncident())
             return fail(trText("Açık bir olay işareti yok."));
-        QCoro::waitFor(starting ? store.startIncident(note) : store.stopIncident(note));
+        waitForTask(starting ? store.startIncident(note) : store.stopIncident(note));
         if (!store.persistenceError().isEmpty())
             return fail(store.persistenceError());
         printLine(starting ? tr("Olay işareti başlatıldı.") : tr("Olay işareti durduruldu."));
@@ -354,7 +355,7 @@ int runNotifications(Arguments& arguments) {
     }
     LinuxServices::MonitorServices services = LinuxServices::makeMonitorServices();
     SystemMonitorStore& store = *services.store;
-    QCoro::waitFor(store.setNotificationsEnabled(enabling));
+    waitForTask(store.setNotificationsEnabled(enabling));
     if (enabling && !store.notificationsEnabled())
         return fail(store.notificationStatusMessage());
     printLine(enabling ? L10n::string(store.notificationStatusMessage()) : tr("Bildirimler kapatıldı."));

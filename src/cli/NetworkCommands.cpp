@@ -3,23 +3,25 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "LinuxConnectionDetailsProvider.h"
+#include "LinuxNetworkPathProvider.h"
 #include "LinuxServices.h"
 #include "Nl80211LinkMetricsProvider.h"
-#include "foundation/JsonFilePreferencesStore.h"
-#include "foundation/KestrumPaths.h"
+#include "foundation/ProcessLock.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
 #include "measurement/MeasurementJsonFields.h"
 #include "measurement/MetricFormatting.h"
+#include "monitor/OperationDescription.h"
+#include "monitor/SystemMonitorStore.h"
 #include "network/NetworkJson.h"
 #include "network/NetworkTestDependencies.h"
-#include "network/NetworkTestErrors.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTextStream>
+#include <any>
 #include <cstdio>
-#include <qcoro/qcorotask.h>
 #include <unistd.h>
 
 namespace kestrum::cli {
@@ -42,42 +44,95 @@ QString megabytes(int64_t bytes) {
     return MetricFormatting::number(double(bytes) / 1e6, 1) + QStringLiteral(" MB");
 }
 
-// The endpoints and CA of this run: the preferences, then the options.
-NetworkTestConfiguration configurationFor(Arguments& arguments, bool speed) {
-    JsonFilePreferencesStore preferences(KestrumPaths::preferencesFile());
-    NetworkTestConfiguration configuration = NetworkTestConfiguration::fromPreferences(preferences);
+// The endpoints and CA file of this run, as preference values that hold for this run only: the saved
+// settings stay as they are.
+std::map<QString, PreferenceValue> configurationOverrides(Arguments& arguments, bool speed) {
+    std::map<QString, PreferenceValue> overrides;
     if (const auto endpoint = arguments.takeOption(QStringLiteral("--endpoint"))) {
-        if (speed)
-            configuration.speedBase = QUrl(*endpoint);
-        else
-            configuration.qualityEndpoint = QUrl(*endpoint);
+        if (endpoint->trimmed().isEmpty())
+            throw UsageError{trTemplate("\\(option) bir değer bekliyor.", {QStringLiteral("--endpoint")})};
+        overrides.emplace(speed ? NetworkTestConfiguration::speedEndpointKey
+                                : NetworkTestConfiguration::qualityEndpointKey,
+                          endpoint->trimmed());
     }
     if (const auto caFile = arguments.takeOption(QStringLiteral("--ca-file"))) {
         if (!QFileInfo(*caFile).isReadable())
             throw UsageError{trTemplate("Sertifika dosyası okunamıyor: \\(path)", {*caFile})};
-        configuration.caBundleFile = QFileInfo(*caFile).absoluteFilePath();
+        overrides.emplace(NetworkTestConfiguration::caBundleFileKey, QFileInfo(*caFile).absoluteFilePath());
     }
-    return configuration;
+    return overrides;
 }
 
-// Runs a test's coroutine to its end, its failure rethrown here; Ctrl-C cancels it.
-template <class T> T runCancellable(const std::function<QCoro::Task<T>(std::stop_token)>& work) {
-    std::stop_source stop;
-    installInterruptHandler([&stop] { stop.request_stop(); });
-    std::optional<T> result;
-    std::exception_ptr error;
-    // The waiting helper only ends its loop for a coroutine that returns: catch everything inside.
-    QCoro::waitFor(
-        [](QCoro::Task<T> task, std::optional<T>& out, std::exception_ptr& failure) -> QCoro::Task<void> {
-            try {
-                out = co_await std::move(task);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        }(work(stop.get_token()), result, error));
-    if (error)
-        std::rethrow_exception(error);
-    return std::move(*result);
+// One network test as the command runs it through the store.
+struct StoreRun {
+    UserOperation operation;
+    std::function<bool(SystemMonitorStore&)> start;
+    std::function<void(const SystemMonitorStore&)> progressed; // whenever the test's progress changes
+    std::function<void()> ended;                               // once it has ended, before any output
+    std::function<void(const SystemMonitorStore&)> printResult;
+};
+
+// Runs one network test as a running Kestrum does, through the monitoring store: its start checks and
+// conflict rules, the result committed to the archive and saved, nothing stored when the test fails or is
+// cancelled. The data folder's lock keeps a monitor from writing the archive meanwhile; while another
+// process holds it, the test is refused.
+int runThroughStore(const StoreRun& run, std::map<QString, PreferenceValue> overrides) {
+    ProcessLock lock(monitorLockPath());
+    if (!lock.tryLock())
+        return fail(trText("Bu geçmiş klasörünü başka bir Kestrum süreci kullanıyor. Ağ testini o süreç "
+                           "kapandıktan sonra yeniden deneyin veya --data-dir ile başka bir klasör seçin."));
+    const UserOperation operation = run.operation;
+    const QString cancelled = QString::fromUtf8(OperationDescription::of(operation).cancellationMessage);
+    // Ctrl-C cancels the test once it runs, and keeps it from starting before that.
+    SystemMonitorStore* running = nullptr;
+    bool interrupted = false;
+    installInterruptHandler([&] {
+        interrupted = true;
+        if (running)
+            running->cancelOperation(operation);
+    });
+
+    std::shared_ptr<LinuxNetworkPathProvider> path;
+    LinuxServices::MonitorServices services =
+        LinuxServices::makeMonitorServices({}, std::move(overrides), &path);
+    SystemMonitorStore& store = *services.store;
+    // The start checks read the current sample: take one once the network path is known. Before the
+    // archive is prepared a sample stays in memory, so the test adds nothing to the history but its result.
+    if (path)
+        path->waitForFirstUpdate(std::chrono::seconds(3));
+    waitForTask(store.refresh());
+    waitForTask(store.prepareArchive());
+    if (!store.isArchivePrepared())
+        return fail(store.persistenceError());
+    if (interrupted)
+        return fail(cancelled, ExitCode::interrupted);
+
+    if (!run.start(store))
+        return fail(store.operationError(operation));
+    if (store.isRunning(operation)) {
+        running = &store;
+        QEventLoop loop;
+        QObject::connect(&store, &SystemMonitorStore::operationsChanged, &loop, [&] {
+            if (!store.isRunning(operation))
+                loop.quit();
+            else if (run.progressed)
+                run.progressed(store);
+        });
+        if (run.progressed)
+            run.progressed(store);
+        loop.exec();
+        running = nullptr;
+    }
+    if (run.ended)
+        run.ended();
+    const QString error = store.operationError(operation);
+    if (!error.isEmpty())
+        return fail(error, error == cancelled ? ExitCode::interrupted : ExitCode::failure);
+    run.printResult(store);
+    // The result was committed; a save that failed still fails the command.
+    if (!store.persistenceError().isEmpty())
+        return fail(store.persistenceError());
+    return ExitCode::success;
 }
 
 PresentationRow row(const char* label, const QString& value) {
@@ -153,21 +208,20 @@ QString progressLine(const NetworkSpeedTestProgress& progress) {
                     megabytes(progress.directionBytesUsed), megabytes(progress.directionBudgetBytes)}));
 }
 
+// The consent text on the terminal (standard error, so that --json output stays clean); answers yes or no.
 bool askForConsent(NetworkSpeedTestMode mode) {
-    printLine(tr("Cloudflare hız testi başlatılsın mı?"));
-    printLine();
-    printLine(L10n::string(modeDescription(mode)));
-    printLine(L10n::string(
-        trTemplate("Bu test \\(ceiling) veri kullanabilir.", {L10n::string(modeDataCeiling(mode))})));
-    printLine(tr(
-        "Test yalnız açık onayından sonra Cloudflare’ın hız testi uçlarına şifreli istekler gönderir. Isınma "
-        "turu sonuca katılmaz; son kararlı turların ortancası kullanılır. Hızlı test en fazla yaklaşık 155 "
-        "MB, "
-        "kapsamlı test yaklaşık 185 MB veri kullanabilir."));
-    printLine();
-    QTextStream out(stdout);
-    out << L10n::string(trTemplate("\\(confirm)? [e/H] ", {tr("Kabul Ediyorum ve Başlat")}));
-    out.flush();
+    QTextStream err(stderr);
+    err << tr("Cloudflare hız testi başlatılsın mı?") << "\n\n"
+        << L10n::string(modeDescription(mode)) << '\n'
+        << L10n::string(
+               trTemplate("Bu test \\(ceiling) veri kullanabilir.", {L10n::string(modeDataCeiling(mode))}))
+        << '\n'
+        << tr("Test yalnız açık onayından sonra Cloudflare’ın hız testi uçlarına şifreli istekler gönderir. "
+              "Isınma turu sonuca katılmaz; son kararlı turların ortancası kullanılır. Hızlı test en fazla "
+              "yaklaşık 155 MB, kapsamlı test yaklaşık 185 MB veri kullanabilir.")
+        << "\n\n"
+        << L10n::string(trTemplate("\\(confirm)? [e/H] ", {tr("Kabul Ediyorum ve Başlat")}));
+    err.flush();
     QTextStream in(stdin);
     const QString answer = in.readLine().trimmed().toLower();
     return answer == u"e" || answer == u"evet" || answer == u"y" || answer == u"yes";
@@ -177,19 +231,31 @@ bool askForConsent(NetworkSpeedTestMode mode) {
 
 int runNetworkQuality(Arguments& arguments) {
     const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
-    const NetworkTestConfiguration configuration = configurationFor(arguments, false);
+    std::map<QString, PreferenceValue> overrides = configurationOverrides(arguments, false);
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("net quality konumsal argüman almaz.")};
-    const NetworkTestDependencies testers(configuration);
-    if (!asJson && isatty(STDERR_FILENO))
-        printError(tr("Ağ gecikmesi ve kararlılığı ölçülüyor"));
-    const NetworkQualityResult result = runCancellable<NetworkQualityResult>(
-        [&](std::stop_token stop) { return testers.qualityTester->run(stop); });
-    if (asJson)
-        printJson(networkQualityResultToJson(result));
-    else
-        printQuality(result);
-    return ExitCode::success;
+    const bool live = !asJson && isatty(STDERR_FILENO);
+    bool announced = false;
+    StoreRun run;
+    run.operation = UserOperation::networkQuality;
+    run.start = [](SystemMonitorStore& store) {
+        return store.startNetworkQualityTest(QStringLiteral("cli"));
+    };
+    run.progressed = [&](const SystemMonitorStore& store) {
+        const auto& progress = store.progress(UserOperation::networkQuality);
+        if (live && !announced && progress) {
+            printError(L10n::string(progress->phase));
+            announced = true;
+        }
+    };
+    run.printResult = [asJson](const SystemMonitorStore& store) {
+        const NetworkQualityResult& result = *store.latestNetworkQualityResult();
+        if (asJson)
+            printJson(networkQualityResultToJson(result));
+        else
+            printQuality(result);
+    };
+    return runThroughStore(run, std::move(overrides));
 }
 
 int runNetworkSpeed(Arguments& arguments) {
@@ -202,7 +268,7 @@ int runNetworkSpeed(Arguments& arguments) {
             throw UsageError{trText("--mode için quick veya comprehensive gerekiyor.")};
         mode = *parsed;
     }
-    const NetworkTestConfiguration configuration = configurationFor(arguments, true);
+    std::map<QString, PreferenceValue> overrides = configurationOverrides(arguments, true);
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("net speed konumsal argüman almaz.")};
     if (!consented) {
@@ -211,39 +277,41 @@ int runNetworkSpeed(Arguments& arguments) {
         if (!askForConsent(mode))
             return fail(trText("Hız testi başlatılmadı."), ExitCode::usageError);
     }
-    const NetworkTestDependencies testers(configuration);
     const bool live = isatty(STDERR_FILENO);
     QString lastLine;
-    const NetworkSpeedProgressHandler progress = [&](const NetworkSpeedTestProgress& p) {
-        if (!live)
+    StoreRun run;
+    run.operation = UserOperation::networkSpeed;
+    run.start = [mode](SystemMonitorStore& store) {
+        return store.startNetworkSpeedTest(mode, QStringLiteral("cli"));
+    };
+    // The live line overwrites the previous one, padded when the new one is shorter.
+    run.progressed = [&](const SystemMonitorStore& store) {
+        const auto& progress = store.progress(UserOperation::networkSpeed);
+        if (!live || !progress)
             return;
-        const QString line = progressLine(p);
-        // Overwrite the previous line; pad when the new one is shorter.
+        const auto* detail = std::any_cast<NetworkSpeedTestProgress>(&progress->detail);
+        const QString line = detail ? progressLine(*detail) : L10n::string(progress->phase);
+        if (line == lastLine)
+            return;
         QTextStream err(stderr);
         err << '\r' << line.leftJustified(lastLine.size());
         err.flush();
         lastLine = line;
     };
-    const auto endLine = [&] {
-        if (live && !lastLine.isEmpty()) {
+    run.ended = [&] {
+        if (!lastLine.isEmpty()) {
             QTextStream err(stderr);
             err << '\n';
         }
     };
-    NetworkSpeedTestResult result;
-    try {
-        result = runCancellable<NetworkSpeedTestResult>(
-            [&](std::stop_token stop) { return testers.speedTester->run(mode, stop, progress); });
-    } catch (...) {
-        endLine();
-        throw;
-    }
-    endLine();
-    if (asJson)
-        printJson(networkSpeedTestResultToJson(result));
-    else
-        printSpeed(result);
-    return ExitCode::success;
+    run.printResult = [asJson](const SystemMonitorStore& store) {
+        const NetworkSpeedTestResult& result = *store.latestNetworkSpeedResult();
+        if (asJson)
+            printJson(networkSpeedTestResultToJson(result));
+        else
+            printSpeed(result);
+    };
+    return runThroughStore(run, std::move(overrides));
 }
 
 int runNet(Arguments& arguments) {
@@ -286,9 +354,6 @@ int runWiFi(Arguments& arguments) {
         printJson(object);
         return ExitCode::success;
     }
-    const auto orUnavailable = [](const std::optional<QString>& value) {
-        return value ? *value : MetricFormatting::unavailableText();
-    };
     PresentationGroup wifiGroup;
     wifiGroup.key = QStringLiteral("wifi");
     wifiGroup.title = QStringLiteral("Wi-Fi");
@@ -296,45 +361,26 @@ int runWiFi(Arguments& arguments) {
     if (!wifiGroup.isAvailable) {
         wifiGroup.note = L10n::string(Nl80211LinkMetricsProvider::unavailableReason(report.status));
     } else {
-        const WiFiConnectionDetails& d = link.details;
         const auto dbm = [](const std::optional<int>& v) {
             return v ? QStringLiteral("%1 dBm").arg(*v) : MetricFormatting::unavailableText();
         };
         wifiGroup.rows = {
-            row("Arayüz", orUnavailable(d.interfaceName)),
-            row("Ağ adı (SSID)", orUnavailable(d.networkName)),
-            row("Erişim noktası (BSSID)", orUnavailable(d.accessPointIdentifier)),
-            row("Standart",
-                d.standard ? L10n::string(displayName(*d.standard)) : MetricFormatting::unavailableText()),
-            row("Bant", d.band ? L10n::string(rawValue(*d.band)) : MetricFormatting::unavailableText()),
-            row("Kanal", link.channel ? QString::number(*link.channel) : MetricFormatting::unavailableText()),
-            row("Kanal genişliği", d.channelWidthMHz ? QStringLiteral("%1 MHz").arg(*d.channelWidthMHz)
-                                                     : MetricFormatting::unavailableText()),
-            row("Güvenlik",
-                d.security ? L10n::string(rawValue(*d.security)) : MetricFormatting::unavailableText()),
-            row("Wi-Fi sinyali", dbm(link.rssi)),
-            row("Gürültü", dbm(link.noise)),
+            row("Arayüz", link.details.interfaceName.value_or(MetricFormatting::unavailableText()))};
+        for (PresentationRow& detail : SnapshotPresentation::wifiDetailRows(link.details))
+            wifiGroup.rows.push_back(std::move(detail));
+        wifiGroup.rows.push_back(row("Kanal", link.channel ? QString::number(*link.channel)
+                                                           : MetricFormatting::unavailableText()));
+        wifiGroup.rows.push_back(row("Wi-Fi sinyali", dbm(link.rssi)));
+        wifiGroup.rows.push_back(row("Gürültü", dbm(link.noise)));
+        wifiGroup.rows.push_back(
             row("Aktarım hızı", link.transmitRateMbps ? MetricFormatting::number(*link.transmitRateMbps, 0) +
                                                             QStringLiteral(" Mbps")
-                                                      : MetricFormatting::unavailableText()),
-            row("Ülke kodu", orUnavailable(d.countryCode)),
-        };
+                                                      : MetricFormatting::unavailableText()));
     }
     PresentationGroup connectionGroup;
     connectionGroup.key = QStringLiteral("connection");
     connectionGroup.title = tr("Bağlantı ayrıntıları");
-    connectionGroup.rows = {
-        row("Birincil arayüz", orUnavailable(connection.primaryInterfaceName)),
-        row("Yerel IPv4", orUnavailable(connection.localIPv4Address)),
-        row("Yerel IPv6", orUnavailable(connection.localIPv6Address)),
-        row("Yönlendirici (IPv4)", orUnavailable(connection.routerIPv4Address)),
-        row("Yönlendirici (IPv6)", orUnavailable(connection.routerIPv6Address)),
-        row("DNS sunucuları",
-            connection.dnsServerAddresses.empty()
-                ? MetricFormatting::unavailableText()
-                : QStringList(connection.dnsServerAddresses.begin(), connection.dnsServerAddresses.end())
-                      .join(QStringLiteral(", "))),
-    };
+    connectionGroup.rows = SnapshotPresentation::connectionDetailRows(connection);
     printGroups({wifiGroup, connectionGroup});
     return ExitCode::success;
 }

@@ -3,6 +3,7 @@
 // Monitoring services for the application over fakes: an in-memory archive, a sampler that reports a
 // thermal level worth an insight, and a loop that hands the thread back after two samples.
 
+#include "KestrumApplication.h"
 #include "LinuxServices.h"
 #include "core/monitor/MonitorFakes.h"
 
@@ -34,6 +35,15 @@ inline LinuxServices::MonitorServices fakeMonitorServices(Date* now) {
     d.loopSleeper = sleeper;
     services.store = std::make_unique<SystemMonitorStore>(std::move(d));
     return services;
+}
+
+// Options that keep the application off the desktop's bus: no tray, no portal, no file manager.
+inline KestrumApplication::Options quietOptions() {
+    KestrumApplication::Options options;
+    options.desktopBus = QDBusConnection(QStringLiteral("kestrum-test-no-bus"));
+    options.otherTray = [] { return false; };
+    options.openFolder = [](const QString&) {};
+    return options;
 }
 
 } // namespace kestrum::test

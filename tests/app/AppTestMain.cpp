@@ -2,6 +2,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <gtest/gtest.h>
 Q_IMPORT_QML_PLUGIN(KestrumPlugin)
+Q_IMPORT_QML_PLUGIN(Kestrum_PresentationPlugin)
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

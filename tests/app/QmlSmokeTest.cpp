@@ -1,11 +1,10 @@
-// Loads the whole window offscreen over fake stores and visits every section and the settings window;
-// any QML warning or error fails the test.
+// Loads the whole window offscreen over fake stores and visits every section and the settings window,
+// in both languages and both colour schemes; any QML warning or error fails the test.
 
 #include "AppFakes.h"
 #include "KestrumApplication.h"
 #include "TestSupport.h"
-#include "foundation/JsonFilePreferencesStore.h"
-#include "storage/FileSystemStorageMapScanner.h"
+#include "Theme.h"
 
 #include <QApplication>
 #include <QQuickWindow>
@@ -38,7 +37,7 @@ public:
         r.fileCount = 3;
         r.allocatedBytes = 3000;
         r.items = {{QStringLiteral("a"), QStringLiteral("a"), 2000, 2},
-                   {QStringLiteral("b"), QStringLiteral("b"), 1000, 1}};
+                   {QStringLiteral("b.zip"), QStringLiteral("b.zip"), 1000, 1}};
         r.categories = {{StorageCategory::documents, 3000, 3}};
         return r;
     }
@@ -48,53 +47,58 @@ public:
 
 TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
     for (const bool english : {false, true}) {
-        test::ScopedLanguage language(english);
-        QTemporaryDir data;
-        test::useFolders(data);
-        Date now = Date::now();
-        LinuxServices::MonitorServices services = test::fakeMonitorServices(&now);
-
-        g_warnings.clear();
-        const QtMessageHandler previous = qInstallMessageHandler(collect);
-        {
-            KestrumApplication::Options options;
-            KestrumApplication application(options, std::move(services),
-                                           std::make_shared<OneFolderScanner>());
-            ASSERT_TRUE(application.start());
-            QQuickWindow* window = application.mainWindow();
-            ASSERT_NE(window, nullptr);
-            EXPECT_EQ(window->title(), QStringLiteral("Kestrum"));
-            for (int i = 0; i < 3; ++i)
-                QCoro::waitFor(application.store().refresh());
-            application.storageMap().authorizeAndScan(data.path());
-            test::spinUntil([&] { return !application.storageMap().isScanning(); });
-            const int sections = application.sections().size();
-            EXPECT_EQ(sections, 5);
-            for (int i = 0; i < sections; ++i) {
-                window->setProperty("currentIndex", i);
+        for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+            const std::string where =
+                std::string(english ? "en" : "tr") + (scheme == ColorScheme::dark ? ", dark" : ", light");
+            test::ScopedLanguage language(english);
+            QTemporaryDir data;
+            test::useFolders(data);
+            Date now = Date::now();
+            g_warnings.clear();
+            const QtMessageHandler previous = qInstallMessageHandler(collect);
+            {
+                KestrumApplication::Options options = test::quietOptions();
+                options.colorScheme = scheme;
+                KestrumApplication application(options, test::fakeMonitorServices(&now),
+                                               std::make_shared<OneFolderScanner>());
+                ASSERT_TRUE(application.start()) << where;
+                QQuickWindow* window = application.mainWindow();
+                ASSERT_NE(window, nullptr);
+                EXPECT_EQ(window->title(), QStringLiteral("Kestrum"));
+                EXPECT_EQ(window->color(), application.theme().background()) << where;
+                for (int i = 0; i < 3; ++i)
+                    QCoro::waitFor(application.store().refresh());
+                application.storageMap().authorizeAndScan(data.path());
+                test::spinUntil([&] { return !application.storageMap().isScanning(); });
+                const int sections = static_cast<int>(application.shell().sectionList().size());
+                EXPECT_EQ(sections, 8);
+                for (int i = 0; i < sections; ++i) {
+                    application.shell().selectSection(i);
+                    test::spinUntil([] { return false; }, 150);
+                    EXPECT_FALSE(window->grabWindow().isNull());
+                }
+                auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"));
+                ASSERT_NE(settings, nullptr);
+                settings->show();
                 test::spinUntil([] { return false; }, 150);
-                EXPECT_FALSE(window->grabWindow().isNull());
-            }
-            auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"));
-            ASSERT_NE(settings, nullptr);
-            settings->show();
-            test::spinUntil([] { return false; }, 150);
-            settings->hide();
+                settings->hide();
 
-            // Closed to the tray, the window is let go and the views stop following the store; shown
-            // again, it comes back on the section it was left on.
-            window->setProperty("currentIndex", 2);
-            window->hide();
-            EXPECT_TRUE(test::spinUntil([&] { return application.mainWindow() == nullptr; }));
-            EXPECT_FALSE(application.monitorViewModel().isActive());
-            application.showWindow();
-            ASSERT_NE(application.mainWindow(), nullptr);
-            EXPECT_EQ(application.mainWindow()->property("currentIndex").toInt(), 2);
-            EXPECT_TRUE(application.monitorViewModel().isActive());
-            test::spinUntil([] { return false; }, 150);
+                // Closed to the tray, the window is let go and the sections stop following the store;
+                // shown again, it comes back on the section it was left on.
+                application.shell().selectSection(5); // the battery
+                window->hide();
+                EXPECT_TRUE(test::spinUntil([&] { return application.mainWindow() == nullptr; }));
+                EXPECT_FALSE(application.sectionViewModel(NavigationSection::battery)->isActive());
+                application.showWindow();
+                ASSERT_NE(application.mainWindow(), nullptr);
+                EXPECT_EQ(application.shell().currentIndex(), 5);
+                EXPECT_TRUE(application.sectionViewModel(NavigationSection::battery)->isActive());
+                EXPECT_FALSE(application.sectionViewModel(NavigationSection::overview)->isActive())
+                    << "only the section on screen follows the store";
+                test::spinUntil([] { return false; }, 150);
+            }
+            qInstallMessageHandler(previous);
+            EXPECT_TRUE(g_warnings.isEmpty()) << where << ": " << g_warnings.join(u'\n').toStdString();
         }
-        qInstallMessageHandler(previous);
-        EXPECT_TRUE(g_warnings.isEmpty())
-            << (english ? "en: " : "tr: ") << g_warnings.join(u'\n').toStdString();
     }
 }

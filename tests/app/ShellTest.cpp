@@ -3,11 +3,11 @@
 
 #include "AppFakes.h"
 #include "KestrumApplication.h"
-#include "L10nBridge.h"
 #include "SymbolIcons.h"
 #include "TestSupport.h"
 #include "TrayItem.h"
 #include "interpretation/MenuBarPresentation.h"
+#include "presentation/L10nBridge.h"
 #include "presentation/NavigationSection.h"
 #include "presentation/TrayPresentation.h"
 
@@ -112,12 +112,13 @@ TEST(KestrumApplication, StartingHiddenMonitorsWithoutLoadingTheWindow) {
     QTemporaryDir folders;
     test::useFolders(folders);
     Date now = Date::now();
-    KestrumApplication::Options options;
+    KestrumApplication::Options options = test::quietOptions();
+    options.otherTray = [] { return true; }; // a desktop with a tray
     options.startHidden = true;
     KestrumApplication application(options, test::fakeMonitorServices(&now));
     ASSERT_TRUE(application.start());
     EXPECT_EQ(application.mainWindow(), nullptr);
-    EXPECT_FALSE(application.monitorViewModel().isActive());
+    EXPECT_FALSE(application.overview().isActive());
     EXPECT_TRUE(test::spinUntil([&] { return application.store().hasMeasurement(); }))
         << "monitoring runs without a window";
 

@@ -1,6 +1,8 @@
 // kestrum-cli end to end: the built binary against temporary data and configuration folders.
 
+#include "LocalHttpsServer.h"
 #include "TestSupport.h"
+#include "foundation/ProcessLock.h"
 #include "foundation/Uuid.h"
 #include "history/HealthArchive.h"
 
@@ -285,4 +287,97 @@ TEST_F(Cli, MonitorPrintsOneLinePerSampleAndSavesTheArchive) {
         EXPECT_TRUE(QJsonDocument::fromJson(line.toUtf8()).isObject()) << line.toStdString();
     EXPECT_TRUE(QFile::exists(archivePath())) << "the last sample is saved on the way out";
     EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("--json")}).exitCode, 0);
+}
+
+TEST_F(Cli, NetworkTestsRunThroughTheStoreAndSaveTheirResult) {
+    test::LocalHttpsServer server;
+    const CliRun quality =
+        run({QStringLiteral("net"), QStringLiteral("quality"), QStringLiteral("--json"),
+             QStringLiteral("--endpoint"), server.baseUrl() + QStringLiteral("/library/test/success.html"),
+             QStringLiteral("--ca-file"), server.caFile()});
+    if (quality.err.contains(QStringLiteral("Önce kullanılabilir bir ağ bağlantısı gerekiyor.")))
+        GTEST_SKIP() << "this machine has no connected network path: the store refuses network tests";
+    ASSERT_EQ(quality.exitCode, 0) << quality.err.toStdString();
+    const QJsonObject qualityJson = QJsonDocument::fromJson(quality.out.toUtf8()).object();
+    EXPECT_EQ(qualityJson.value(QStringLiteral("attemptedProbes")).toInt(), 5);
+    HealthArchive archive = decodeHealthArchive(test::readFile(archivePath()));
+    ASSERT_TRUE(archive.latestNetworkQualityResult);
+    EXPECT_EQ(uuidText(archive.latestNetworkQualityResult->id),
+              qualityJson.value(QStringLiteral("id")).toString());
+    EXPECT_TRUE(archive.samples.empty()) << "the test's own sample is not history";
+
+    const CliRun speed = run({QStringLiteral("net"), QStringLiteral("speed"), QStringLiteral("--yes"),
+                              QStringLiteral("--json"), QStringLiteral("--endpoint"), server.baseUrl(),
+                              QStringLiteral("--ca-file"), server.caFile()});
+    ASSERT_EQ(speed.exitCode, 0) << speed.err.toStdString();
+    const QJsonObject speedJson = QJsonDocument::fromJson(speed.out.toUtf8()).object();
+    EXPECT_EQ(speedJson.value(QStringLiteral("mode")).toString(), QStringLiteral("quick"));
+    archive = decodeHealthArchive(test::readFile(archivePath()));
+    ASSERT_TRUE(archive.latestNetworkSpeedResult);
+    EXPECT_EQ(uuidText(archive.latestNetworkSpeedResult->id),
+              speedJson.value(QStringLiteral("id")).toString());
+    EXPECT_TRUE(archive.latestNetworkQualityResult) << "the quality result stays";
+    // The endpoints were for these runs only.
+    EXPECT_FALSE(test::readFile(config.path() + QStringLiteral("/preferences.json")).contains("127.0.0.1"));
+}
+
+TEST_F(Cli, NetworkTestsRefuseWithoutConsentALockOrASecureEndpoint) {
+    test::LocalHttpsServer server;
+    const QString page = server.baseUrl() + QStringLiteral("/x");
+    {
+        // Another process writes this folder's archive: nothing is sent, nothing written.
+        ProcessLock lock(data.path() + QStringLiteral("/monitor.lock"));
+        ASSERT_TRUE(lock.tryLock());
+        const CliRun locked =
+            run({QStringLiteral("net"), QStringLiteral("quality"), QStringLiteral("--endpoint"), page,
+                 QStringLiteral("--ca-file"), server.caFile()});
+        EXPECT_EQ(locked.exitCode, 1);
+        EXPECT_TRUE(locked.err.contains(QStringLiteral("başka bir Kestrum süreci kullanıyor")))
+            << locked.err.toStdString();
+    }
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QStringList anyOf; // the error names one of these
+    };
+    const Case cases[] = {
+        // Standard input is no terminal here: without --yes there is no one to ask.
+        {{QStringLiteral("net"), QStringLiteral("speed"), QStringLiteral("--endpoint"), server.baseUrl()},
+         2,
+         {QStringLiteral("Hız testi açık onay ister: onaylamak için --yes verin.")}},
+        {{QStringLiteral("net"), QStringLiteral("quality"), QStringLiteral("--ca-file"),
+          data.path() + QStringLiteral("/missing.pem")},
+         2,
+         {QStringLiteral("Sertifika dosyası okunamıyor")}},
+        {{QStringLiteral("net"), QStringLiteral("quality"), QStringLiteral("--endpoint"),
+          QStringLiteral(" ")},
+         2,
+         {QStringLiteral("--endpoint bir değer bekliyor.")}},
+        // An http endpoint is refused by the test before anything is sent (or by the store's network check
+        // first, on a machine without a connected path).
+        {{QStringLiteral("net"), QStringLiteral("quality"), QStringLiteral("--endpoint"),
+          QStringLiteral("http://127.0.0.1:%1/x").arg(server.port())},
+         1,
+         {QStringLiteral("Ağ testi adresi hazırlanamadı."),
+          QStringLiteral("Önce kullanılabilir bir ağ bağlantısı gerekiyor.")}},
+        {{QStringLiteral("net"), QStringLiteral("speed"), QStringLiteral("--yes"),
+          QStringLiteral("--endpoint"), QStringLiteral("http://127.0.0.1:%1").arg(server.port())},
+         1,
+         {QStringLiteral("Hız testi adresi hazırlanamadı."),
+          QStringLiteral("Önce kullanılabilir bir ağ bağlantısı gerekiyor.")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliRun refused = run(c.arguments);
+        EXPECT_EQ(refused.exitCode, c.exitCode) << refused.err.toStdString();
+        EXPECT_TRUE(std::any_of(c.anyOf.begin(), c.anyOf.end(), [&](const QString& text) {
+            return refused.err.contains(text);
+        })) << refused.err.toStdString();
+    }
+    EXPECT_EQ(server.requestCount(), 0);
+    if (QFile::exists(archivePath())) {
+        const HealthArchive archive = decodeHealthArchive(test::readFile(archivePath()));
+        EXPECT_FALSE(archive.latestNetworkQualityResult);
+        EXPECT_FALSE(archive.latestNetworkSpeedResult);
+    }
 }

@@ -97,15 +97,30 @@ struct LocalHttpsServer::State {
     int status = 0;
     int delayMs = 0;
     int failStatus = 0, failFirst = 0, failCount = 0, failEvery = 0;
+    bool failPayloadOnly = false;
     int numberedRequests = 0;
+    QByteArray extraHeaders;
+    QList<LocalHttpsServer::Request> requests;
+
+    void keep(LocalHttpsServer::Request request) {
+        std::lock_guard lock(mutex);
+        requests.append(std::move(request));
+    }
+    QByteArray headerLines() {
+        std::lock_guard lock(mutex);
+        return extraHeaders;
+    }
 
     struct Decision {
         Mode mode;
         int status;
         int delayMs;
     };
-    Decision decide() {
+    Decision decide(const QByteArray& method, const QByteArray& target) {
         std::lock_guard lock(mutex);
+        if (failStatus && failPayloadOnly && method == "GET" &&
+            QUrlQuery(QUrl(QString::fromLatin1(target))).queryItemValue(QStringLiteral("bytes")) == u"1")
+            return {mode, status, delayMs};
         const int number = ++numberedRequests;
         if (failStatus) {
             const int position = failEvery > 0 ? ((number - 1) % failEvery) + 1 : number;
@@ -166,6 +181,7 @@ private:
                 m_method = requestLine.value(0);
                 m_target = requestLine.value(1);
                 m_bodyLeft = 0;
+                m_request = {m_method, m_target, {}, {}};
                 for (const QByteArray& raw : lines.mid(1)) {
                     const QByteArray line = raw.trimmed();
                     const qsizetype colon = line.indexOf(':');
@@ -173,6 +189,7 @@ private:
                         continue;
                     const QByteArray name = line.left(colon).trimmed().toLower();
                     const QByteArray value = line.mid(colon + 1).trimmed();
+                    m_request.headers.append({name, value});
                     if (name == "content-length")
                         m_bodyLeft = value.toLongLong();
                     if (name == "expect" && value.toLower() == "100-continue")
@@ -183,6 +200,8 @@ private:
             const qsizetype take = qsizetype(std::min<int64_t>(m_bodyLeft, m_buffer.size()));
             m_bodyLeft -= take;
             m_owner->m_bytesReceived += take;
+            if (const qsizetype room = kKeptBodyBytes - m_request.body.size(); room > 0)
+                m_request.body.append(m_buffer.left(std::min(take, room)));
             m_buffer.remove(0, take);
             if (m_bodyLeft > 0)
                 return;
@@ -194,8 +213,9 @@ private:
     }
 
     void respond() {
+        m_state->keep(std::move(m_request));
         ++m_owner->m_requests;
-        const auto decision = m_state->decide();
+        const auto decision = m_state->decide(m_method, m_target);
         if (decision.mode == LocalHttpsServer::Mode::slow) {
             QTimer::singleShot(decision.delayMs, this, [this] {
                 answer({LocalHttpsServer::Mode::normal, 0, 0});
@@ -212,6 +232,13 @@ private:
         const bool head = m_method == "HEAD";
         switch (decision.mode) {
         case M::stall:
+            return;
+        case M::closeUnanswered:
+            m_socket->disconnectFromHost();
+            return;
+        case M::garbage:
+            m_socket->write("\x16\x03garbage, not HTTP at all\r\n\r\n");
+            m_socket->disconnectFromHost();
             return;
         case M::status:
             return simple(decision.status, "limited");
@@ -249,10 +276,12 @@ private:
         headers(200, length);
         m_remaining = send;
         m_closeAfter = decision.mode == M::closeMidBody;
-        if (decision.mode == M::dribble) {
+        m_dribbling = decision.mode == M::dribble;
+        if (m_dribbling) {
             auto* timer = new QTimer(this);
             connect(timer, &QTimer::timeout, this, [this, timer] {
                 if (m_remaining <= 0) {
+                    m_dribbling = false;
                     timer->deleteLater();
                     return;
                 }
@@ -267,6 +296,9 @@ private:
     }
 
     void pump() {
+        // A dribbling answer goes out only through its timer, whatever the socket has room for.
+        if (m_dribbling)
+            return;
         while (m_remaining > 0 && m_socket->bytesToWrite() < 1024 * 1024) {
             const qsizetype n = qsizetype(std::min<int64_t>(m_remaining, zeros().size()));
             m_socket->write(zeros().constData(), n);
@@ -281,7 +313,8 @@ private:
 
     void headers(int status, int64_t length, const QByteArray& extra = {}) {
         m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) +
-                        "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra + "\r\n");
+                        "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" +
+                        m_state->headerLines() + extra + "\r\n");
     }
 
     void simple(int status, const QByteArray& body) {
@@ -292,8 +325,11 @@ private:
         }
     }
 
+    static constexpr qsizetype kKeptBodyBytes = 64 * 1024;
+
     QSslSocket* m_socket;
     LocalHttpsServer::State* m_state;
+    LocalHttpsServer::Request m_request;
     LocalHttpsServer* m_owner;
     QByteArray m_buffer;
     QByteArray m_method;
@@ -302,6 +338,7 @@ private:
     bool m_inBody = false;
     int64_t m_remaining = 0;
     bool m_closeAfter = false;
+    bool m_dribbling = false;
 };
 
 } // namespace
@@ -363,13 +400,24 @@ void LocalHttpsServer::setMode(Mode mode, int status, int delayMs) {
     m_state->delayMs = delayMs;
 }
 
-void LocalHttpsServer::failRequests(int status, int first, int count, int every) {
+void LocalHttpsServer::failRequests(int status, int first, int count, int every, bool payloadOnly) {
     std::lock_guard lock(m_state->mutex);
+    m_state->failPayloadOnly = payloadOnly;
     m_state->failStatus = status;
     m_state->failFirst = first;
     m_state->failCount = count;
     m_state->failEvery = every;
     m_state->numberedRequests = 0;
+}
+
+void LocalHttpsServer::setExtraHeaders(const QByteArray& lines) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->extraHeaders = lines;
+}
+
+QList<LocalHttpsServer::Request> LocalHttpsServer::requests() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->requests;
 }
 
 } // namespace kestrum::test

@@ -5,6 +5,8 @@
 // misbehave. It runs on a thread of its own, so tests may block their own thread while it serves.
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QThread>
 #include <atomic>
@@ -28,17 +30,27 @@ class LocalHttpsServer {
 public:
     enum class Mode {
         normal,
-        status,         // answer every request with `status`
-        closeMidBody,   // announce the length, send half, close
-        extraBytes,     // send more bytes than asked
-        shortBody,      // one byte less than asked (length announced to match)
-        hugeLength,     // announce an enormous Content-Length, send a little, close
-        negativeLength, // Content-Length: -5
-        stall,          // accept, read, never answer
-        dribble,        // answer one byte every `delayMs`
-        redirectToHttp, // 302 to http://…
-        captivePortal,  // 200 with an HTML login page whatever was asked
-        slow,           // wait `delayMs` before every answer
+        status,          // answer every request with `status`
+        closeMidBody,    // announce the length, send half, close
+        extraBytes,      // send more bytes than asked
+        shortBody,       // one byte less than asked (length announced to match)
+        hugeLength,      // announce an enormous Content-Length, send a little, close
+        negativeLength,  // Content-Length: -5
+        stall,           // accept, read, never answer
+        dribble,         // answer one byte every `delayMs`
+        redirectToHttp,  // 302 to http://…
+        captivePortal,   // 200 with an HTML login page whatever was asked
+        slow,            // wait `delayMs` before every answer
+        closeUnanswered, // read the request, close without a word
+        garbage,         // answer bytes that are not HTTP, then close
+    };
+
+    // One request as the server read it (the first 64 KiB of its body).
+    struct Request {
+        QByteArray method;
+        QByteArray target;
+        QList<QPair<QByteArray, QByteArray>> headers; // names lower-case
+        QByteArray body;
     };
 
     explicit LocalHttpsServer(TestCertificates certificates = TestCertificates::make());
@@ -51,7 +63,13 @@ public:
     void setMode(Mode mode, int status = 0, int delayMs = 0);
     // Answer requests number `first`… (counted from 1 after this call) with `status`; others normally.
     // `every` > 0 repeats the pattern: requests whose number modulo `every` is in [first, first + count).
-    void failRequests(int status, int first, int count, int every = 0);
+    // `payloadOnly` leaves one-byte downloads (latency probes) out of the count and answers them normally:
+    // when they go out among a round's streams depends on timing.
+    void failRequests(int status, int first, int count, int every = 0, bool payloadOnly = false);
+    // Header lines ("Name: value\r\n…") added to every answer.
+    void setExtraHeaders(const QByteArray& lines);
+    // Every request read so far, oldest first.
+    QList<Request> requests() const;
 
     // What the server saw.
     int64_t bytesServed() const { return m_bytesServed.load(); }

@@ -1,4 +1,5 @@
 import QtQuick
+import Kestrum
 
 // Why a value is missing: shown in place of the value, never as zero.
 Row {
@@ -8,7 +9,7 @@ Row {
     width: parent ? parent.width : implicitWidth
 
     Image {
-        source: "image://symbol/questionmark.circle"
+        source: "image://symbol/questionmark.circle" + Theme.symbolSuffix
         sourceSize: Qt.size(16, 16)
         width: 16
         height: 16

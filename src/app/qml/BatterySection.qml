@@ -1,24 +1,26 @@
 import QtQuick
+import Kestrum
 import QtQuick.Layouts
+import Kestrum.Presentation
 
 SectionPage {
     id: page
-    title: l10n.string("Batarya")
-    subtitle: l10n.string("Şarj, güç kaynağı, sağlık ve elektriksel değerler")
+    title: L10n.string("Batarya")
+    subtitle: L10n.string("Şarj, güç kaynağı, sağlık ve elektriksel değerler")
 
     Card {
         width: parent.width
-        visible: monitor.battery.isPresent
+        visible: Battery.isPresent
+        Accessible.role: Accessible.Grouping
+        Accessible.name: Battery.figure.accessibleText
         Text {
-            text: monitor.battery.chargeText
-            font.pixelSize: 34
+            text: Battery.figure.value
+            font.pixelSize: Theme.titleSize + 12
             font.bold: true
             color: Theme.text
         }
         Text {
-            text: monitor.battery.rows && monitor.battery.rows.length > 2
-                  ? monitor.battery.rows[1].value + " · " + monitor.battery.rows[2].label + ": " + monitor.battery.rows[2].value
-                  : ""
+            text: Battery.statusLine
             visible: text !== ""
             color: Theme.secondaryText
             font.pixelSize: Theme.bodySize
@@ -27,26 +29,27 @@ SectionPage {
             width: Math.min(parent.width, 420)
             height: 22
             radius: 6
-            color: "#eef1f6"
+            color: Theme.track
             border.color: Theme.border
+            visible: Battery.hasCharge
             Rectangle {
-                width: parent.width * Math.max(0, Math.min(1, monitor.battery.charge || 0))
+                width: parent.width * Battery.charge
                 height: parent.height
                 radius: 6
-                color: (monitor.battery.charge || 0) < 0.2 ? "#d63a2f" : "#2e9d57"
+                color: Battery.isLow ? Theme.busy : Theme.seriesBattery
             }
         }
         Sparkline {
             width: parent.width
-            values: monitor.series.battery
-            maximum: 1
-            lineColor: "#2e9d57"
-            visible: monitor.series.battery.length > 1
+            values: Battery.figure.series
+            maximum: Battery.figure.maximum
+            lineColor: Theme.seriesBattery
+            visible: Battery.figure.series.length > 1
         }
     }
 
     GroupCard {
         width: parent.width
-        group: monitor.battery
+        group: Battery.group
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick
+import Kestrum
 
-// A white panel whose content stacks vertically.
+// A panel whose content stacks vertically.
 Rectangle {
     id: card
     default property alias content: column.data

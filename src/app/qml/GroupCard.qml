@@ -1,13 +1,18 @@
 import QtQuick
+import Kestrum
+import Kestrum.Presentation
 
 // A metric group: its rows, or the reason it could not be read.
 Card {
     id: card
-    property var group: ({})
+    required property MetricGroup group
+
+    Accessible.role: Accessible.Grouping
+    Accessible.name: group.title
 
     Text {
         visible: text !== ""
-        text: card.group.title || ""
+        text: card.group.title
         font.pixelSize: Theme.headingSize
         font.bold: true
         color: Theme.text
@@ -15,17 +20,21 @@ Card {
         elide: Text.ElideRight
     }
     AvailabilityNote {
-        visible: (card.group.note || "") !== ""
-        text: card.group.note || ""
+        visible: card.group.note !== ""
+        text: card.group.note
     }
     Repeater {
-        model: card.group.rows ? card.group.rows.length : 0
+        model: card.group.rows
         delegate: Item {
-            readonly property var row: card.group.rows[index] || ({ label: "", value: "" })
+            id: row
+            required property string label
+            required property string value
             width: card.width - 2 * card.padding
-            height: Math.max(label.implicitHeight, value.implicitHeight) + 2
+            height: Math.max(labelText.implicitHeight, valueText.implicitHeight) + 2
+            Accessible.role: Accessible.StaticText
+            Accessible.name: row.label + ": " + row.value
             Text {
-                id: label
+                id: labelText
                 width: parent.width * 0.45 - 8
                 text: row.label
                 color: Theme.secondaryText
@@ -33,7 +42,7 @@ Card {
                 wrapMode: Text.WordWrap
             }
             Text {
-                id: value
+                id: valueText
                 x: parent.width * 0.45
                 width: parent.width * 0.55
                 text: row.value

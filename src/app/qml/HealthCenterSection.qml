@@ -1,19 +1,23 @@
 import QtQuick
+import Kestrum
 import QtQuick.Controls
 import QtQuick.Layouts
+import Kestrum.Presentation
 
 SectionPage {
     id: page
-    title: l10n.string("Sağlık Merkezi")
-    subtitle: l10n.string("Anlık değerlendirme, kalıcı uyarılar ve kişisel normalin")
+    title: L10n.string("Sağlık Merkezi")
+    subtitle: L10n.string("Anlık değerlendirme, kalıcı uyarılar ve kişisel normalin")
 
     Card {
         width: parent.width
+        Accessible.role: Accessible.Grouping
+        Accessible.name: HealthCenter.levelLabel + ", " + HealthCenter.title
         Row {
             spacing: 10
-            LevelBadge { level: monitor.assessment.level; text: monitor.assessment.levelLabel }
+            LevelBadge { level: HealthCenter.level; text: HealthCenter.levelLabel }
             Text {
-                text: monitor.assessment.title
+                text: HealthCenter.title
                 font.pixelSize: Theme.headingSize
                 font.bold: true
                 color: Theme.text
@@ -21,25 +25,27 @@ SectionPage {
             }
         }
         Text {
-            text: monitor.assessment.confidenceLabel
+            text: HealthCenter.confidenceLabel
             color: Theme.secondaryText
             font.pixelSize: Theme.bodySize
         }
         Repeater {
-            model: monitor.assessment.reasons
+            model: HealthCenter.reasons
             delegate: Text {
+                required property string line
                 width: parent.width
-                text: "• " + modelData
+                text: "• " + line
                 wrapMode: Text.WordWrap
                 color: Theme.text
                 font.pixelSize: Theme.bodySize
             }
         }
         Repeater {
-            model: monitor.assessment.recommendations
+            model: HealthCenter.recommendations
             delegate: Text {
+                required property string line
                 width: parent.width
-                text: "→ " + modelData
+                text: "→ " + line
                 wrapMode: Text.WordWrap
                 color: Theme.secondaryText
                 font.pixelSize: Theme.bodySize
@@ -47,16 +53,16 @@ SectionPage {
         }
         Text {
             width: parent.width
-            visible: monitor.assessment.evaluated.length > 0
-            text: l10n.string("Değerlendirilen") + ": " + monitor.assessment.evaluated.join(", ")
+            visible: text !== ""
+            text: HealthCenter.evaluatedLine
             wrapMode: Text.WordWrap
             color: Theme.secondaryText
             font.pixelSize: Theme.smallSize + 1
         }
         Text {
             width: parent.width
-            visible: monitor.assessment.unavailable.length > 0
-            text: l10n.string("Okunamayan") + ": " + monitor.assessment.unavailable.join(", ")
+            visible: text !== ""
+            text: HealthCenter.unavailableLine
             wrapMode: Text.WordWrap
             color: Theme.secondaryText
             font.pixelSize: Theme.smallSize + 1
@@ -66,29 +72,37 @@ SectionPage {
     Card {
         width: parent.width
         Text {
-            text: l10n.string("Etkin bulgular")
+            text: L10n.string("Etkin bulgular")
             font.pixelSize: Theme.headingSize
             font.bold: true
             color: Theme.text
         }
         Text {
-            visible: monitor.insights.length === 0
-            text: l10n.string("Şu anda etkin bir bulgu yok.")
+            visible: HealthCenter.insights.count === 0
+            text: L10n.string("Şu anda etkin bir bulgu yok.")
             color: Theme.secondaryText
             font.pixelSize: Theme.bodySize
         }
         Repeater {
-            model: monitor.insights
+            model: HealthCenter.insights
             delegate: Column {
+                id: insight
+                required property string level
+                required property string levelLabel
+                required property string title
+                required property string evidence
+                required property string recommendation
                 width: parent.width
                 spacing: 3
+                Accessible.role: Accessible.ListItem
+                Accessible.name: levelLabel + ", " + title + ". " + evidence
                 Row {
                     spacing: 8
-                    LevelBadge { level: modelData.level; text: modelData.levelLabel }
-                    Text { text: modelData.title; font.bold: true; color: Theme.text; font.pixelSize: Theme.bodySize; anchors.verticalCenter: parent.verticalCenter }
+                    LevelBadge { level: insight.level; text: insight.levelLabel }
+                    Text { text: insight.title; font.bold: true; color: Theme.text; font.pixelSize: Theme.bodySize; anchors.verticalCenter: parent.verticalCenter }
                 }
-                Text { width: parent.width; text: modelData.evidence; wrapMode: Text.WordWrap; color: Theme.text; font.pixelSize: Theme.bodySize }
-                Text { width: parent.width; text: modelData.recommendation; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.bodySize }
+                Text { width: parent.width; text: insight.evidence; wrapMode: Text.WordWrap; color: Theme.text; font.pixelSize: Theme.bodySize }
+                Text { width: parent.width; text: insight.recommendation; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.bodySize }
             }
         }
     }
@@ -96,38 +110,46 @@ SectionPage {
     Card {
         width: parent.width
         Text {
-            text: l10n.string("Gözlem")
+            text: L10n.string("Gözlem")
             font.pixelSize: Theme.headingSize
             font.bold: true
             color: Theme.text
         }
         Rectangle {
             width: parent.width
-            visible: monitor.leadObservation.title !== undefined
+            visible: HealthCenter.hasLeadObservation
             height: visible ? leadColumn.implicitHeight + 16 : 0
             radius: 8
-            color: Qt.rgba(0.18, 0.44, 0.86, 0.07)
-            border.color: Theme.toneColor(monitor.leadObservation.tone || "neutral")
+            color: Theme.track
+            border.color: Theme.toneColor(HealthCenter.leadTone)
+            Accessible.role: Accessible.StaticText
+            Accessible.name: HealthCenter.leadLine + ". " + HealthCenter.leadDetail
             Column {
                 id: leadColumn
                 x: 10
                 y: 8
                 width: parent.width - 20
                 spacing: 2
-                Text { text: (monitor.leadObservation.title || "") + " · " + (monitor.leadObservation.status || ""); font.bold: true; color: Theme.text; font.pixelSize: Theme.bodySize }
-                Text { width: parent.width; text: monitor.leadObservation.detail || ""; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.bodySize }
+                Text { text: HealthCenter.leadLine; font.bold: true; color: Theme.text; font.pixelSize: Theme.bodySize }
+                Text { width: parent.width; text: HealthCenter.leadDetail; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.bodySize }
             }
         }
         Repeater {
-            model: monitor.observationRows
+            model: HealthCenter.observations
             delegate: Row {
+                id: observation
+                required property string line
+                required property string detail
+                required property string tone
                 width: parent.width
                 spacing: 10
-                Rectangle { width: 10; height: 10; radius: 5; y: 4; color: Theme.toneColor(modelData.tone) }
+                Accessible.role: Accessible.ListItem
+                Accessible.name: line + ". " + detail
+                Rectangle { width: 10; height: 10; radius: 5; y: 4; color: Theme.toneColor(observation.tone) }
                 Column {
                     width: parent.width - 20
-                    Text { text: modelData.title + " — " + modelData.status; color: Theme.text; font.pixelSize: Theme.bodySize }
-                    Text { width: parent.width; text: modelData.detail; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.smallSize + 1 }
+                    Text { text: observation.line; color: Theme.text; font.pixelSize: Theme.bodySize }
+                    Text { width: parent.width; text: observation.detail; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.smallSize + 1 }
                 }
             }
         }
@@ -144,31 +166,39 @@ SectionPage {
             Layout.preferredWidth: 1
             Layout.alignment: Qt.AlignTop
             Text {
-                text: l10n.string("Sağlık olayları")
+                text: L10n.string("Sağlık olayları")
                 font.pixelSize: Theme.headingSize
                 font.bold: true
                 color: Theme.text
             }
             Text {
-                visible: monitor.eventGroups.length === 0
+                visible: HealthCenter.eventGroups.count === 0
                 width: parent.width
-                text: l10n.string("Son yedi günde kaydedilmiş sağlık olayı yok.")
+                text: L10n.string("Son yedi günde kaydedilmiş sağlık olayı yok.")
                 wrapMode: Text.WordWrap
                 color: Theme.secondaryText
                 font.pixelSize: Theme.bodySize
             }
             Repeater {
-                model: monitor.eventGroups
+                model: HealthCenter.eventGroups
                 delegate: Column {
+                    id: eventGroup
+                    required property string level
+                    required property string levelLabel
+                    required property string when
+                    required property string title
+                    required property string detail
                     width: parent.width
                     spacing: 2
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: levelLabel + ", " + when + ", " + title + ". " + detail
                     Row {
                         spacing: 8
-                        LevelBadge { level: modelData.level; text: modelData.levelLabel }
-                        Text { text: modelData.when; color: Theme.secondaryText; font.pixelSize: Theme.smallSize + 1; anchors.verticalCenter: parent.verticalCenter }
+                        LevelBadge { level: eventGroup.level; text: eventGroup.levelLabel }
+                        Text { text: eventGroup.when; color: Theme.secondaryText; font.pixelSize: Theme.smallSize + 1; anchors.verticalCenter: parent.verticalCenter }
                     }
-                    Text { width: parent.width; text: modelData.title; font.bold: true; wrapMode: Text.WordWrap; color: Theme.text; font.pixelSize: Theme.bodySize }
-                    Text { width: parent.width; text: modelData.evidence + (modelData.countText !== "" ? " · " + modelData.countText : ""); wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.bodySize }
+                    Text { width: parent.width; text: eventGroup.title; font.bold: true; wrapMode: Text.WordWrap; color: Theme.text; font.pixelSize: Theme.bodySize }
+                    Text { width: parent.width; text: eventGroup.detail; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.bodySize }
                 }
             }
         }
@@ -178,32 +208,33 @@ SectionPage {
             Layout.preferredWidth: 1
             Layout.alignment: Qt.AlignTop
             Text {
-                text: l10n.string("Kişisel normal")
+                text: L10n.string("Kişisel normal")
                 font.pixelSize: Theme.headingSize
                 font.bold: true
                 color: Theme.text
             }
-            Text { text: monitor.baseline.label; color: Theme.text; font.bold: true; font.pixelSize: Theme.bodySize }
+            Text { text: HealthCenter.baselineLabel; color: Theme.text; font.bold: true; font.pixelSize: Theme.bodySize }
             ProgressBar {
                 width: parent.width
-                visible: monitor.baseline.isLearning
-                value: monitor.baseline.progress
+                visible: HealthCenter.isLearning
+                value: HealthCenter.baselineProgress
+                Accessible.name: HealthCenter.baselineProgressText
             }
             Text {
                 width: parent.width
-                visible: monitor.baseline.progressText !== ""
-                text: monitor.baseline.progressText
+                visible: text !== ""
+                text: HealthCenter.baselineProgressText
                 wrapMode: Text.WordWrap
                 color: Theme.secondaryText
                 font.pixelSize: Theme.bodySize
             }
-            Text { width: parent.width; text: monitor.baseline.note; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.smallSize + 1 }
+            Text { width: parent.width; text: HealthCenter.baselineNote; wrapMode: Text.WordWrap; color: Theme.secondaryText; font.pixelSize: Theme.smallSize + 1 }
             GroupCard {
                 width: parent.width
-                visible: !monitor.baseline.isLearning
+                visible: !HealthCenter.isLearning
                 border.width: 0
                 padding: 0
-                group: ({ title: "", note: "", isAvailable: true, rows: monitor.baseline.values })
+                group: HealthCenter.baselineValues
             }
         }
     }
@@ -219,37 +250,40 @@ SectionPage {
             Layout.preferredWidth: 1
             Layout.alignment: Qt.AlignTop
             Text {
-                text: l10n.string("Olay işareti")
+                text: L10n.string("Olay işareti")
                 font.pixelSize: Theme.headingSize
                 font.bold: true
                 color: Theme.text
             }
             Text {
                 width: parent.width
-                text: monitor.activeIncident.note !== undefined
-                      ? l10n.string("Açık işaret") + ": " + monitor.activeIncident.note + " · " + monitor.activeIncident.since
-                      : l10n.string("Bir sorunu fark ettiğin anı işaretle; geçmiş ve raporlar bu aralığı gösterir.")
+                text: HealthCenter.incidentText
                 wrapMode: Text.WordWrap
                 color: Theme.secondaryText
                 font.pixelSize: Theme.bodySize
             }
             Row {
                 spacing: 8
-                visible: monitor.activeIncident.note === undefined
+                visible: !HealthCenter.hasActiveIncident
                 TextField {
                     id: noteField
                     width: 260
-                    placeholderText: l10n.string("Not (isteğe bağlı)")
+                    placeholderText: L10n.string("Not (isteğe bağlı)")
+                    Accessible.name: L10n.string("Not (isteğe bağlı)")
+                    color: Theme.text
                 }
                 Button {
-                    text: l10n.string("İşareti başlat")
-                    onClicked: { monitor.startIncident(noteField.text); noteField.text = "" }
+                    text: L10n.string("İşareti başlat")
+                    onClicked: {
+                        HealthCenter.startIncident(noteField.text)
+                        noteField.text = ""
+                    }
                 }
             }
             Button {
-                visible: monitor.activeIncident.note !== undefined
-                text: l10n.string("İşareti durdur")
-                onClicked: monitor.stopIncident()
+                visible: HealthCenter.hasActiveIncident
+                text: L10n.string("İşareti durdur")
+                onClicked: HealthCenter.stopIncident()
             }
         }
 
@@ -258,20 +292,20 @@ SectionPage {
             Layout.preferredWidth: 1
             Layout.alignment: Qt.AlignTop
             Text {
-                text: l10n.string("Bildirimler")
+                text: L10n.string("Bildirimler")
                 font.pixelSize: Theme.headingSize
                 font.bold: true
                 color: Theme.text
             }
             Switch {
-                text: l10n.string("Önemli sağlık uyarılarında bildirim gönder")
-                checked: monitor.notificationsEnabled
-                onToggled: monitor.setNotificationsEnabled(checked)
+                text: L10n.string("Önemli sağlık uyarılarında bildirim gönder")
+                checked: HealthCenter.notificationsEnabled
+                onToggled: HealthCenter.setNotificationsEnabled(checked)
             }
             Text {
                 width: parent.width
-                visible: monitor.notificationStatusMessage !== ""
-                text: monitor.notificationStatusMessage
+                visible: text !== ""
+                text: HealthCenter.notificationStatusMessage
                 wrapMode: Text.WordWrap
                 color: Theme.secondaryText
                 font.pixelSize: Theme.bodySize

@@ -1,4 +1,5 @@
 import QtQuick
+import Kestrum
 
 // A coloured pill with a health level's word.
 Rectangle {
@@ -9,11 +10,13 @@ Rectangle {
     implicitHeight: label.implicitHeight + 8
     radius: height / 2
     color: Theme.levelColor(level)
+    Accessible.role: Accessible.StaticText
+    Accessible.name: label.text
 
     Text {
         id: label
         anchors.centerIn: parent
-        color: "white"
+        color: Theme.onColor
         font.pixelSize: Theme.smallSize + 1
         font.bold: true
     }

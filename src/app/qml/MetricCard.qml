@@ -1,34 +1,35 @@
 import QtQuick
+import Kestrum
+import Kestrum.Presentation
 
 // One headline figure with its recent history.
 Card {
     id: card
-    property string title
-    property string value
-    property string caption
-    property var series: []
-    property real maximum: -1
+    required property MetricFigure figure
     property color lineColor: Theme.accent
 
     spacing: 4
+    Accessible.role: Accessible.Grouping
+    Accessible.name: figure.accessibleText
+
     Text {
-        text: card.title
+        text: card.figure.title
         color: Theme.secondaryText
         font.pixelSize: Theme.bodySize
         width: parent.width
         elide: Text.ElideRight
     }
     Text {
-        text: card.value
+        text: card.figure.value
         color: Theme.text
-        font.pixelSize: 24
+        font.pixelSize: Theme.figureSize
         font.bold: true
         width: parent.width
         elide: Text.ElideRight
     }
     Text {
-        visible: card.caption !== ""
-        text: card.caption
+        visible: text !== ""
+        text: card.figure.caption
         color: Theme.secondaryText
         font.pixelSize: Theme.smallSize
         width: parent.width
@@ -36,9 +37,9 @@ Card {
     }
     Sparkline {
         width: parent.width
-        visible: card.series && card.series.length > 1
-        values: card.series
-        maximum: card.maximum
+        visible: card.figure.series.length > 1
+        values: card.figure.series
+        maximum: card.figure.maximum
         lineColor: card.lineColor
     }
 }

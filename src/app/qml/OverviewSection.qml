@@ -1,42 +1,36 @@
 import QtQuick
+import Kestrum
 import QtQuick.Layouts
+import Kestrum.Presentation
 
 SectionPage {
     id: page
-    title: l10n.string("Genel Bakış")
-    subtitle: monitor.timestampText !== "" ? l10n.string("Son ölçüm") + " " + monitor.timestampText : l10n.string("İlk ölçüm bekleniyor")
-
-    function group(key) {
-        for (let i = 0; i < monitor.groups.length; ++i)
-            if (monitor.groups[i].key === key)
-                return monitor.groups[i]
-        return ({ title: "", rows: [], note: "" })
-    }
-    function rowValue(key, index) {
-        const g = group(key)
-        return g.rows && g.rows.length > index ? g.rows[index].value : ""
-    }
+    title: L10n.string("Genel Bakış")
+    subtitle: Overview.subtitle
 
     // The verdict first.
     Card {
         width: parent.width
+        Accessible.role: Accessible.Grouping
+        Accessible.name: Overview.levelLabel + ", " + Overview.title
         Row {
             spacing: 12
             width: parent.width
             Image {
-                source: "image://symbol/" + monitor.headline.symbol
+                source: "image://symbol/" + Overview.symbol + Theme.symbolSuffix
                 sourceSize: Qt.size(28, 28)
                 width: 28
                 height: 28
+                Accessible.ignored: true
             }
             Column {
                 width: parent.width - 40
                 spacing: 6
                 Row {
                     spacing: 10
-                    LevelBadge { level: monitor.headline.level; text: monitor.headline.levelLabel }
+                    LevelBadge { level: Overview.level; text: Overview.levelLabel }
                     Text {
-                        text: monitor.headline.title
+                        text: Overview.title
                         font.pixelSize: Theme.headingSize
                         font.bold: true
                         color: Theme.text
@@ -45,7 +39,7 @@ SectionPage {
                 }
                 Text {
                     width: parent.width
-                    text: monitor.assessment.reasons && monitor.assessment.reasons.length > 0 ? monitor.assessment.reasons[0] : ""
+                    text: Overview.reason
                     visible: text !== ""
                     color: Theme.secondaryText
                     font.pixelSize: Theme.bodySize
@@ -64,51 +58,37 @@ SectionPage {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.preferredWidth: 1
-            title: l10n.string("İşlemci")
-            value: page.group("cpu").isAvailable ? page.rowValue("cpu", 0) : l10n.string("Kullanılamıyor")
-            caption: page.group("cpu").isAvailable ? "" : page.group("cpu").note
-            series: monitor.series.cpu
-            maximum: 1
+            figure: Overview.cpu
+            lineColor: Theme.seriesCPU
         }
         MetricCard {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.preferredWidth: 1
-            title: l10n.string("Bellek")
-            value: page.group("memory").isAvailable ? page.rowValue("memory", 2) : l10n.string("Kullanılamıyor")
-            caption: page.group("memory").isAvailable ? page.rowValue("memory", 0) + " / " + page.rowValue("memory", 1) : page.group("memory").note
-            series: monitor.series.memory
-            maximum: 1
-            lineColor: "#7d4fd6"
+            figure: Overview.memory
+            lineColor: Theme.seriesMemory
         }
         MetricCard {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.preferredWidth: 1
-            title: l10n.string("İndirme")
-            value: monitor.network.downloadText || ""
-            caption: monitor.network.trafficNote || (l10n.string("Yükleme") + " " + (monitor.network.uploadText || ""))
-            series: monitor.series.download
-            lineColor: "#1f9d8b"
+            figure: Overview.download
+            lineColor: Theme.seriesDownload
         }
         MetricCard {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.preferredWidth: 1
-            title: l10n.string("Batarya")
-            value: monitor.battery.isPresent ? monitor.battery.chargeText : l10n.string("Batarya yok")
-            caption: monitor.battery.isPresent ? page.rowValue("battery", 1) : (monitor.battery.note || "")
-            series: monitor.series.battery
-            maximum: 1
-            lineColor: "#2e9d57"
+            figure: Overview.battery
+            lineColor: Theme.seriesBattery
         }
     }
 
     Card {
         width: parent.width
-        visible: monitor.coreUsage.length > 0
+        visible: Overview.cores.count > 0
         Text {
-            text: l10n.string("Çekirdek başına kullanım")
+            text: L10n.string("Çekirdek başına kullanım")
             font.pixelSize: Theme.headingSize
             font.bold: true
             color: Theme.text
@@ -117,28 +97,34 @@ SectionPage {
             spacing: 6
             height: 70
             Repeater {
-                model: monitor.coreUsage.length
+                model: Overview.cores
                 delegate: Column {
-                    readonly property real usage: monitor.coreUsage[index] || 0
+                    id: core
+                    required property real usage
+                    required property string usageText
+                    required property bool isBusy
+                    required property string accessibleName
                     spacing: 3
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: accessibleName
                     Rectangle {
                         width: 22
                         height: 52
                         radius: 4
-                        color: "#eef1f6"
+                        color: Theme.track
                         Rectangle {
                             anchors.bottom: parent.bottom
                             width: parent.width
-                            height: Math.max(2, parent.height * Math.min(usage, 1))
+                            height: Math.max(2, parent.height * Math.min(core.usage, 1))
                             radius: 4
-                            color: usage >= 0.9 ? "#d63a2f" : Theme.accent
+                            color: core.isBusy ? Theme.busy : Theme.accent
                         }
                     }
                     Text {
                         width: 22
                         horizontalAlignment: Text.AlignHCenter
-                        text: Math.round(usage * 100)
-                        font.pixelSize: 10
+                        text: core.usageText
+                        font.pixelSize: Theme.smallSize - 1
                         color: Theme.secondaryText
                     }
                 }
@@ -146,8 +132,7 @@ SectionPage {
         }
     }
 
-    // Two columns of groups. The delegates stay while the number of groups stays: each refresh only
-    // updates their values instead of rebuilding them.
+    // Two columns of groups. A group keeps its card from sample to sample; only its values change.
     Flow {
         id: groupFlow
         width: parent.width
@@ -155,10 +140,9 @@ SectionPage {
         readonly property int columns: width > 760 ? 2 : 1
         readonly property real cellWidth: (width - (columns - 1) * spacing) / columns
         Repeater {
-            model: monitor.groups.length
+            model: Overview.groups
             delegate: GroupCard {
                 width: groupFlow.cellWidth
-                group: monitor.groups[index]
             }
         }
     }

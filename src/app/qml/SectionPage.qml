@@ -1,4 +1,5 @@
 import QtQuick
+import Kestrum
 import QtQuick.Controls
 
 // A section's page: its title, then its content in a scrolling column.

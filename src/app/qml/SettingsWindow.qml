@@ -1,10 +1,12 @@
 import QtQuick
+import Kestrum
 import QtQuick.Controls
 import QtQuick.Layouts
+import Kestrum.Presentation
 
-Window {
+ApplicationWindow {
     id: settings
-    title: l10n.string("Kestrum Ayarları")
+    title: L10n.string("Kestrum Ayarları")
     width: 520
     height: 600
     minimumWidth: 440
@@ -12,12 +14,26 @@ Window {
     color: Theme.background
     visible: false
 
-    readonly property var intervals: [1, 2, 5, 10, 30]
-    readonly property var metrics: ["cpu", "memory", "battery", "network", "thermal", "health"]
-    readonly property var metricTitles: [l10n.string("CPU"), l10n.string("RAM"), l10n.string("Batarya"), l10n.string("Ağ"), l10n.string("Termal"), l10n.string("Sağlık")]
+    palette.window: Theme.background
+    palette.windowText: Theme.text
+    palette.base: Theme.card
+    palette.text: Theme.text
+    palette.button: Theme.control
+    palette.buttonText: Theme.text
+    palette.mid: Theme.controlBorder
+    palette.dark: Theme.controlStrong
+    palette.highlight: Theme.accent
+    palette.highlightedText: Theme.onColor
+    palette.placeholderText: Theme.secondaryText
+    palette.disabled.windowText: Theme.secondaryText
+    palette.disabled.text: Theme.secondaryText
+    palette.disabled.buttonText: Theme.secondaryText
 
     Flickable {
         anchors.fill: parent
+        // Esc closes the settings, as it closes any dialog (an open list inside closes first).
+        focus: true
+        Keys.onEscapePressed: settings.close()
         contentHeight: form.implicitHeight + 40
         clip: true
         ScrollBar.vertical: ScrollBar {}
@@ -31,27 +47,28 @@ Window {
 
             Card {
                 width: parent.width
-                Text { text: l10n.string("İzleme"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
+                Text { text: L10n.string("İzleme"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
                 Row {
                     spacing: 10
-                    Text { text: l10n.string("Ölçüm aralığı"); color: Theme.text; font.pixelSize: Theme.bodySize; anchors.verticalCenter: parent.verticalCenter }
+                    Text { id: intervalLabel; text: L10n.string("Ölçüm aralığı"); color: Theme.text; font.pixelSize: Theme.bodySize; anchors.verticalCenter: parent.verticalCenter }
                     ComboBox {
-                        id: intervalBox
+                        objectName: "intervalChoice"
                         width: 140
-                        model: settings.intervals.map(s => s + " " + l10n.string("sn"))
-                        currentIndex: Math.max(0, settings.intervals.indexOf(monitor.sampleInterval))
-                        onActivated: index => monitor.setSampleInterval(settings.intervals[index])
+                        model: Settings.intervalChoices
+                        currentIndex: Settings.intervalIndex
+                        onActivated: index => Settings.chooseInterval(index)
+                        Accessible.name: intervalLabel.text
                     }
                 }
                 Switch {
-                    text: l10n.string("Önemli sağlık uyarılarında bildirim gönder")
-                    checked: monitor.notificationsEnabled
-                    onToggled: monitor.setNotificationsEnabled(checked)
+                    text: L10n.string("Önemli sağlık uyarılarında bildirim gönder")
+                    checked: Settings.notificationsEnabled
+                    onToggled: Settings.setNotificationsEnabled(checked)
                 }
                 Text {
                     width: parent.width
-                    visible: monitor.notificationStatusMessage !== ""
-                    text: monitor.notificationStatusMessage
+                    visible: text !== ""
+                    text: Settings.notificationStatusMessage
                     wrapMode: Text.WordWrap
                     color: Theme.secondaryText
                     font.pixelSize: Theme.smallSize + 1
@@ -60,36 +77,42 @@ Window {
 
             Card {
                 width: parent.width
-                Text { text: l10n.string("Sistem tepsisi"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
+                Text { text: L10n.string("Sistem tepsisi"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
                 Row {
                     spacing: 10
-                    Text { text: l10n.string("Simgede gösterilen ölçüm"); color: Theme.text; font.pixelSize: Theme.bodySize; anchors.verticalCenter: parent.verticalCenter }
+                    Text { id: metricLabel; text: L10n.string("Simgede gösterilen ölçüm"); color: Theme.text; font.pixelSize: Theme.bodySize; anchors.verticalCenter: parent.verticalCenter }
                     ComboBox {
                         width: 160
-                        model: settings.metricTitles
-                        currentIndex: Math.max(0, settings.metrics.indexOf(trayChoices.primaryMetric))
-                        onActivated: index => trayChoices.primaryMetric = settings.metrics[index]
+                        model: Settings.metricChoices
+                        currentIndex: Settings.primaryMetricIndex
+                        onActivated: index => Settings.choosePrimaryMetric(index)
+                        Accessible.name: metricLabel.text
                     }
                 }
-                Text { text: l10n.string("Menüde gösterilen satırlar"); color: Theme.text; font.pixelSize: Theme.bodySize }
+                Text { text: L10n.string("Menüde gösterilen satırlar"); color: Theme.text; font.pixelSize: Theme.bodySize }
                 GridLayout {
                     columns: 3
-                    CheckBox { text: settings.metricTitles[0]; checked: trayChoices.showsCPU; onToggled: trayChoices.showsCPU = checked }
-                    CheckBox { text: settings.metricTitles[1]; checked: trayChoices.showsMemory; onToggled: trayChoices.showsMemory = checked }
-                    CheckBox { text: settings.metricTitles[2]; checked: trayChoices.showsBattery; onToggled: trayChoices.showsBattery = checked }
-                    CheckBox { text: settings.metricTitles[3]; checked: trayChoices.showsNetwork; onToggled: trayChoices.showsNetwork = checked }
-                    CheckBox { text: settings.metricTitles[4]; checked: trayChoices.showsThermal; onToggled: trayChoices.showsThermal = checked }
-                    CheckBox { text: settings.metricTitles[5]; checked: trayChoices.showsHealth; onToggled: trayChoices.showsHealth = checked }
+                    Repeater {
+                        model: Settings.trayRows
+                        delegate: CheckBox {
+                            required property string metric
+                            required property string title
+                            required property bool shown
+                            text: title
+                            checked: shown
+                            onToggled: Settings.setTrayRowShown(metric, checked)
+                        }
+                    }
                 }
                 Row {
                     spacing: 8
-                    Button { text: l10n.string("Tümünü göster"); onClicked: trayChoices.showAllMetrics() }
-                    Button { text: l10n.string("Tümünü gizle"); onClicked: trayChoices.hideAllMetrics() }
+                    Button { text: L10n.string("Tümünü göster"); onClicked: Settings.showAllTrayRows() }
+                    Button { text: L10n.string("Tümünü gizle"); onClicked: Settings.hideAllTrayRows() }
                 }
                 Text {
                     width: parent.width
-                    visible: !app.hasTray
-                    text: l10n.string("Bu masaüstünde sistem tepsisi yok; Kestrum penceresiyle çalışır.")
+                    visible: !Shell.hasTray
+                    text: L10n.string("Bu masaüstünde sistem tepsisi yok; Kestrum penceresiyle çalışır.")
                     wrapMode: Text.WordWrap
                     color: Theme.secondaryText
                     font.pixelSize: Theme.smallSize + 1
@@ -98,27 +121,27 @@ Window {
 
             Card {
                 width: parent.width
-                Text { text: l10n.string("Oturum açılışı"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
+                Text { text: L10n.string("Oturum açılışı"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
                 Switch {
-                    text: l10n.string("Oturum açıldığında Kestrum’u başlat")
-                    enabled: launchAtLogin.isAvailable
-                    checked: launchAtLogin.isEnabled
-                    onToggled: launchAtLogin.setEnabled(checked)
+                    text: L10n.string("Oturum açıldığında Kestrum’u başlat")
+                    enabled: Desktop.launchAtLogin.isAvailable
+                    checked: Desktop.launchAtLogin.isEnabled
+                    onToggled: Desktop.launchAtLogin.setEnabled(checked)
                 }
                 Text {
                     width: parent.width
-                    visible: !launchAtLogin.isAvailable
-                    text: l10n.string("Yalnız kurulu bir Kestrum oturum açılışında başlatılabilir.")
+                    visible: !Desktop.launchAtLogin.isAvailable
+                    text: L10n.string("Yalnız kurulu bir Kestrum oturum açılışında başlatılabilir.")
                     wrapMode: Text.WordWrap
                     color: Theme.secondaryText
                     font.pixelSize: Theme.smallSize + 1
                 }
                 Text {
                     width: parent.width
-                    visible: launchAtLogin.failed
-                    text: l10n.string("Oturum açılışı ayarı değiştirilemedi.")
+                    visible: Desktop.launchAtLogin.failed
+                    text: L10n.string("Oturum açılışı ayarı değiştirilemedi.")
                     wrapMode: Text.WordWrap
-                    color: "#b3261e"
+                    color: Theme.errorText
                     font.pixelSize: Theme.smallSize + 1
                 }
             }

@@ -1,4 +1,5 @@
 import QtQuick
+import Kestrum
 
 // A small line chart of recent values. NaN values are gaps: the line breaks there instead of
 // dropping to zero.

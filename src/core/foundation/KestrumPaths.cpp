@@ -48,6 +48,10 @@ const char* const kBenchmarkHistoryFileName = "cpu-benchmark-history-v1.json";
 QString archiveFile() {
     return dataDirectory() + u'/' + QLatin1String(kArchiveFileName);
 }
+QString metricsTotalsFile() {
+    return dataDirectory() + QStringLiteral("/metrics-event-totals.json");
+}
+
 QString benchmarkHistoryFile() {
     return dataDirectory() + u'/' + QLatin1String(kBenchmarkHistoryFileName);
 }

@@ -13,6 +13,7 @@ QString configDirectory();      // $XDG_CONFIG_HOME/kestrum
 QString stateDirectory();       // $XDG_STATE_HOME/kestrum (computed by hand: Qt 6.4 has no state location)
 QString archiveFile();          // <data>/health-archive.json
 QString benchmarkHistoryFile(); // <data>/cpu-benchmark-history-v1.json
+QString metricsTotalsFile();    // <data>/metrics-event-totals.json
 QString preferencesFile();      // <config>/preferences.json
 void setDataDirectoryOverride(const QString& directory);
 

@@ -4,8 +4,6 @@
 
 namespace kestrum {
 
-namespace {
-
 int thermalSeverity(ThermalLevel level) {
     switch (level) {
     case ThermalLevel::nominal:
@@ -21,8 +19,6 @@ int thermalSeverity(ThermalLevel level) {
     }
     return -1;
 }
-
-} // namespace
 
 ThermalLevel highestThermalLevel(const std::vector<SystemSnapshot>& snapshots) {
     std::optional<ThermalLevel> highest;

@@ -12,6 +12,9 @@
 
 namespace kestrum {
 
+// Nominal 0 up to critical 3; unavailable -1, below every reading.
+int thermalSeverity(ThermalLevel level);
+
 enum class HealthTestConfidence { low, medium, high };
 
 template <> struct EnumTraits<HealthTestConfidence> {

@@ -6,6 +6,8 @@
 #include "healthtests/CPUBenchmarkResult.h"
 #include "healthtests/DeepHealthTestResult.h"
 #include "healthtests/HealthTestResult.h"
+#include "healthtests/PerformanceSession.h"
+#include "healthtests/ProcessorComparison.h"
 #include "network/NetworkQualityResult.h"
 #include "network/NetworkSpeedTestResult.h"
 
@@ -24,12 +26,12 @@ struct HealthArchive {
     std::vector<HealthSample> samples; // oldest first
     std::vector<HealthEvent> events;   // oldest first
     std::vector<IncidentSession> incidents;
-    std::vector<QJsonObject> performanceSessions;
+    std::vector<PerformanceSession> performanceSessions;
     std::vector<HealthTestResult> healthTestResults;         // oldest first
     std::vector<DeepHealthTestResult> deepHealthTestResults; // oldest first
     std::vector<CPUBenchmarkResult> cpuBenchmarkResults;     // oldest first
     std::vector<QJsonObject> fullSystemScanResults;
-    std::vector<QJsonObject> processorComparisons;
+    std::vector<ProcessorComparisonRecord> processorComparisons;
     std::optional<NetworkQualityResult> latestNetworkQualityResult;
     std::optional<NetworkSpeedTestResult> latestNetworkSpeedResult;
     QJsonObject unknownFields; // top-level keys of a later version, written back unchanged
@@ -51,6 +53,8 @@ QJsonValue healthEventsToJson(const std::vector<HealthEvent>& events);
 std::vector<HealthEvent> healthEventsFromJson(const QJsonValue& value);
 QJsonObject healthArchiveToJson(const HealthArchive& archive);
 HealthArchive healthArchiveFromJson(const QJsonObject& object);
+QJsonValue performanceSessionToJson(const PerformanceSession& session);
+QJsonValue processorComparisonRecordToJson(const ProcessorComparisonRecord& record);
 
 // "Geçmiş veri biçimi desteklenmiyor (sürüm N)."
 KestrumError unsupportedSchemaError(long long version);

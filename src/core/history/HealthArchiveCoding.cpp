@@ -48,6 +48,52 @@ template <> struct JsonRecord<IncidentSession> {
     static constexpr auto unknownFields = &IncidentSession::unknownFields;
 };
 
+template <> struct JsonRecord<PerformanceMetricSnapshot> {
+    static constexpr auto fields =
+        std::tuple{field("timestamp", &PerformanceMetricSnapshot::timestamp),
+                   field("cpuUsage", &PerformanceMetricSnapshot::cpuUsage),
+                   field("memoryUsage", &PerformanceMetricSnapshot::memoryUsage),
+                   field("batteryCharge", &PerformanceMetricSnapshot::batteryCharge),
+                   field("batteryUsesPowerAdapter", &PerformanceMetricSnapshot::batteryUsesPowerAdapter),
+                   field("downloadBytesPerSecond", &PerformanceMetricSnapshot::downloadBytesPerSecond),
+                   field("uploadBytesPerSecond", &PerformanceMetricSnapshot::uploadBytesPerSecond),
+                   field("thermalLevel", &PerformanceMetricSnapshot::thermalLevel)};
+};
+
+template <> struct JsonRecord<PerformanceSession> {
+    static constexpr auto fields =
+        std::tuple{field("id", &PerformanceSession::id),
+                   field("name", &PerformanceSession::name),
+                   field("startedAt", &PerformanceSession::startedAt),
+                   field("endedAt", &PerformanceSession::endedAt),
+                   field("baseline", &PerformanceSession::baseline),
+                   field("ending", &PerformanceSession::ending),
+                   field("sampleCount", &PerformanceSession::sampleCount),
+                   field("cpuUsageTotal", &PerformanceSession::cpuUsageTotal),
+                   field("cpuSampleCount", &PerformanceSession::cpuSampleCount),
+                   field("peakCPUUsage", &PerformanceSession::peakCPUUsage),
+                   field("memoryUsageTotal", &PerformanceSession::memoryUsageTotal),
+                   field("memorySampleCount", &PerformanceSession::memorySampleCount),
+                   field("peakMemoryUsage", &PerformanceSession::peakMemoryUsage),
+                   field("downloadRateTotal", &PerformanceSession::downloadRateTotal),
+                   field("downloadSampleCount", &PerformanceSession::downloadSampleCount),
+                   field("uploadRateTotal", &PerformanceSession::uploadRateTotal),
+                   field("uploadSampleCount", &PerformanceSession::uploadSampleCount),
+                   field("highestThermalLevel", &PerformanceSession::highestThermalLevel),
+                   field("lastRecordedAt", &PerformanceSession::lastRecordedAt)};
+};
+
+template <> struct JsonRecord<ProcessorComparisonRecord> {
+    static constexpr auto fields =
+        std::tuple{field("id", &ProcessorComparisonRecord::id),
+                   field("savedAt", &ProcessorComparisonRecord::savedAt),
+                   field("action", &ProcessorComparisonRecord::action),
+                   field("result", &ProcessorComparisonRecord::result),
+                   field("invalidReason", &ProcessorComparisonRecord::invalidReason),
+                   field("before", &ProcessorComparisonRecord::before),
+                   field("after", &ProcessorComparisonRecord::after)};
+};
+
 template <> struct JsonRecord<HealthArchive> {
     static constexpr auto fields =
         std::tuple{field("schemaVersion", &HealthArchive::schemaVersion),
@@ -134,9 +180,7 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes) {
     }
     if (archive.schemaVersion != HealthArchive::kSchemaVersion)
         throw unsupportedSchemaError(archive.schemaVersion);
-    requireDate(archive.performanceSessions, "performanceSessions", "startedAt");
     requireDate(archive.fullSystemScanResults, "fullSystemScanResults", "endedAt");
-    requireDate(archive.processorComparisons, "processorComparisons", "savedAt");
     return archive;
 }
 
@@ -163,6 +207,12 @@ QJsonObject healthArchiveToJson(const HealthArchive& archive) {
 }
 HealthArchive healthArchiveFromJson(const QJsonObject& object) {
     return json::decode<HealthArchive>(object);
+}
+QJsonValue performanceSessionToJson(const PerformanceSession& session) {
+    return json::encode(session);
+}
+QJsonValue processorComparisonRecordToJson(const ProcessorComparisonRecord& record) {
+    return json::encode(record);
 }
 
 } // namespace kestrum

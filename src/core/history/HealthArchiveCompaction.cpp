@@ -1,6 +1,5 @@
 #include "HealthArchiveCompaction.h"
 
-#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -46,31 +45,6 @@ std::vector<T> retained(const std::vector<T>& items, Date cutoff, size_t limit,
     return out;
 }
 
-std::optional<QString> comparisonOutcome(double before, double after) {
-    const double d = after - before;
-    if (d < -0.05)
-        return QStringLiteral("lower");
-    if (d > 0.05)
-        return QStringLiteral("higher");
-    return QStringLiteral("similar");
-}
-
-bool isConsistentComparison(const QJsonObject& record) {
-    const bool hasReason = record.contains(QStringLiteral("invalidReason"));
-    const bool hasResult = record.contains(QStringLiteral("result"));
-    const QJsonValue before = record.value(QStringLiteral("before"));
-    const QJsonValue after = record.value(QStringLiteral("after"));
-    if (hasReason)
-        return !hasResult && before.isUndefined() && after.isUndefined();
-    if (!hasResult || !before.isDouble() || !after.isDouble())
-        return false;
-    const double b = before.toDouble();
-    const double a = after.toDouble();
-    if (!std::isfinite(a) || !std::isfinite(b) || a < 0 || a > 1 || b < 0 || b > 1)
-        return false;
-    return record.value(QStringLiteral("result")).toString() == comparisonOutcome(b, a);
-}
-
 } // namespace
 
 std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samples, Date now) {
@@ -111,37 +85,6 @@ std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samp
     return out;
 }
 
-std::vector<QJsonObject> retainedProcessorComparisons(const std::vector<QJsonObject>& records, Date cutoff,
-                                                      Date now) {
-    std::vector<std::pair<double, const QJsonObject*>> kept;
-    for (const QJsonObject& record : records) {
-        const auto savedAt = dateOf(record, "savedAt");
-        if (!savedAt || *savedAt < cutoff.secondsSinceReferenceDate ||
-            *savedAt > now.secondsSinceReferenceDate)
-            continue;
-        if (isConsistentComparison(record))
-            kept.emplace_back(*savedAt, &record);
-    }
-    // Newest first; the newest copy of an id stays.
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<const QJsonObject*> unique;
-    QSet<QString> seen;
-    for (const auto& [when, record] : kept) {
-        const QString id = record->value(QStringLiteral("id")).toString();
-        if (seen.contains(id))
-            continue;
-        seen.insert(id);
-        unique.push_back(record);
-        if (unique.size() == 100)
-            break;
-    }
-    std::vector<QJsonObject> out;
-    for (auto it = unique.rbegin(); it != unique.rend(); ++it)
-        out.push_back(**it);
-    return out;
-}
-
 HealthArchive compacted(const HealthArchive& archive, Date now) {
     const Date cutoff = now.addingSeconds(-kRetentionSeconds);
     using Raw = QJsonObject;
@@ -154,13 +97,10 @@ HealthArchive compacted(const HealthArchive& archive, Date now) {
     out.incidents = retained<IncidentSession>(archive.incidents, cutoff, 100, [](const IncidentSession& i) {
         return std::optional(i.endedAt.value_or(i.startedAt).secondsSinceReferenceDate);
     });
-    out.performanceSessions = retained<Raw>(archive.performanceSessions, cutoff, 50, [](const Raw& s) {
-        if (auto last = dateOf(s, "lastRecordedAt"))
-            return last;
-        if (auto ended = dateOf(s, "endedAt"))
-            return ended;
-        return dateOf(s, "startedAt");
-    });
+    out.performanceSessions = retained<PerformanceSession>(
+        archive.performanceSessions, cutoff, 50, [](const PerformanceSession& s) {
+            return std::optional(s.retentionDate().secondsSinceReferenceDate);
+        });
     const auto endedAt = [](const Raw& r) { return dateOf(r, "endedAt"); };
     const auto typedEndedAt = [](const auto& r) {
         return std::optional(r.endedAt.secondsSinceReferenceDate);
@@ -171,7 +111,7 @@ HealthArchive compacted(const HealthArchive& archive, Date now) {
     out.cpuBenchmarkResults =
         retained<CPUBenchmarkResult>(archive.cpuBenchmarkResults, cutoff, 25, typedEndedAt);
     out.fullSystemScanResults = retained<Raw>(archive.fullSystemScanResults, cutoff, 12, endedAt);
-    out.processorComparisons = retainedProcessorComparisons(archive.processorComparisons, cutoff, now);
+    out.processorComparisons = ProcessorComparisonRecord::retained(archive.processorComparisons, cutoff, now);
     out.latestNetworkQualityResult = archive.latestNetworkQualityResult;
     out.latestNetworkSpeedResult = archive.latestNetworkSpeedResult;
     out.unknownFields = archive.unknownFields;

@@ -11,9 +11,5 @@ constexpr double kRetentionSeconds = 2'592'000; // 30 days
 std::vector<HealthSample> compactedSamples(const std::vector<HealthSample>& samples, Date now);
 // The whole archive as of `now`: samples as above, every other list within 30 days and its own limit.
 HealthArchive compacted(const HealthArchive& archive, Date now);
-// The saved processor-comparison records that are kept: consistent, within [cutoff, now], newest copy
-// of each id, at most 100, oldest first.
-std::vector<QJsonObject> retainedProcessorComparisons(const std::vector<QJsonObject>& records, Date cutoff,
-                                                      Date now);
 
 } // namespace kestrum::HealthArchiveCompaction

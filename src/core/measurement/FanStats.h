@@ -2,6 +2,7 @@
 
 #include "MetricAvailability.h"
 
+#include <optional>
 #include <vector>
 
 namespace kestrum {
@@ -9,9 +10,10 @@ namespace kestrum {
 struct FanReading {
     int index = 0; // the fan's number from 0
     double actualRPM = 0;
-    double targetRPM = 0;
-    double minimumRPM = 0;
-    double maximumRPM = 0;
+    // Absent where the driver reports none (a ThinkPad's fan has only its speed).
+    std::optional<double> targetRPM;
+    std::optional<double> minimumRPM;
+    std::optional<double> maximumRPM;
     bool isManual = false;
     bool operator==(const FanReading&) const = default;
 };

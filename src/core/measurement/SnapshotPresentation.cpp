@@ -153,8 +153,16 @@ PresentationGroup networkGroup(const NetworkStats& network) {
         add(g, tr("Kanal"),
             network.wifiChannel ? QString::number(*network.wifiChannel)
                                 : MetricFormatting::unavailableText());
+        for (PresentationRow& row : wifiDetailRows(network.wifiConnectionDetails))
+            g.rows.push_back(std::move(row));
     }
+    for (PresentationRow& row : connectionDetailRows(network.connectionDetails))
+        g.rows.push_back(std::move(row));
     return g;
+}
+
+QString orUnavailable(const std::optional<QString>& value) {
+    return value ? *value : MetricFormatting::unavailableText();
 }
 
 PresentationGroup gpuGroup(const GPUStats& gpu) {
@@ -183,9 +191,21 @@ PresentationGroup fanGroup(const FanStats& fans) {
     PresentationGroup g = group("fans", tr("Fanlar"), fans.availability);
     if (!g.isAvailable)
         return g;
+    if (fans.readings.empty())
+        g.note = tr("Bu bilgisayarda fan yok.");
+    const auto rpm = [](double value) { return MetricFormatting::number(value, 0) + QStringLiteral(" rpm"); };
     for (const FanReading& fan : fans.readings) {
+        // The speed, then whatever the driver tells about the fan's target and limits.
+        QStringList parts{rpm(fan.actualRPM)};
+        if (fan.targetRPM)
+            parts.append(L10n::string(trTemplate("hedef \\(speed)", {rpm(*fan.targetRPM)})));
+        if (fan.minimumRPM && fan.maximumRPM)
+            parts.append(L10n::string(
+                trTemplate("aralık \\(minimum)–\\(maximum)", {rpm(*fan.minimumRPM), rpm(*fan.maximumRPM)})));
+        if (fan.isManual)
+            parts.append(tr("elle yönetiliyor"));
         g.rows.push_back({L10n::string(trTemplate("Fan \\(index)", {QString::number(fan.index + 1)})),
-                          MetricFormatting::number(fan.actualRPM, 0) + QStringLiteral(" rpm")});
+                          parts.join(QStringLiteral(" · "))});
     }
     return g;
 }
@@ -221,6 +241,33 @@ QString thermalLevelLabel(ThermalLevel level) {
 
 QString yesNo(bool value) {
     return value ? tr("Evet") : tr("Hayır");
+}
+
+std::vector<PresentationRow> wifiDetailRows(const WiFiConnectionDetails& d) {
+    const QString unavailable = MetricFormatting::unavailableText();
+    return {
+        {tr("Ağ adı (SSID)"), orUnavailable(d.networkName)},
+        {tr("Erişim noktası (BSSID)"), orUnavailable(d.accessPointIdentifier)},
+        {tr("Standart"), d.standard ? L10n::string(displayName(*d.standard)) : unavailable},
+        {tr("Bant"), d.band ? L10n::string(rawValue(*d.band)) : unavailable},
+        {tr("Kanal genişliği"),
+         d.channelWidthMHz ? QStringLiteral("%1 MHz").arg(*d.channelWidthMHz) : unavailable},
+        {tr("Güvenlik"), d.security ? L10n::string(rawValue(*d.security)) : unavailable},
+        {tr("Ülke kodu"), orUnavailable(d.countryCode)},
+    };
+}
+
+std::vector<PresentationRow> connectionDetailRows(const NetworkConnectionDetails& c) {
+    const std::vector<QString>& dns = c.dnsServerAddresses;
+    return {
+        {tr("Birincil arayüz"), orUnavailable(c.primaryInterfaceName)},
+        {tr("Yerel IPv4"), orUnavailable(c.localIPv4Address)},
+        {tr("Yerel IPv6"), orUnavailable(c.localIPv6Address)},
+        {tr("Yönlendirici (IPv4)"), orUnavailable(c.routerIPv4Address)},
+        {tr("Yönlendirici (IPv6)"), orUnavailable(c.routerIPv6Address)},
+        {tr("DNS sunucuları"), dns.empty() ? MetricFormatting::unavailableText()
+                                           : QStringList(dns.begin(), dns.end()).join(QStringLiteral(", "))},
+    };
 }
 
 std::vector<PresentationGroup> groups(const SystemSnapshot& snapshot) {

@@ -28,6 +28,11 @@ struct PresentationGroup {
 namespace SnapshotPresentation {
 
 std::vector<PresentationGroup> groups(const SystemSnapshot& snapshot);
+// The Wi-Fi link's details (network name, access point, standard, band, width, security, country) and the
+// connection details (primary interface, addresses, routers, DNS): rows of the network group, and of the
+// wifi command's groups. A value that was not read shows as unavailable.
+std::vector<PresentationRow> wifiDetailRows(const WiFiConnectionDetails& details);
+std::vector<PresentationRow> connectionDetailRows(const NetworkConnectionDetails& details);
 // The display label of a thermal level: "Normal", "Hafif yüksek", "Ciddi", "Kritik", "Kullanılamıyor".
 QString thermalLevelLabel(ThermalLevel level);
 // Yes/no in the interface language.

@@ -113,13 +113,16 @@ void addGraphicsAndSensors(MetricsPage& page, const SystemSnapshot& s) {
         page.sample(double(*s.gpu.currentMetalResourceBytes));
 
     const bool fans = s.fan.availability.isAvailable();
-    const auto perFan = [&](const char* name, const char* help, double FanReading::*field) {
+    const auto perFan = [&](const char* name, const char* help, std::optional<double> FanReading::*field) {
         page.family(name, Type::gauge, help, "rpm");
         for (size_t i = 0; fans && i < s.fan.readings.size(); ++i)
             page.sample(s.fan.readings[i].*field,
                         {{QStringLiteral("fan"), QString::number(s.fan.readings[i].index)}});
     };
-    perFan("kestrum_fan_speed_rpm", "Fan speed.", &FanReading::actualRPM);
+    page.family("kestrum_fan_speed_rpm", Type::gauge, "Fan speed.", "rpm");
+    for (size_t i = 0; fans && i < s.fan.readings.size(); ++i)
+        page.sample(s.fan.readings[i].actualRPM,
+                    {{QStringLiteral("fan"), QString::number(s.fan.readings[i].index)}});
     perFan("kestrum_fan_target_rpm", "Fan target speed.", &FanReading::targetRPM);
     perFan("kestrum_fan_minimum_rpm", "Fan minimum speed.", &FanReading::minimumRPM);
     perFan("kestrum_fan_maximum_rpm", "Fan maximum speed.", &FanReading::maximumRPM);

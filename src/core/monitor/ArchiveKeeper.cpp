@@ -44,13 +44,8 @@ QCoro::Task<void> ArchiveKeeper::prepare() {
     if (loaded) {
         HealthArchive compacted = HealthArchiveCompaction::compacted(*loaded, m_deps.dateProvider());
         // Sessions left open by an earlier run end at their last recorded moment.
-        for (QJsonObject& session : compacted.performanceSessions) {
-            if (!session.contains(QStringLiteral("endedAt"))) {
-                const QJsonValue last = session.value(QStringLiteral("lastRecordedAt"));
-                session.insert(QStringLiteral("endedAt"),
-                               last.toDouble(session.value(QStringLiteral("startedAt")).toDouble()));
-            }
-        }
+        for (PerformanceSession& session : compacted.performanceSessions)
+            session.completeLeftOpen();
         changed = !(compacted == *loaded);
         apply(compacted);
         m_recordedRest = HealthArchiveJournal::withoutSamplesAndEvents(compacted);

@@ -1,5 +1,6 @@
 #include "MonitoringLoop.h"
 
+#include "OperationAnalytics.h"
 #include "foundation/KestrumError.h"
 #include "foundation/Logging.h"
 #include "interpretation/HealthAssessmentEngine.h"
@@ -47,6 +48,7 @@ void MonitoringLoop::start() {
 
 void MonitoringLoop::stop() {
     invalidateContinuity(Interruption::monitoringStopped);
+    interruptRiders();
     if (m_monitoringStop)
         m_monitoringStop->request_stop();
     m_monitoringStop.reset();
@@ -85,6 +87,14 @@ bool MonitoringLoop::setSampleInterval(double seconds) {
 void MonitoringLoop::systemWillSleep() {
     m_continuitySleeping = true;
     invalidateContinuity(Interruption::sleep);
+    interruptRiders();
+}
+
+void MonitoringLoop::interruptRiders() {
+    for (const SampleRider& rider : m_riders) {
+        if (rider.interrupted)
+            rider.interrupted();
+    }
 }
 
 void MonitoringLoop::systemDidWake() {
@@ -92,7 +102,7 @@ void MonitoringLoop::systemDidWake() {
     invalidateContinuity(Interruption::sleep);
 }
 
-QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::refresh(AnalyticsTrigger) {
+QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::refresh(AnalyticsTrigger trigger) {
     QPointer<MonitoringLoop> self(this);
     if (m_refreshInFlight) {
         // Concurrent callers share the sample in flight.
@@ -107,7 +117,7 @@ QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::refresh(AnalyticsTrigge
     const quint64 generation = ++m_refreshGeneration;
     SystemMonitorRefreshOutcome outcome;
     try {
-        outcome = co_await performRefresh();
+        outcome = co_await performRefresh(trigger);
     } catch (...) {
         qCWarning(lcMonitor) << "refresh failed unexpectedly";
         outcome = SystemMonitorRefreshOutcome{false, {}};
@@ -124,7 +134,7 @@ double MonitoringLoop::continuityClock() const {
     return m_deps.monotonicClock() - m_continuityClockOrigin;
 }
 
-QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh() {
+QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh(AnalyticsTrigger trigger) {
     QPointer<MonitoringLoop> self(this);
     const int generation = m_continuityGeneration;
     const double started = continuityClock();
@@ -145,7 +155,14 @@ QCoro::Task<SystemMonitorRefreshOutcome> MonitoringLoop::performRefresh() {
     if (!self)
         co_return SystemMonitorRefreshOutcome{};
 
+    const bool first = !m_hasRecordedFirstSnapshotReady;
     keepSnapshot(snapshot);
+    if (first && m_deps.analytics)
+        m_deps.analytics->firstSnapshotReady(trigger);
+    for (const SampleRider& rider : m_riders) {
+        if (rider.sampleKept)
+            rider.sampleKept(snapshot);
+    }
     m_currentAssessment = HealthAssessmentEngine::assess(snapshot);
     recomputeInsights(snapshot);
 
@@ -210,8 +227,13 @@ void MonitoringLoop::invalidateContinuity(Interruption why) {
 void MonitoringLoop::recordContinuity(const SystemSnapshot& snapshot, int generation, double started) {
     if (generation != m_continuityGeneration || m_continuitySleeping)
         return;
-    m_observationMonitor.receive(snapshot, m_keeper.personalBaseline(), m_sampleInterval, started,
-                                 continuityClock(), m_deps.dateProvider());
+    const double now = continuityClock();
+    m_observationMonitor.receive(snapshot, m_keeper.personalBaseline(), m_sampleInterval, started, now,
+                                 m_deps.dateProvider());
+    for (const SampleRider& rider : m_riders) {
+        if (rider.continuityRecorded)
+            rider.continuityRecorded(snapshot, started, now);
+    }
 }
 
 void MonitoringLoop::updateObservationRows() {

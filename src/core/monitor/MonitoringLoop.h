@@ -26,6 +26,19 @@ struct SystemMonitorRefreshOutcome {
 
 enum class AnalyticsTrigger { automaticMonitoring, manualRefresh };
 
+class OperationAnalytics;
+// Work that rides on every live sample besides the loop's own (the resource analysis, the running
+// performance session, the processor comparison). Each part may be empty.
+struct SampleRider {
+    // Right after the sample is kept.
+    std::function<void(const SystemSnapshot&)> sampleKept;
+    // With the observation continuity: `started` and `now` are the continuity clock at the start and
+    // the end of the refresh.
+    std::function<void(const SystemSnapshot&, double started, double now)> continuityRecorded;
+    // Monitoring stopped or the machine went to sleep.
+    std::function<void()> interrupted;
+};
+
 // The monitoring loop: samples every interval, keeps the last 1,800 snapshots, judges each one, hands a
 // sample a minute and the new health events to the archive keeper, notifies, and keeps the observation
 // continuity that sleep, wake, stops and failures interrupt. Concurrent refreshes share one sample.
@@ -43,6 +56,7 @@ public:
         DateProvider dateProvider;
         MonotonicClock monotonicClock;
         std::function<QUuid()> idProvider;
+        OperationAnalytics* analytics = nullptr; // usage events; may be absent
     };
     MonitoringLoop(Dependencies dependencies, ArchiveKeeper& keeper, double sampleInterval,
                    QObject* parent = nullptr);
@@ -56,6 +70,10 @@ public:
     void setNotifies(bool notifies) { m_notifies = notifies; }
     void systemWillSleep();
     void systemDidWake();
+    void addRider(SampleRider rider) { m_riders.push_back(std::move(rider)); }
+    // Seconds since the loop's continuity clock started.
+    double continuityClock() const;
+    bool isSleeping() const { return m_continuitySleeping; }
 
     const SystemSnapshot& currentSnapshot() const { return m_currentSnapshot; }
     const std::vector<SystemSnapshot>& history() const { return m_history; }
@@ -82,7 +100,7 @@ private:
     using Interruption = HealthObservationContinuity::Interruption;
 
     QCoro::Task<void> runLoop(std::stop_token stop);
-    QCoro::Task<SystemMonitorRefreshOutcome> performRefresh();
+    QCoro::Task<SystemMonitorRefreshOutcome> performRefresh(AnalyticsTrigger trigger);
     void keepSnapshot(const SystemSnapshot& snapshot);
     // Answers whether new events were added.
     bool raiseEvents(const SystemSnapshot& snapshot);
@@ -90,7 +108,7 @@ private:
     void recordContinuity(const SystemSnapshot& snapshot, int generation, double started);
     void updateObservationRows();
     void recomputeInsights(const SystemSnapshot& snapshot);
-    double continuityClock() const;
+    void interruptRiders();
     void setLastError(const QString& text);
 
     Dependencies m_deps;
@@ -117,6 +135,7 @@ private:
     bool m_refreshInFlight = false;
     quint64 m_refreshGeneration = 0;
     bool m_hasRecordedFirstSnapshotReady = false;
+    std::vector<SampleRider> m_riders;
 };
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 
 #include "ArchiveKeeper.h"
 #include "MonitoringLoop.h"
+#include "OperationAnalytics.h"
 #include "foundation/KestrumError.h"
 #include "foundation/Translatable.h"
 
@@ -132,6 +133,15 @@ QString OperationFrame::refusalReason(UserOperation operation, bool allowLowBatt
     return {};
 }
 
+std::optional<StartCheck> OperationFrame::refusingCheck(UserOperation operation, bool allowLowBattery) const {
+    const OperationDescription& description = OperationDescription::of(operation);
+    for (const StartCheck check : description.checks) {
+        if (!checkRefusal(description, check, allowLowBattery).isEmpty())
+            return check;
+    }
+    return std::nullopt;
+}
+
 void OperationFrame::reserveCooldown(double estimatedSeconds) {
     m_cooldownUntil = m_host.dateProvider().addingSeconds(std::max(estimatedSeconds, 0.0) + 900);
     m_host.preferences->setValue(kCooldownUntilKey, *m_cooldownUntil);
@@ -140,12 +150,19 @@ void OperationFrame::reserveCooldown(double estimatedSeconds) {
 
 bool OperationFrame::start(UserOperation operation, OperationWork work, Options options) {
     State& state = m_states[operation];
-    if (state.running)
+    const ThermalLevel thermal = m_host.loop->currentSnapshot().thermal;
+    if (state.running) {
+        if (m_host.analytics)
+            m_host.analytics->blocked(operation, std::nullopt, true, thermal);
         return false;
+    }
     QString refusal = refusalReason(operation, options.allowLowBattery);
     if (refusal.isEmpty() && options.precondition)
         refusal = options.precondition(m_host.loop->currentSnapshot());
     if (!refusal.isEmpty()) {
+        if (m_host.analytics)
+            m_host.analytics->blocked(operation, refusingCheck(operation, options.allowLowBattery), false,
+                                      thermal);
         state.error = refusal;
         Q_EMIT operationsChanged();
         return false;
@@ -159,6 +176,8 @@ bool OperationFrame::start(UserOperation operation, OperationWork work, Options 
     state.stop.emplace();
     state.work = std::move(work);
     Q_EMIT operationsChanged();
+    if (m_host.analytics)
+        m_host.analytics->accepted(operation, options.entryPoint);
     state.task.emplace(run(operation, state.stop->get_token()));
     return true;
 }
@@ -173,7 +192,13 @@ QCoro::Task<void> OperationFrame::run(UserOperation operation, std::stop_token s
     QPointer<OperationFrame> self(this);
     QPointer<ArchiveKeeper> keeper(m_host.keeper);
     const OperationWork& work = m_states[operation].work;
-    ProgressReporter report = [self, operation](OperationProgress progress) {
+    // How far the work got, for the stage a cancellation is counted in.
+    auto progressed = std::make_shared<bool>(false);
+    bool workReturned = false;
+    bool cancelled = false;
+    std::exception_ptr failure;
+    ProgressReporter report = [self, operation, progressed](OperationProgress progress) {
+        *progressed = true;
         if (!self)
             return;
         self->m_states[operation].progress = std::move(progress);
@@ -182,6 +207,7 @@ QCoro::Task<void> OperationFrame::run(UserOperation operation, std::stop_token s
     QString error;
     try {
         const ArchiveCommit commit = co_await work(*m_context, stop, std::move(report));
+        workReturned = true;
         if (!self || !keeper)
             co_return;
         if (stop.stop_requested())
@@ -189,9 +215,11 @@ QCoro::Task<void> OperationFrame::run(UserOperation operation, std::stop_token s
         keeper->commit(commit);
         co_await keeper->persist();
     } catch (const CancellationError&) {
+        cancelled = true;
         error = QString::fromUtf8(OperationDescription::of(operation).cancellationMessage);
     } catch (...) {
-        error = describeException(std::current_exception());
+        failure = std::current_exception();
+        error = describeException(failure);
     }
     if (!self)
         co_return;
@@ -201,6 +229,16 @@ QCoro::Task<void> OperationFrame::run(UserOperation operation, std::stop_token s
     state.error = error;
     state.stop.reset();
     Q_EMIT operationsChanged();
+    if (OperationAnalytics* analytics = m_host.analytics) {
+        if (cancelled)
+            analytics->cancelled(operation, workReturned  ? ProductAnalyticsTestStage::finalizing
+                                            : *progressed ? ProductAnalyticsTestStage::running
+                                                          : ProductAnalyticsTestStage::preparing);
+        else if (failure)
+            analytics->failed(operation, failure);
+        else
+            analytics->completed(operation);
+    }
     // This coroutine's own frame lives in `task`; it is released once the coroutine has finished, when
     // the next start replaces it. The work stays alive until then for the same reason.
 }

@@ -18,6 +18,7 @@ namespace kestrum {
 
 class ArchiveKeeper;
 class MonitoringLoop;
+class OperationAnalytics;
 
 // The frame of every user-started operation: refuses by the description table, reserves the cooling-down
 // period, holds the running flag, progress and error, runs the work, applies its commit only when it
@@ -33,6 +34,7 @@ public:
         PreferencesStore* preferences = nullptr;
         DateProvider dateProvider;
         std::function<bool()> machineOffersThermalSignal;
+        OperationAnalytics* analytics = nullptr; // usage events; may be absent
     };
     struct Options {
         bool allowLowBattery = false;
@@ -40,6 +42,8 @@ public:
         // The operation's own last check on the current snapshot (e.g. free disk space); a non-empty
         // text refuses the start with it, before any cooldown is reserved.
         std::function<QString(const SystemSnapshot&)> precondition;
+        // Where in the interface the operation was started ("overview", "sidebar", …), for usage events.
+        QString entryPoint;
     };
 
     explicit OperationFrame(Host host, QObject* parent = nullptr);
@@ -75,6 +79,8 @@ private:
 
     QString checkRefusal(const OperationDescription& description, StartCheck check,
                          bool allowLowBattery) const;
+    // The first start check that refuses now, if one does.
+    std::optional<StartCheck> refusingCheck(UserOperation operation, bool allowLowBattery) const;
     void reserveCooldown(double estimatedSeconds);
     QCoro::Task<void> run(UserOperation operation, std::stop_token stop);
 

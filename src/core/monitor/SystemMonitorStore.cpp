@@ -18,10 +18,8 @@ const QString SystemMonitorStore::kNotificationsEnabledKey = QStringLiteral("ale
 const QString SystemMonitorStore::kReminderIntervalDaysKey = QStringLiteral("fullScan.reminderIntervalDays");
 const QString SystemMonitorStore::kNextReminderAtKey = QStringLiteral("fullScan.nextReminderAt");
 const QString SystemMonitorStore::kCooldownUntilKey = OperationFrame::kCooldownUntilKey;
-const QString SystemMonitorStore::kResourceConsentVersionKey =
-    QStringLiteral("privacy.resourceAnalysisConsentVersion");
-const QString SystemMonitorStore::kResourceAnalysisEnabledKey =
-    QStringLiteral("privacy.resourceAnalysisEnabled");
+const QString SystemMonitorStore::kResourceConsentVersionKey = ResourceActivity::kConsentVersionKey;
+const QString SystemMonitorStore::kResourceAnalysisEnabledKey = ResourceActivity::kEnabledKey;
 
 namespace {
 
@@ -51,15 +49,25 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
     const double interval = std::isfinite(storedInterval) && storedInterval > 0
                                 ? std::clamp(storedInterval, 1.0, 30.0)
                                 : kDefaultSampleInterval;
+    m_analytics = std::make_unique<OperationAnalytics>(m_deps.analyticsRecorder);
     m_keeper = std::make_unique<ArchiveKeeper>(
         ArchiveKeeper::Dependencies{m_deps.archiveRepository, m_deps.dateProvider, m_deps.idProvider});
     m_loop = std::make_unique<MonitoringLoop>(
         MonitoringLoop::Dependencies{m_deps.sampler, m_deps.notificationService, m_deps.loopSleeper,
-                                     m_deps.dateProvider, m_deps.monotonicClock, m_deps.idProvider},
+                                     m_deps.dateProvider, m_deps.monotonicClock, m_deps.idProvider,
+                                     m_analytics.get()},
         *m_keeper, interval);
-    m_frame = std::make_unique<OperationFrame>(OperationFrame::Host{m_loop.get(), m_keeper.get(),
-                                                                    m_deps.preferences, m_deps.dateProvider,
-                                                                    m_deps.machineOffersThermalSignal});
+    m_frame = std::make_unique<OperationFrame>(
+        OperationFrame::Host{m_loop.get(), m_keeper.get(), m_deps.preferences, m_deps.dateProvider,
+                             m_deps.machineOffersThermalSignal, m_analytics.get()});
+    m_resourceActivity = std::make_unique<ResourceActivity>(m_deps.resourceAnalysis, *m_deps.preferences);
+    m_loop->addRider(SampleRider{
+        [activity = m_resourceActivity.get()](const SystemSnapshot& snapshot) { activity->record(snapshot); },
+        {},
+        {}});
+    m_performance = std::make_unique<PerformanceActivity>(
+        PerformanceActivity::Host{m_keeper.get(), m_loop.get(), m_frame.get(), m_deps.dateProvider,
+                                  m_deps.idProvider, m_deps.machineOffersThermalSignal});
     m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);
@@ -73,8 +81,10 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
 
 // The frame goes first (it cancels running work), then the loop, then the lists they refer to.
 SystemMonitorStore::~SystemMonitorStore() {
+    m_performance.reset();
     m_frame.reset();
     m_loop.reset();
+    m_resourceActivity.reset();
     m_keeper.reset();
 }
 
@@ -87,8 +97,6 @@ void SystemMonitorStore::readPreferences() {
             m_fullSystemScanReminderIntervalDays = clamped;
     }
     m_fullSystemScanNextReminderAt = prefs.dateValue(kNextReminderAtKey);
-    if (prefs.numberValue(kResourceConsentVersionKey) == 1.0)
-        m_resourceAnalysisEnabled = prefs.boolValue(kResourceAnalysisEnabledKey).value_or(false);
 }
 
 void SystemMonitorStore::forwardSignals() {
@@ -97,6 +105,7 @@ void SystemMonitorStore::forwardSignals() {
     connect(keeper, &ArchiveKeeper::eventsChanged, this, &SystemMonitorStore::healthEventsChanged);
     connect(keeper, &ArchiveKeeper::incidentsChanged, this, &SystemMonitorStore::incidentsChanged);
     connect(keeper, &ArchiveKeeper::resultsChanged, this, &SystemMonitorStore::resultsChanged);
+    connect(keeper, &ArchiveKeeper::resultsChanged, this, &SystemMonitorStore::performanceSessionsChanged);
     connect(keeper, &ArchiveKeeper::personalBaselineChanged, this,
             &SystemMonitorStore::personalBaselineChanged);
     connect(keeper, &ArchiveKeeper::persistenceErrorChanged, this,
@@ -116,6 +125,17 @@ void SystemMonitorStore::forwardSignals() {
     connect(m_frame.get(), &OperationFrame::operationsChanged, this, &SystemMonitorStore::operationsChanged);
     connect(m_frame.get(), &OperationFrame::intensiveTestCooldownUntilChanged, this,
             &SystemMonitorStore::intensiveTestCooldownUntilChanged);
+    ResourceActivity* resources = m_resourceActivity.get();
+    connect(resources, &ResourceActivity::enabledChanged, this,
+            &SystemMonitorStore::resourceAnalysisEnabledChanged);
+    connect(resources, &ResourceActivity::observationsChanged, this,
+            &SystemMonitorStore::resourceActivityObservationsChanged);
+    connect(resources, &ResourceActivity::applicationUsageChanged, this,
+            &SystemMonitorStore::applicationUsageChanged);
+    connect(m_performance.get(), &PerformanceActivity::sessionsChanged, this,
+            &SystemMonitorStore::performanceSessionsChanged);
+    connect(m_performance.get(), &PerformanceActivity::comparisonChanged, this,
+            &SystemMonitorStore::processorComparisonChanged);
     connect(m_hardware.get(), &HardwareDiscovery::profileChanged, this, &SystemMonitorStore::hardwareChanged);
     connect(m_hardware.get(), &HardwareDiscovery::isDiscoveringChanged, this,
             &SystemMonitorStore::hardwareChanged);
@@ -164,10 +184,7 @@ QCoro::Task<void> SystemMonitorStore::setNotificationsEnabled(bool enabled) {
 }
 
 void SystemMonitorStore::setResourceAnalysisEnabled(bool enabled) {
-    m_resourceAnalysisEnabled = enabled;
-    m_deps.preferences->setValue(kResourceConsentVersionKey, 1.0);
-    m_deps.preferences->setValue(kResourceAnalysisEnabledKey, enabled);
-    Q_EMIT resourceAnalysisEnabledChanged();
+    m_resourceActivity->setEnabled(enabled);
 }
 
 QCoro::Task<bool> SystemMonitorStore::startIncident(const QString& note) {
@@ -179,6 +196,40 @@ QCoro::Task<bool> SystemMonitorStore::startIncident(const QString& note) {
 QCoro::Task<bool> SystemMonitorStore::stopIncident(const QString& note) {
     if (!m_keeper->stopIncident(note))
         co_return false;
+    co_return co_await m_keeper->persist();
+}
+
+QCoro::Task<bool> SystemMonitorStore::startPerformanceSession(const QString& name) {
+    if (!m_performance->startSession(name))
+        co_return false;
+    co_return co_await m_keeper->persist();
+}
+
+QCoro::Task<bool> SystemMonitorStore::stopPerformanceSession() {
+    if (!m_performance->stopSession())
+        co_return false;
+    co_return co_await m_keeper->persist();
+}
+
+QCoro::Task<bool> SystemMonitorStore::saveProcessorComparison(ProcessorComparisonAction action) {
+    QPointer<SystemMonitorStore> self(this);
+    const auto record = m_performance->comparisonRecord(action);
+    if (!record || m_isSavingProcessorComparison || !m_keeper->isPrepared())
+        co_return false;
+    m_isSavingProcessorComparison = true;
+    Q_EMIT isSavingProcessorComparisonChanged();
+    // A second save of the same comparison replaces the first: the archive keeps the newest copy of an id.
+    m_keeper->commit([&record](HealthArchive& archive) { archive.processorComparisons.push_back(*record); });
+    const bool saved = co_await m_keeper->persist();
+    if (self) {
+        m_isSavingProcessorComparison = false;
+        Q_EMIT isSavingProcessorComparisonChanged();
+    }
+    co_return saved;
+}
+
+QCoro::Task<bool> SystemMonitorStore::clearProcessorComparisons() {
+    m_keeper->commit([](HealthArchive& archive) { archive.processorComparisons.clear(); });
     co_return co_await m_keeper->persist();
 }
 
@@ -226,8 +277,8 @@ QVariant SystemMonitorStore::fullSystemScanReminderIntervalDaysValue() const {
 }
 
 bool SystemMonitorStore::startNetworkQualityTest(const QString& entryPoint) {
-    Q_UNUSED(entryPoint);
     Options options;
+    options.entryPoint = entryPoint;
     options.initialProgress = NetworkQualityOperation::initialProgress();
     return startOperation(UserOperation::networkQuality,
                           NetworkQualityOperation::work(m_deps.networkTests.qualityTester),
@@ -235,8 +286,8 @@ bool SystemMonitorStore::startNetworkQualityTest(const QString& entryPoint) {
 }
 
 bool SystemMonitorStore::startNetworkSpeedTest(NetworkSpeedTestMode mode, const QString& entryPoint) {
-    Q_UNUSED(entryPoint);
     Options options;
+    options.entryPoint = entryPoint;
     options.initialProgress = NetworkSpeedTestOperation::initialProgress(mode);
     return startOperation(UserOperation::networkSpeed,
                           NetworkSpeedTestOperation::work(m_deps.networkTests.speedTester, mode),

@@ -3,7 +3,10 @@
 #include "ArchiveKeeper.h"
 #include "MonitorCollaborators.h"
 #include "MonitoringLoop.h"
+#include "OperationAnalytics.h"
 #include "OperationFrame.h"
+#include "PerformanceActivity.h"
+#include "culprits/ResourceActivity.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
 #include "hardware/HardwareDiscovery.h"
@@ -32,6 +35,8 @@ class SystemMonitorStore : public QObject {
                    notificationStatusMessageChanged)
     Q_PROPERTY(
         bool resourceAnalysisEnabled READ resourceAnalysisEnabled NOTIFY resourceAnalysisEnabledChanged)
+    Q_PROPERTY(bool isSavingProcessorComparison READ isSavingProcessorComparison NOTIFY
+                   isSavingProcessorComparisonChanged)
     Q_PROPERTY(
         quint64 historyEraseGeneration READ historyEraseGeneration NOTIFY historyEraseGenerationChanged)
     Q_PROPERTY(bool isArchivePrepared READ isArchivePrepared NOTIFY isArchivePreparedChanged)
@@ -83,6 +88,9 @@ public:
         // False on machines without any thermal signal (virtual machines): heavy tests run with a warning.
         std::function<bool()> machineOffersThermalSignal;
         NetworkTestDependencies networkTests;
+        // Usage events; disabled unless analytics is configured and consented.
+        ProductAnalyticsRecorder analyticsRecorder;
+        ResourceAnalysisDependencies resourceAnalysis;
         // The quick and deep health tests and the processor benchmark.
         HealthTestDependencies healthTests;
         HardwareDependencies hardware;
@@ -110,6 +118,20 @@ public:
     // save failed — persistenceError then says why).
     QCoro::Task<bool> startIncident(const QString& note);
     QCoro::Task<bool> stopIncident(const QString& note = {});
+    // Each answers whether the session changed and was saved (false: one already runs, none runs, or
+    // the save failed).
+    QCoro::Task<bool> startPerformanceSession(const QString& name);
+    QCoro::Task<bool> stopPerformanceSession();
+    // The processor comparison in progress (see PerformanceActivity for when each step is refused).
+    bool startProcessorComparison() { return m_performance->startComparison(); }
+    bool beginProcessorComparisonAfterWindow() { return m_performance->beginComparisonAfterWindow(); }
+    void dismissProcessorComparison() { m_performance->dismissComparison(); }
+    // Saves the finished or invalid comparison with what the user did; false when there is nothing to
+    // save or the save failed.
+    QCoro::Task<bool> saveProcessorComparison(ProcessorComparisonAction action);
+    QCoro::Task<bool> clearProcessorComparisons();
+    // Empties the resource observations gathered since launch; the consent stays.
+    void clearResourceActivity() { m_resourceActivity->clearObservations(); }
 
     // ---- user-started operations ----
     using Options = OperationFrame::Options;
@@ -150,6 +172,32 @@ public:
     const std::vector<HealthSample>& persistentHistory() const { return archive().samples; }
     const std::vector<HealthEvent>& healthEvents() const { return archive().events; }
     const std::vector<IncidentSession>& incidents() const { return archive().incidents; }
+    const std::vector<PerformanceSession>& performanceSessions() const {
+        return archive().performanceSessions;
+    }
+    std::optional<PerformanceSession> activePerformanceSession() const {
+        return m_performance->activeSession();
+    }
+    const std::vector<ProcessorComparisonRecord>& processorComparisons() const {
+        return archive().processorComparisons;
+    }
+    const ProcessorComparison& processorComparison() const { return m_performance->comparison(); }
+    // Seconds on the store's continuity clock, the clock the comparison's ticks count on.
+    double continuityClock() const { return m_loop->continuityClock(); }
+    bool isSavingProcessorComparison() const { return m_isSavingProcessorComparison; }
+    const std::vector<AppResourceObservation>& resourceActivityObservations() const {
+        return m_resourceActivity->observations();
+    }
+    ResourceCulpritAnalysis resourceCulpritAnalysis() const {
+        return m_resourceActivity->analysis(sampleInterval());
+    }
+    BatteryImpactAnalysis batteryImpactAnalysis() const {
+        return m_resourceActivity->batteryImpact(sampleInterval());
+    }
+    const ApplicationUsageReport& applicationUsage() const { return m_resourceActivity->applicationUsage(); }
+    MetricAvailability foregroundApplicationAvailability() const {
+        return m_resourceActivity->foregroundAvailability();
+    }
     const std::optional<NetworkQualityResult>& latestNetworkQualityResult() const {
         return archive().latestNetworkQualityResult;
     }
@@ -177,7 +225,7 @@ public:
     QString persistenceError() const { return m_keeper->persistenceError(); }
     bool notificationsEnabled() const { return m_notificationsEnabled; }
     QString notificationStatusMessage() const { return m_notificationStatusMessage; }
-    bool resourceAnalysisEnabled() const { return m_resourceAnalysisEnabled; }
+    bool resourceAnalysisEnabled() const { return m_resourceActivity->isEnabled(); }
     quint64 historyEraseGeneration() const { return m_keeper->eraseGeneration(); }
     bool isArchivePrepared() const { return m_keeper->isPrepared(); }
     std::optional<Date> intensiveTestCooldownUntil() const { return m_frame->intensiveTestCooldownUntil(); }
@@ -222,6 +270,11 @@ Q_SIGNALS:
     void persistentHistoryChanged();
     void healthEventsChanged();
     void incidentsChanged();
+    void performanceSessionsChanged();
+    void processorComparisonChanged();
+    void isSavingProcessorComparisonChanged();
+    void resourceActivityObservationsChanged();
+    void applicationUsageChanged();
     void resultsChanged();
     void personalBaselineChanged();
     void activeInsightsChanged();
@@ -247,14 +300,17 @@ private:
     void forwardSignals();
 
     Dependencies m_deps;
+    std::unique_ptr<OperationAnalytics> m_analytics;
     std::unique_ptr<ArchiveKeeper> m_keeper;
     std::unique_ptr<MonitoringLoop> m_loop;
     std::unique_ptr<OperationFrame> m_frame;
+    std::unique_ptr<ResourceActivity> m_resourceActivity;
+    std::unique_ptr<PerformanceActivity> m_performance;
     std::unique_ptr<HardwareDiscovery> m_hardware;
 
     bool m_notificationsEnabled = false;
     QString m_notificationStatusMessage;
-    bool m_resourceAnalysisEnabled = false;
+    bool m_isSavingProcessorComparison = false;
     std::optional<int> m_fullSystemScanReminderIntervalDays;
     std::optional<Date> m_fullSystemScanNextReminderAt;
     QString m_fullSystemScanReminderStatusMessage;

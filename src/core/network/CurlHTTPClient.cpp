@@ -116,6 +116,7 @@ struct CurlHTTPClient::Job {
     curl_slist* headerList = nullptr;
     QByteArray urlText;
     QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers;
     int64_t received = 0;
     int64_t uploaded = 0;
     bool tooLarge = false;
@@ -143,6 +144,20 @@ struct CurlHTTPClient::Job {
         }
         if (job->request.keepBody)
             job->body.append(data, qsizetype(n));
+        return n;
+    }
+
+    // Header lines of every response block (redirects, interim answers); each status line starts anew,
+    // so the final response's fields remain.
+    static size_t onHeader(char* data, size_t size, size_t count, void* context) {
+        auto* job = static_cast<Job*>(context);
+        const size_t n = size * count;
+        const QByteArray line = QByteArray(data, qsizetype(n)).trimmed();
+        if (line.startsWith("HTTP/")) {
+            job->headers.clear();
+        } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+            job->headers.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+        }
         return n;
     }
 
@@ -271,6 +286,8 @@ void CurlHTTPClient::run() {
         curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Job::onWrite);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, job.get());
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Job::onHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, job.get());
         if (r.maximumResponseBytes >= 0)
             curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(r.maximumResponseBytes));
 
@@ -333,6 +350,7 @@ void CurlHTTPClient::run() {
             response.statusCode = int(status);
             response.httpMajorVersion = version == CURL_HTTP_VERSION_2_0 ? 2 : 1;
             response.body = std::move(job->body);
+            response.headers = std::move(job->headers);
             response.bodyByteCount = job->received;
             response.uploadedByteCount = job->uploaded;
             response.exceededByteLimit = cutOff;

@@ -42,7 +42,7 @@ QCoro::Task<NetworkQualityResult> CurlNetworkQualityTester::run(std::stop_token 
     }
     const std::optional<double> dns = co_await m_options.resolver->resolve(m_hostname, stop);
     if (!dns) {
-        qCWarning(lcNetworkQuality) << "DNS resolution failed for" << m_hostname;
+        qCInfo(lcNetworkQuality) << "DNS resolution failed for" << m_hostname;
         throw makeError(NetworkQualityTestError::dnsResolutionFailed);
     }
 

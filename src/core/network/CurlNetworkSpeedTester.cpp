@@ -187,9 +187,9 @@ CurlNetworkSpeedTester::measureDirection(Run& run, NetworkSpeedTransferDirection
         if (failure) {
             if (rounds.size() < 2)
                 std::rethrow_exception(failure);
-            qCWarning(
-                lcNetworkSpeed, "Direction ended with valid earlier rounds: direction=%s rounds=%ld error=%s",
-                directionText(direction), long(rounds.size()), qUtf8Printable(describeException(failure)));
+            qCInfo(lcNetworkSpeed,
+                   "Direction ended with valid earlier rounds: direction=%s rounds=%ld error=%s",
+                   directionText(direction), long(rounds.size()), qUtf8Printable(describeException(failure)));
             break;
         }
         const NetworkSpeedTransferMeasurement measurement{round.byteCount, round.durationSeconds};
@@ -374,18 +374,18 @@ QCoro::Task<int64_t> CurlNetworkSpeedTester::download(Run& run, int64_t bytes, s
     } catch (const HTTPTransportError& error) {
         if (error.kind() == HTTPTransportError::Kind::cancelled || stop.stop_requested())
             throw CancellationError();
-        qCWarning(lcNetworkSpeed, "Download transport failed: %s", error.what());
+        qCInfo(lcNetworkSpeed, "Download transport failed: %s", error.what());
         throw makeError(NetworkSpeedTestError::downloadFailed);
     }
     if (response.statusCode == 429 || response.statusCode == 403) {
-        qCWarning(lcNetworkSpeed, "Download provider limited request: status=%ld expected=%ld",
-                  long(response.statusCode), long(bytes));
+        qCInfo(lcNetworkSpeed, "Download provider limited request: status=%ld expected=%ld",
+               long(response.statusCode), long(bytes));
         throw makeError(NetworkSpeedTestError::providerLimited);
     }
     if (response.statusCode < 200 || response.statusCode > 299 || response.exceededByteLimit ||
         response.bodyByteCount != bytes) {
-        qCWarning(lcNetworkSpeed, "Download response rejected: status=%ld bytes=%ld expected=%ld",
-                  long(response.statusCode), long(response.bodyByteCount), long(bytes));
+        qCInfo(lcNetworkSpeed, "Download response rejected: status=%ld bytes=%ld expected=%ld",
+               long(response.statusCode), long(response.bodyByteCount), long(bytes));
         throw makeError(NetworkSpeedTestError::downloadFailed);
     }
     co_return bytes;
@@ -409,17 +409,17 @@ QCoro::Task<int64_t> CurlNetworkSpeedTester::upload(Run& run, int64_t bytes, std
     } catch (const HTTPTransportError& error) {
         if (error.kind() == HTTPTransportError::Kind::cancelled || stop.stop_requested())
             throw CancellationError();
-        qCWarning(lcNetworkSpeed, "Upload transport failed: %s", error.what());
+        qCInfo(lcNetworkSpeed, "Upload transport failed: %s", error.what());
         throw makeError(NetworkSpeedTestError::uploadFailed);
     }
     if (response.statusCode == 429 || response.statusCode == 403) {
-        qCWarning(lcNetworkSpeed, "Upload provider limited request: status=%ld bytes=%ld",
-                  long(response.statusCode), long(bytes));
+        qCInfo(lcNetworkSpeed, "Upload provider limited request: status=%ld bytes=%ld",
+               long(response.statusCode), long(bytes));
         throw makeError(NetworkSpeedTestError::providerLimited);
     }
     if (response.statusCode < 200 || response.statusCode > 299) {
-        qCWarning(lcNetworkSpeed, "Upload response rejected: status=%ld bytes=%ld", long(response.statusCode),
-                  long(bytes));
+        qCInfo(lcNetworkSpeed, "Upload response rejected: status=%ld bytes=%ld", long(response.statusCode),
+               long(bytes));
         throw makeError(NetworkSpeedTestError::uploadFailed);
     }
     co_return bytes;

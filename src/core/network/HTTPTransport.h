@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUrl>
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 
 namespace kestrum {
@@ -53,6 +54,17 @@ struct HTTPResponse {
     bool exceededByteLimit = false; // the body was cut off at the request's ceiling
     QUrl effectiveUrl;              // after redirects
     HTTPTimings timings;
+    // The final response's header fields in order, names lower-case, values trimmed.
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    // The first value of a header field (`name` lower-case); absent when the response has none.
+    std::optional<QByteArray> header(const QByteArray& name) const {
+        for (const auto& [key, value] : headers) {
+            if (key == name)
+                return value;
+        }
+        return std::nullopt;
+    }
 };
 
 // A transfer that did not produce a response. Crosses QFuture boundaries intact.

@@ -32,11 +32,14 @@ OperationWork NetworkSpeedTestOperation::work(std::shared_ptr<NetworkSpeedTestin
                                               NetworkSpeedTestMode mode) {
     return [tester, mode](OperationContext&, std::stop_token stop,
                           ProgressReporter report) -> QCoro::Task<ArchiveCommit> {
-        const NetworkSpeedTestResult result =
-            co_await tester->run(mode, stop, [report](const NetworkSpeedTestProgress& p) {
-                if (report)
-                    report(progress(p));
-            });
+        NetworkSpeedProgressHandler forward = [report](const NetworkSpeedTestProgress& p) {
+            if (report)
+                report(progress(p));
+        };
+        // The task is held in a variable: g++ 12 destroys a coroutine awaited as a temporary together with
+        // other temporaries of the same expression twice.
+        QCoro::Task<NetworkSpeedTestResult> running = tester->run(mode, stop, std::move(forward));
+        const NetworkSpeedTestResult result = co_await std::move(running);
         co_return [result](HealthArchive& archive) { archive.latestNetworkSpeedResult = result; };
     };
 }

@@ -3,102 +3,74 @@
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
 
+#include <array>
+
 namespace kestrum {
 
-QString navigationTitle(NavigationSection section) {
-    const char* title = "";
-    switch (section) {
-    case NavigationSection::overview:
-        title = TR_MARK("Genel Bakış");
-        break;
-    case NavigationSection::healthCenter:
-        title = TR_MARK("Sağlık Merkezi");
-        break;
-    case NavigationSection::fullSystemScan:
-        title = TR_MARK("Tam Tarama");
-        break;
-    case NavigationSection::healthTest:
-        title = TR_MARK("Sağlık Testi");
-        break;
-    case NavigationSection::benchmarkLab:
-        title = TR_MARK("Benchmark");
-        break;
-    case NavigationSection::hardwareAdvisor:
-        title = TR_MARK("Donanım Danışmanı");
-        break;
-    case NavigationSection::aiHardwareDoctor:
-        title = TR_MARK("AI Donanım Asistanı");
-        break;
-    case NavigationSection::performance:
-        title = TR_MARK("Performans");
-        break;
-    case NavigationSection::resourceAnalysis:
-        title = TR_MARK("Kaynak Analizi");
-        break;
-    case NavigationSection::battery:
-        title = TR_MARK("Batarya");
-        break;
-    case NavigationSection::network:
-        title = TR_MARK("Ağ ve Wi-Fi");
-        break;
-    case NavigationSection::storageMap:
-        title = TR_MARK("Depolama Haritası");
-        break;
-    case NavigationSection::history:
-        title = TR_MARK("Geçmiş");
-        break;
-    case NavigationSection::advanced:
-        title = TR_MARK("Advanced");
-        break;
+namespace {
+
+using S = NavigationSection;
+constexpr std::array<NavigationSectionEntry, 14> kTable = {{
+    {S::overview, TR_MARK("Genel Bakış"), "gauge.with.dots.needle.67percent", "OverviewSection.qml"},
+    {S::healthCenter, TR_MARK("Sağlık Merkezi"), "cross.case.fill", "HealthCenterSection.qml"},
+    {S::fullSystemScan, TR_MARK("Tam Tarama"), "checkmark.shield.fill", nullptr},
+    {S::healthTest, TR_MARK("Sağlık Testi"), "checkmark.shield.fill", "HealthTestSection.qml"},
+    {S::benchmarkLab, TR_MARK("Benchmark"), "speedometer", "BenchmarkLabSection.qml"},
+    {S::hardwareAdvisor, TR_MARK("Donanım Danışmanı"), "wrench.and.screwdriver.fill",
+     "HardwareAdvisorSection.qml"},
+    {S::aiHardwareDoctor, TR_MARK("AI Donanım Asistanı"), "sparkles", nullptr},
+    {S::performance, TR_MARK("Performans"), "waveform.path.ecg", nullptr},
+    {S::resourceAnalysis, TR_MARK("Kaynak Analizi"), "app.badge.checkmark", nullptr},
+    {S::battery, TR_MARK("Batarya"), "battery.75percent", "BatterySection.qml"},
+    {S::network, TR_MARK("Ağ ve Wi-Fi"), "wifi", "NetworkSection.qml"},
+    {S::storageMap, TR_MARK("Depolama Haritası"), "square.grid.3x3.topleft.filled", "StorageMapSection.qml"},
+    {S::history, TR_MARK("Geçmiş"), "chart.xyaxis.line", nullptr},
+    {S::advanced, TR_MARK("Advanced"), "cpu", nullptr},
+}};
+
+} // namespace
+
+std::span<const NavigationSectionEntry> navigationTable() {
+    return kTable;
+}
+
+const NavigationSectionEntry& navigationEntry(NavigationSection section) {
+    for (const NavigationSectionEntry& entry : kTable) {
+        if (entry.section == section)
+            return entry;
     }
-    return L10n::string(QString::fromUtf8(title));
+    return kTable.front(); // unreachable: every case is in the table (tested)
+}
+
+QString navigationTitle(NavigationSection section) {
+    return L10n::string(QString::fromUtf8(navigationEntry(section).title));
 }
 
 QString navigationSymbol(NavigationSection section) {
-    switch (section) {
-    case NavigationSection::overview:
-        return QStringLiteral("gauge.with.dots.needle.67percent");
-    case NavigationSection::healthCenter:
-        return QStringLiteral("cross.case.fill");
-    case NavigationSection::fullSystemScan:
-    case NavigationSection::healthTest:
-        return QStringLiteral("checkmark.shield.fill");
-    case NavigationSection::benchmarkLab:
-        return QStringLiteral("speedometer");
-    case NavigationSection::hardwareAdvisor:
-        return QStringLiteral("wrench.and.screwdriver.fill");
-    case NavigationSection::aiHardwareDoctor:
-        return QStringLiteral("sparkles");
-    case NavigationSection::performance:
-        return QStringLiteral("waveform.path.ecg");
-    case NavigationSection::resourceAnalysis:
-        return QStringLiteral("app.badge.checkmark");
-    case NavigationSection::battery:
-        return QStringLiteral("battery.75percent");
-    case NavigationSection::network:
-        return QStringLiteral("wifi");
-    case NavigationSection::storageMap:
-        return QStringLiteral("square.grid.3x3.topleft.filled");
-    case NavigationSection::history:
-        return QStringLiteral("chart.xyaxis.line");
-    case NavigationSection::advanced:
-        return QStringLiteral("cpu");
-    }
-    return {};
+    return QString::fromLatin1(navigationEntry(section).symbol);
+}
+
+QString navigationViewFile(NavigationSection section) {
+    const char* file = navigationEntry(section).viewFile;
+    return file ? QString::fromLatin1(file) : QString();
 }
 
 std::vector<NavigationSection> availableSections(const std::set<NavigationSection>& capabilities) {
     std::vector<NavigationSection> out;
-    for (const NavigationSection section : allCases<NavigationSection>()) {
-        if (capabilities.count(section))
-            out.push_back(section);
+    for (const NavigationSectionEntry& entry : kTable) {
+        if (capabilities.count(entry.section))
+            out.push_back(entry.section);
     }
     return out;
 }
 
 std::set<NavigationSection> builtCapabilities() {
-    return {NavigationSection::overview, NavigationSection::healthCenter, NavigationSection::battery,
-            NavigationSection::network, NavigationSection::storageMap};
+    std::set<NavigationSection> built;
+    for (const NavigationSectionEntry& entry : kTable) {
+        if (entry.viewFile)
+            built.insert(entry.section);
+    }
+    return built;
 }
 
 } // namespace kestrum

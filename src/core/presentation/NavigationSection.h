@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <set>
+#include <span>
 #include <vector>
 
 namespace kestrum {
@@ -45,13 +46,27 @@ template <> struct EnumTraits<NavigationSection> {
     };
 };
 
+// One row of the sidebar's table: the section, its Turkish title, its symbol and the QML file of its
+// view. A section whose capability is not built yet has no view file and is not shown.
+struct NavigationSectionEntry {
+    NavigationSection section;
+    const char* title;
+    const char* symbol;
+    const char* viewFile;
+};
+
+// Every section, in sidebar order. The one place that names a section's view.
+std::span<const NavigationSectionEntry> navigationTable();
+const NavigationSectionEntry& navigationEntry(NavigationSection section);
+
 QString navigationTitle(NavigationSection section); // localised
 QString navigationSymbol(NavigationSection section);
+QString navigationViewFile(NavigationSection section); // empty when the section has no view yet
 
 // The sections whose capabilities exist in this build, in sidebar order. A section without its
 // capability is not shown at all (never as a placeholder).
 std::vector<NavigationSection> availableSections(const std::set<NavigationSection>& capabilities);
-// What this build offers today.
+// What this build offers: the sections that have a view.
 std::set<NavigationSection> builtCapabilities();
 
 } // namespace kestrum

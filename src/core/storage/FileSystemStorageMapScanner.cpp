@@ -345,6 +345,7 @@ struct Walk {
     Items* items = nullptr; // touched only while the root is read, on the scanning thread
     std::atomic<int64_t> listedFiles{0};
     std::atomic<bool> overLimit{false};
+    std::atomic<int64_t>* found = nullptr; // the scanner's live count of the files listed so far
 };
 
 struct LinuxDirent64 {
@@ -634,6 +635,7 @@ void readDirectory(Node& node, Workspace& w, Walk& walk, WorkStack& stack) {
     node.state = NodeState::listed;
     if (walk.listedFiles.fetch_add(node.fileCount) + node.fileCount > walk.limit)
         walk.overLimit.store(true);
+    walk.found->fetch_add(node.fileCount, std::memory_order_relaxed);
     const bool keepOpen = !w.children.empty();
     if (keepOpen) {
         node.unopenedChildren.store(static_cast<int32_t>(w.children.size()));
@@ -734,8 +736,9 @@ size_t openDirectoryLimitFor(int requested) {
 // One scan: the walk, and the limit pass when the walk found more files than the limit.
 class Scan {
 public:
-    Scan(int64_t limit, int threads, size_t openLimit, std::stop_token stop)
+    Scan(int64_t limit, int threads, size_t openLimit, std::stop_token stop, std::atomic<int64_t>& found)
         : m_threads(std::max(threads, 1)), m_open(openLimit) {
+        m_walk.found = &found;
         m_walk.limit = limit;
         m_walk.stop = std::move(stop);
         m_walk.open = &m_open;
@@ -757,6 +760,7 @@ public:
         m_root.fileCount = static_cast<int64_t>(w.files.size());
         m_root.state = NodeState::listed;
         m_walk.listedFiles = m_root.fileCount;
+        m_walk.found->fetch_add(m_root.fileCount, std::memory_order_relaxed);
         if (m_root.fileCount > m_walk.limit) {
             m_walk.overLimit = true;
         } else {
@@ -1029,7 +1033,9 @@ StorageScanResult FileSystemStorageMapScanner::scan(const QString& rootPath, std
         throw StorageMapScannerError::locationCannotBeRead();
     }
 
-    Scan walk(m_maximumFileCount, m_threadCount, openDirectoryLimitFor(m_openDirectoryLimit), stop);
+    m_counted.store(0);
+    Scan walk(m_maximumFileCount, m_threadCount, openDirectoryLimitFor(m_openDirectoryLimit), stop,
+              m_counted);
     walk.run(rootFd, rootStat); // the scan owns the descriptor from here
     if (stop.stop_requested())
         throw CancellationError();

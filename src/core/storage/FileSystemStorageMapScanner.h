@@ -5,6 +5,7 @@
 #include "foundation/KestrumError.h"
 
 #include <atomic>
+#include <optional>
 #include <stop_token>
 
 namespace kestrum {
@@ -15,6 +16,9 @@ public:
     // Walks the folder once. Blocking: callers run it off the main thread. Throws KestrumError with
     // the scanner's messages, or CancellationError once `stop` is requested.
     virtual StorageScanResult scan(const QString& rootPath, std::stop_token stop) = 0;
+    // Files counted so far by the scan that runs now (or ran last), for a live counter; read from any
+    // thread. Absent for a scanner that does not count as it goes.
+    virtual std::optional<int64_t> filesCountedSoFar() const { return std::nullopt; }
 };
 
 namespace StorageMapScannerError {
@@ -47,6 +51,7 @@ public:
     explicit FileSystemStorageMapScanner(int64_t maximumFileCount = kDefaultMaximumFileCount,
                                          int threadCount = 4, DateProvider dateProvider = {});
     StorageScanResult scan(const QString& rootPath, std::stop_token stop) override;
+    std::optional<int64_t> filesCountedSoFar() const override { return m_counted.load(); }
 
     // How many directory descriptors a scan keeps open for later use (besides a few per thread);
     // 0 (the default) derives it from the process's descriptor limit.
@@ -61,6 +66,7 @@ public:
     Work lastWork() const;
 
 private:
+    std::atomic<int64_t> m_counted{0};
     int64_t m_maximumFileCount;
     int m_threadCount;
     DateProvider m_dateProvider;

@@ -81,11 +81,17 @@ void StorageMapStore::setAuthorizedPath(std::optional<QString> path) {
     Q_EMIT stateChanged();
 }
 
+const std::vector<StorageTreemapTile>& StorageMapStore::tiles() const {
+    if (!m_tiles)
+        m_tiles = m_result ? StorageTreemapLayout::tiles(m_result->items) : std::vector<StorageTreemapTile>{};
+    return *m_tiles;
+}
+
 void StorageMapStore::setResult(std::optional<StorageScanResult> result) {
     if (result == m_result)
         return;
     m_result = std::move(result);
-    m_tiles = m_result ? StorageTreemapLayout::tiles(m_result->items) : std::vector<StorageTreemapTile>{};
+    m_tiles.reset();
     Q_EMIT resultChanged();
     Q_EMIT stateChanged();
 }
@@ -167,7 +173,10 @@ QCoro::Task<void> StorageMapStore::runScan(QFuture<StorageScanResult> work, quin
     std::optional<QString> failure;
     bool cancelled = false;
     try {
-        result = co_await work;
+        // Awaited as a void future (which rethrows the work's exception) and the result then moved out
+        // rather than copied: a folder may have a quarter of a million children.
+        co_await QFuture<void>(work);
+        result = work.takeResult();
     } catch (const CancellationError&) {
         cancelled = true;
     } catch (...) {

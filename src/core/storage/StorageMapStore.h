@@ -40,6 +40,8 @@ public:
     // Stops the running scan without a result or a message; the folder stays chosen and remembered,
     // and a previous result stays.
     Q_INVOKABLE void cancelScan();
+    // The running scan's live file count, where the scanner keeps one.
+    std::optional<int64_t> filesCountedSoFar() const { return m_scanner->filesCountedSoFar(); }
     // The folder picker failed: "Klasör seçilemedi: …".
     void reportPickerFailure(const QString& description);
 
@@ -47,7 +49,8 @@ public:
     bool hasAuthorizedFolder() const { return m_authorizedPath.has_value(); }
     const std::optional<StorageScanResult>& result() const { return m_result; }
     bool hasResult() const { return m_result.has_value(); }
-    const std::vector<StorageTreemapTile>& tiles() const { return m_tiles; }
+    // Laid out when first asked for: the window lays out only what it can show.
+    const std::vector<StorageTreemapTile>& tiles() const;
     bool isScanning() const { return m_isScanning; }
     QString errorMessage() const { return m_errorMessage.value_or(QString()); }
     State state() const;
@@ -75,7 +78,7 @@ private:
     std::shared_ptr<StoragePermissionPersisting> m_permissions;
     std::optional<QString> m_authorizedPath;
     std::optional<StorageScanResult> m_result;
-    std::vector<StorageTreemapTile> m_tiles;
+    mutable std::optional<std::vector<StorageTreemapTile>> m_tiles;
     bool m_isScanning = false;
     std::optional<QString> m_errorMessage;
     bool m_didRestorePermission = false;

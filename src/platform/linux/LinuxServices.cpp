@@ -1,10 +1,12 @@
 #include "LinuxServices.h"
 
 #include "BusDnsServerReader.h"
+#include "CgroupApplicationUsageReader.h"
 #include "DrmGPUStatsProvider.h"
 #include "DrmGraphicsDeviceIdentityReader.h"
 #include "FreedesktopNotificationService.h"
 #include "LinuxConnectionDetailsProvider.h"
+#include "LinuxForegroundApplicationProvider.h"
 #include "LinuxNetworkPathProvider.h"
 #include "LinuxProcessInformation.h"
 #include "LinuxThermalSignal.h"
@@ -20,16 +22,20 @@
 #include "StartupDiskIdentityReader.h"
 #include "StatvfsDiskCapacityReader.h"
 #include "SysfsBatteryServiceReader.h"
+#include "SysfsHwmonReading.h"
 #include "SysfsNetworkByteCounterReader.h"
 #include "SysfsPowerSupplyBatteryStatsProvider.h"
 #include "SystemHardwareReader.h"
 #include "UDisks2StorageHealthReader.h"
+#include "advanced/AdvancedReadOnlyTelemetryProviders.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/OverridingPreferencesStore.h"
 #include "hardware/DefaultHardwareProfileDiscoverer.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "measurement/MetricStatsProviders.h"
+
+#include <unistd.h>
 
 namespace kestrum::LinuxServices {
 
@@ -116,11 +122,30 @@ makeSampler(const Roots& roots, std::shared_ptr<LinuxNetworkPathProvider>* pathP
         roots.sys,
         QStringList{QStringLiteral("/usr/share/hwdata/pci.ids"), QStringLiteral("/usr/share/misc/pci.ids")},
         NvmlLibrary::load());
-    providers.advancedBatteryTelemetry = std::make_unique<UnofferedBatteryTelemetryProvider>();
-    providers.advancedGPUUtilization = std::make_unique<UnofferedGPUUtilizationProvider>();
-    providers.advancedFanStats = std::make_unique<UnofferedFanStatsProvider>();
-    providers.advancedComponentTemperature = std::make_unique<UnofferedComponentTemperatureProvider>();
+    // Sensors: only what a compatibility record verifies for this kernel and these drivers is ever read.
+    const auto identity = readAdvancedTelemetryIdentity(roots.proc, roots.sys);
+    const QString sys = roots.sys;
+    const AdvancedHwmonConnector hwmon = [sys] { return std::make_shared<SysfsHwmonReading>(sys); };
+    providers.advancedBatteryTelemetry =
+        std::make_unique<AdvancedBatteryTelemetryHwmonProvider>(identity, hwmon);
+    providers.advancedGPUUtilization = std::make_unique<AdvancedGPUUtilizationHwmonProvider>(identity, hwmon);
+    providers.advancedFanStats = std::make_unique<AdvancedReadOnlyFanStatsProvider>(identity, hwmon);
+    providers.advancedComponentTemperature =
+        std::make_unique<AdvancedReadOnlyComponentTemperatureProvider>(identity, hwmon);
     return std::make_unique<DefaultSystemMetricsSampler>(std::move(providers));
+}
+
+ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots) {
+    ResourceAnalysisDependencies resources;
+    auto resolver = ForegroundWindowResolver::forThisProcess();
+    // A recorded tree has no desktop in front of it.
+    if (roots.useSystemBus)
+        resources.foregroundApplicationProvider =
+            std::make_shared<LinuxForegroundApplicationProvider>(resolver);
+    resources.applicationUsageReader = std::make_shared<CgroupApplicationUsageReader>(
+        CgroupApplicationUsageReader::Roots{roots.sys + QStringLiteral("/fs/cgroup"), roots.proc}, ::getuid(),
+        std::shared_ptr<DesktopEntryCatalog>(resolver, &resolver->catalog()));
+    return resources;
 }
 
 HardwareDependencies makeHardwareDependencies(const Roots& roots) {
@@ -141,14 +166,18 @@ HardwareDependencies makeHardwareDependencies(const Roots& roots) {
 }
 
 MonitorServices makeMonitorServices(const Roots& roots,
-                                    std::map<QString, PreferenceValue> preferenceOverrides) {
+                                    std::map<QString, PreferenceValue> preferenceOverrides,
+                                    std::shared_ptr<LinuxNetworkPathProvider>* pathProvider) {
     MonitorServices services;
     services.savedPreferences = std::make_unique<JsonFilePreferencesStore>(KestrumPaths::preferencesFile());
     services.preferences = std::make_unique<OverridingPreferencesStore>(*services.savedPreferences,
                                                                         std::move(preferenceOverrides));
     services.sleepWake = std::make_unique<LogindSleepWatcher>();
+    services.analytics =
+        std::make_unique<ProductAnalyticsRuntime>(ProductAnalyticsRuntime::standardConfiguration(
+            *services.savedPreferences, KestrumPaths::preferencesFile()));
     SystemMonitorStore::Dependencies dependencies;
-    dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots).release());
+    dependencies.sampler = std::shared_ptr<SystemMetricsSampling>(makeSampler(roots, pathProvider).release());
     dependencies.preferences = services.preferences.get();
     services.repository = std::make_shared<FileHealthArchiveRepository>(KestrumPaths::archiveFile());
     dependencies.archiveRepository = services.repository;
@@ -162,6 +191,8 @@ MonitorServices makeMonitorServices(const Roots& roots,
     dependencies.sleepWake = services.sleepWake.get();
     dependencies.networkTests =
         NetworkTestDependencies(NetworkTestConfiguration::fromPreferences(*services.preferences));
+    dependencies.analyticsRecorder = services.analytics->recorder();
+    dependencies.resourceAnalysis = makeResourceAnalysis(roots);
     dependencies.hardware = makeHardwareDependencies(roots);
     services.store = std::make_unique<SystemMonitorStore>(std::move(dependencies));
     return services;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analytics/ProductAnalyticsRuntime.h"
 #include "foundation/PreferencesStore.h"
 #include "measurement/DefaultSystemMetricsSampler.h"
 #include "monitor/SystemMonitorStore.h"
@@ -46,6 +47,10 @@ std::unique_ptr<LinuxConnectionDetailsProvider> makeConnectionDetailsProvider(co
 std::unique_ptr<DefaultSystemMetricsSampler>
 makeSampler(const Roots& roots = {}, std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
+// The consented resource analysis: the session's foreground application (only on the real machine) and
+// the per-application use from the user's cgroup v2 app.slice.
+ResourceAnalysisDependencies makeResourceAnalysis(const Roots& roots = {});
+
 // The hardware profile's readers over the same roots; udisks2 is asked only when the system bus is used.
 HardwareDependencies makeHardwareDependencies(const Roots& roots = {});
 
@@ -55,13 +60,17 @@ struct MonitorServices {
     std::unique_ptr<PreferencesStore> savedPreferences;
     std::unique_ptr<PreferencesStore> preferences;
     std::unique_ptr<SleepWakeNotifying> sleepWake;
+    // Made before the store, which records its usage events through it, and gone after it.
+    std::unique_ptr<ProductAnalyticsRuntime> analytics;
     // The store's repository, for what its last load had to say about the benchmark history.
     std::shared_ptr<FileHealthArchiveRepository> repository;
     std::unique_ptr<SystemMonitorStore> store;
 };
-// `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore).
+// `preferenceOverrides` fix some preference values for this run only (see OverridingPreferencesStore);
+// `pathProvider`, when given, receives the network path provider (as for makeSampler).
 MonitorServices makeMonitorServices(const Roots& roots = {},
-                                    std::map<QString, PreferenceValue> preferenceOverrides = {});
+                                    std::map<QString, PreferenceValue> preferenceOverrides = {},
+                                    std::shared_ptr<LinuxNetworkPathProvider>* pathProvider = nullptr);
 
 } // namespace LinuxServices
 

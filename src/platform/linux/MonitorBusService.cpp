@@ -1,12 +1,15 @@
 #include "MonitorBusService.h"
 
+#include "culprits/ResourceCulpritJson.h"
 #include "foundation/Translatable.h"
+#include "healthtests/ProcessorComparisonJson.h"
 #include "monitor/SystemMonitorStore.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QPointer>
 
 namespace kestrum {
@@ -61,6 +64,65 @@ QCoro::Task<void> answerNotifications(QPointer<SystemMonitorStore> store, bool e
     }
     const QString message = enabled ? store->notificationStatusMessage() : trText("Bildirimler kapatıldı.");
     bus.send(request.createReply(QVariantList{store->notificationsEnabled(), message}));
+}
+
+QCoro::Task<void> answerSession(QPointer<SystemMonitorStore> store, bool starting, QString name,
+                                QDBusConnection bus, QDBusMessage request) {
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    if (!store->isArchivePrepared()) {
+        bus.send(failure(request, store->persistenceError()));
+        co_return;
+    }
+    if (starting && store->activePerformanceSession()) {
+        bus.send(failure(request, trText("Zaten süren bir performans oturumu var; önce onu durdur.")));
+        co_return;
+    }
+    if (!starting && !store->activePerformanceSession()) {
+        bus.send(failure(request, trText("Süren bir performans oturumu yok.")));
+        co_return;
+    }
+    QCoro::Task<bool> pending =
+        starting ? store->startPerformanceSession(name) : store->stopPerformanceSession();
+    const bool saved = co_await std::move(pending);
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    if (!saved) {
+        bus.send(failure(request, store->persistenceError()));
+        co_return;
+    }
+    bus.send(request.createReply(starting ? trText("Performans oturumu başlatıldı.")
+                                          : trText("Performans oturumu durduruldu.")));
+}
+
+QString comparisonText(const SystemMonitorStore& store) {
+    const QJsonObject state = processorComparisonToJson(store.processorComparison(), store.continuityClock());
+    return QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact));
+}
+
+QCoro::Task<void> answerComparisonSave(QPointer<SystemMonitorStore> store, ProcessorComparisonAction action,
+                                       QDBusConnection bus, QDBusMessage request) {
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    const bool saved = co_await store->saveProcessorComparison(action);
+    if (!store) {
+        bus.send(failure(request, trText("Kestrum kapanıyor; değişiklik yapılamadı.")));
+        co_return;
+    }
+    if (!saved) {
+        const QString reason = store->persistenceError().isEmpty()
+                                   ? trText("Kaydedilecek bitmiş bir karşılaştırma yok.")
+                                   : store->persistenceError();
+        bus.send(failure(request, reason));
+        co_return;
+    }
+    bus.send(request.createReply(comparisonText(*store)));
 }
 
 } // namespace
@@ -129,6 +191,79 @@ bool MonitorBusService::SetNotificationsEnabled(const QString& configDirectory, 
 
 bool MonitorBusService::IsMonitoring() {
     return m_store.isMonitoring();
+}
+
+QString MonitorBusService::ResourceCulprits(const QString& dataDirectory) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    ResourceCulpritReport report;
+    report.consented = m_store.resourceAnalysisEnabled();
+    report.sampleInterval = m_store.sampleInterval();
+    report.foregroundAvailability = m_store.foregroundApplicationAvailability();
+    report.analysis = m_store.resourceCulpritAnalysis();
+    report.batteryImpact = m_store.batteryImpactAnalysis();
+    report.applicationUsage = m_store.applicationUsage();
+    return QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact));
+}
+
+bool MonitorBusService::SetResourceAnalysisEnabled(const QString& configDirectory, bool enabled) {
+    if (!isOwnFolder(configDirectory, m_configDirectory))
+        return false;
+    m_store.setResourceAnalysisEnabled(enabled);
+    return m_store.resourceAnalysisEnabled();
+}
+
+QString MonitorBusService::ClearResourceActivity(const QString& dataDirectory) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    m_store.clearResourceActivity();
+    return trText("Bu oturumdaki uygulama korelasyonları temizlendi.");
+}
+
+QString MonitorBusService::StartPerformanceSession(const QString& dataDirectory, const QString& name) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    setDelayedReply(true);
+    answerSession(QPointer<SystemMonitorStore>(&m_store), true, name, connection(), message());
+    return {};
+}
+
+QString MonitorBusService::StopPerformanceSession(const QString& dataDirectory) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    setDelayedReply(true);
+    answerSession(QPointer<SystemMonitorStore>(&m_store), false, {}, connection(), message());
+    return {};
+}
+
+QString MonitorBusService::ProcessorComparison(const QString& dataDirectory, const QString& command,
+                                               const QString& action) {
+    if (!isOwnFolder(dataDirectory, m_dataDirectory))
+        return {};
+    const auto refuse = [this](const QString& reason) {
+        sendErrorReply(QLatin1String(kFailedError), reason);
+        return QString();
+    };
+    if (command == u"start") {
+        if (!m_store.startProcessorComparison())
+            return refuse(trText("Karşılaştırma başlatılamadı: canlı izleme açık olmalı, bilgisayar uyanık "
+                                 "olmalı ve başka bir test çalışmamalı."));
+    } else if (command == u"begin") {
+        if (!m_store.beginProcessorComparisonAfterWindow())
+            return refuse(trText("Sonraki ölçüm başlatılamadı: karşılaştırma eyleminizi beklemiyor."));
+    } else if (command == u"dismiss") {
+        m_store.dismissProcessorComparison();
+    } else if (command == u"save") {
+        const auto chosen = fromRawValue<ProcessorComparisonAction>(action);
+        if (!chosen)
+            return refuse(trText("Eylem unspecified, observedOnly veya pausedKnownTask olmalı."));
+        setDelayedReply(true);
+        answerComparisonSave(QPointer<SystemMonitorStore>(&m_store), *chosen, connection(), message());
+        return {};
+    } else if (command != u"state") {
+        return refuse(trText("Bilinmeyen karşılaştırma adımı."));
+    }
+    return comparisonText(m_store);
 }
 
 bool MonitorBusService::ShowWindow() {

@@ -39,6 +39,21 @@ public Q_SLOTS:
     // Answers whether notifications are now on, and the status text.
     bool SetNotificationsEnabled(const QString& configDirectory, bool enabled, QString& statusMessage);
     bool IsMonitoring();
+    // The resource analysis kept in this process's memory (observations are never written anywhere),
+    // as the JSON of a ResourceCulpritReport.
+    QString ResourceCulprits(const QString& dataDirectory);
+    // The consent of the resource analysis (kept in the configuration folder); withdrawing it drops every
+    // observation at once. Answers whether it is now on.
+    bool SetResourceAnalysisEnabled(const QString& configDirectory, bool enabled);
+    // Empties the observations gathered since launch; the consent stays. Answers the confirmation text.
+    QString ClearResourceActivity(const QString& dataDirectory);
+    // Answer the confirmation text once the session is saved.
+    QString StartPerformanceSession(const QString& dataDirectory, const QString& name);
+    QString StopPerformanceSession(const QString& dataDirectory);
+    // The processor comparison: `command` is "start", "begin" (the user's action is done), "state",
+    // "save" (with `action`: unspecified, observedOnly or pausedKnownTask) or "dismiss". Answers the
+    // comparison as JSON (see processorComparisonToJson); a refused step is an error with the reason.
+    QString ProcessorComparison(const QString& dataDirectory, const QString& command, const QString& action);
     // A second start of the application asks the first one to show its window; answers whether there
     // was a window to show (a headless monitor has none).
     bool ShowWindow();

@@ -68,9 +68,22 @@ HealthArchive fullArchive() {
     a.healthTestResults = {typedResultEndedAt<HealthTestResult>(kNow.addingSeconds(-100))};
     a.cpuBenchmarkResults = {typedResultEndedAt<CPUBenchmarkResult>(kNow.addingSeconds(-50))};
     a.fullSystemScanResults = {resultEndedAt(kNow.addingSeconds(-40))};
-    a.performanceSessions = {
-        QJsonObject{{QStringLiteral("id"), uuidText(newUuid())},
-                    {QStringLiteral("startedAt"), kNow.addingSeconds(-900).secondsSinceReferenceDate}}};
+    PerformanceSession session;
+    session.id = newUuid();
+    session.name = QStringLiteral("Derleme");
+    session.startedAt = kNow.addingSeconds(-900);
+    session.baseline.timestamp = session.startedAt;
+    session.baseline.cpuUsage = 0.4;
+    session.sampleCount = 2;
+    session.cpuUsageTotal = 0.9;
+    session.cpuSampleCount = 2;
+    session.peakCPUUsage = 0.5;
+    session.highestThermalLevel = ThermalLevel::fair;
+    session.lastRecordedAt = kNow.addingSeconds(-880);
+    a.performanceSessions = {session};
+    a.processorComparisons = {ProcessorComparisonRecord{
+        newUuid(), kNow.addingSeconds(-10), ProcessorComparisonAction::pausedKnownTask,
+        ProcessorComparisonResult::lower, std::nullopt, 0.6, 0.2}};
     NetworkSpeedTestResult speed;
     speed.id = QUuid::fromString(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
     speed.timestamp = Date{700000000};
@@ -276,9 +289,10 @@ TEST(HealthArchiveCompaction, EveryListKeepsItsOwnNumberOfNewestEntries) {
          [](const HealthArchive& a) { return a.incidents.size(); }},
         {"performance sessions", 50,
          [](HealthArchive& a, Date d) {
-             a.performanceSessions.push_back(
-                 {{QStringLiteral("startedAt"), d.secondsSinceReferenceDate},
-                  {QStringLiteral("lastRecordedAt"), d.secondsSinceReferenceDate}});
+             PerformanceSession s;
+             s.startedAt = d.addingSeconds(-60);
+             s.lastRecordedAt = d;
+             a.performanceSessions.push_back(s);
          },
          [](const HealthArchive& a) { return a.performanceSessions.size(); }},
         {"quick tests", 25,
@@ -341,52 +355,6 @@ TEST(HealthArchiveCompaction, ListsKeepTheirNewestWithinThirtyDays) {
     EXPECT_EQ(out.healthTestResults.size(), 25u);
     EXPECT_EQ(out.deepHealthTestResults.size(), 12u);
     EXPECT_EQ(out.latestNetworkQualityResult, archive.latestNetworkQualityResult);
-}
-
-TEST(HealthArchiveCompaction, ProcessorComparisonRetention) {
-    const auto record = [](const char* id, double savedSecondsAgo, QJsonObject fields) {
-        fields.insert(QStringLiteral("id"), QLatin1String(id));
-        fields.insert(QStringLiteral("savedAt"),
-                      kNow.addingSeconds(-savedSecondsAgo).secondsSinceReferenceDate);
-        fields.insert(QStringLiteral("action"), QStringLiteral("observedOnly"));
-        return fields;
-    };
-    const QJsonObject similar{{QStringLiteral("result"), QStringLiteral("similar")},
-                              {QStringLiteral("before"), 0.40},
-                              {QStringLiteral("after"), 0.45}};
-    const std::vector<QJsonObject> records = {
-        record("A", 100, similar),
-        record("B", 90,
-               {{QStringLiteral("result"), QStringLiteral("higher")},
-                {QStringLiteral("before"), 0.40},
-                {QStringLiteral("after"), 0.45}}), // disagrees
-        record("C", 80, {{QStringLiteral("invalidReason"), QStringLiteral("measurementGap")}}),
-        record("D", 70,
-               {{QStringLiteral("invalidReason"), QStringLiteral("interrupted")},
-                {QStringLiteral("before"), 0.3}}), // inconsistent
-        record("A", 60, similar),                  // newer copy of A
-        record("E", -60, similar),                 // saved in the future
-        record("F", 40 * 86400, similar),          // too old
-        record("G", 50,
-               {{QStringLiteral("result"), QStringLiteral("lower")},
-                {QStringLiteral("before"), 0.9},
-                {QStringLiteral("after"), 1.2}}), // out of range
-    };
-    const auto kept =
-        HealthArchiveCompaction::retainedProcessorComparisons(records, kNow.addingSeconds(-2'592'000), kNow);
-    ASSERT_EQ(kept.size(), 2u);
-    EXPECT_EQ(kept[0].value(QStringLiteral("id")).toString(), QStringLiteral("C"));
-    EXPECT_EQ(kept[1].value(QStringLiteral("id")).toString(), QStringLiteral("A"));
-    EXPECT_EQ(kept[1].value(QStringLiteral("savedAt")).toDouble(),
-              kNow.addingSeconds(-60).secondsSinceReferenceDate);
-
-    std::vector<QJsonObject> many;
-    for (int i = 0; i < 101; ++i)
-        many.push_back(record(QByteArray::number(i).constData(), 1000 - i, similar));
-    const auto capped =
-        HealthArchiveCompaction::retainedProcessorComparisons(many, kNow.addingSeconds(-2'592'000), kNow);
-    ASSERT_EQ(capped.size(), 100u);
-    EXPECT_EQ(capped.front().value(QStringLiteral("id")).toString(), QStringLiteral("1"));
 }
 
 TEST(HealthSample, OnlyAvailableGroupsAreKept) {

@@ -1,5 +1,5 @@
 // Keeps the English table complete: every Turkish text the code hands to the localisation layer
-// (trText, trTemplate, TR_MARK, a local tr helper, or l10n.string in QML) must be a key of the table.
+// (trText, trTemplate, TR_MARK, a local tr helper, or L10n.string in QML) must be a key of the table.
 
 #include "foundation/Translatable.h"
 #include "localisation/DynamicLocalizationPattern.h"
@@ -29,9 +29,9 @@ QString unescapeLiteral(const QString& text) {
 }
 
 std::vector<std::pair<QString, QString>> userFacingLiterals() {
-    static const QRegularExpression call(
-        QStringLiteral("(?<![A-Za-z0-9_.])(trText|trTemplate|TR_MARK|tr|l10n\\.string)\\(\\s*((?:\"(?:[^"
-                       "\"\\\\]|\\\\.)*\"\\s*)+)"));
+    static const QRegularExpression call(QStringLiteral(
+        "(?<![A-Za-z0-9_.])(trText|trTemplate|TR_MARK|tr|l10n\\.string|L10n\\.string)\\(\\s*((?:\"(?:[^"
+        "\"\\\\]|\\\\.)*\"\\s*)+)"));
     static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     std::vector<std::pair<QString, QString>> found;
     QDirIterator it(QStringLiteral(KESTRUM_SOURCE_DIR "/src"),

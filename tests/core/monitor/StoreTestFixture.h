@@ -31,7 +31,10 @@ protected:
     std::shared_ptr<FakeRepository> repository = std::make_shared<FakeRepository>();
     std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
     std::shared_ptr<InstantSleeper> sleeper = std::make_shared<InstantSleeper>();
+    // The network testers the store gets; by default the real ones over the default endpoints.
+    std::optional<NetworkTestDependencies> networkTests;
     SleepWakeNotifying sleepWake;
+    ProductAnalyticsRecorder analyticsRecorder;
     HealthTestDependencies healthTests; // the real workloads unless a test puts fakes in
     std::unique_ptr<SystemMonitorStore> store;
 
@@ -48,7 +51,10 @@ protected:
         d.dateProvider = [this] { return now; };
         d.monotonicClock = [this] { return monotonic; };
         d.machineOffersThermalSignal = [this] { return offersThermalSignal; };
+        d.analyticsRecorder = analyticsRecorder;
         d.healthTests = healthTests;
+        if (networkTests)
+            d.networkTests = *networkTests;
         store.reset();
         store = std::make_unique<SystemMonitorStore>(std::move(d));
         return *store;

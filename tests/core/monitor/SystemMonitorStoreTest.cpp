@@ -110,17 +110,17 @@ TEST_F(StoreTest, ArchivePreparationLoadsCompactsAndReportsFailures) {
     recent.id = newUuid();
     recent.timestamp = now.addingSeconds(-3600);
     repository->stored.samples = {old, recent};
-    repository->stored.performanceSessions = {
-        QJsonObject{{QStringLiteral("id"), QStringLiteral("S")},
-                    {QStringLiteral("startedAt"), now.addingSeconds(-600).secondsSinceReferenceDate},
-                    {QStringLiteral("lastRecordedAt"), now.addingSeconds(-300).secondsSinceReferenceDate}}};
+    PerformanceSession leftOpen;
+    leftOpen.id = newUuid();
+    leftOpen.startedAt = now.addingSeconds(-600);
+    leftOpen.lastRecordedAt = now.addingSeconds(-300);
+    repository->stored.performanceSessions = {leftOpen};
     make();
     QCoro::waitFor(store->prepareArchive());
     EXPECT_TRUE(store->isArchivePrepared());
     ASSERT_EQ(store->persistentHistory().size(), 1u);
     EXPECT_EQ(repository->saves, 1) << "compaction changed the archive, so it is saved back";
-    EXPECT_EQ(repository->stored.performanceSessions[0].value(QStringLiteral("endedAt")).toDouble(),
-              now.addingSeconds(-300).secondsSinceReferenceDate)
+    EXPECT_EQ(repository->stored.performanceSessions[0].endedAt, now.addingSeconds(-300))
         << "a session left open ends at its last recorded time";
 
     repository->failLoad = true;

@@ -34,6 +34,8 @@ template <class T> std::pair<std::optional<T>, std::exception_ptr> finish(QCoro:
 }
 
 std::optional<NetworkSpeedTestError> speedError(const std::exception_ptr& error) {
+    if (!error)
+        return std::nullopt;
     try {
         std::rethrow_exception(error);
     } catch (const KestrumError& e) {
@@ -44,6 +46,8 @@ std::optional<NetworkSpeedTestError> speedError(const std::exception_ptr& error)
 }
 
 bool isCancellation(const std::exception_ptr& error) {
+    if (!error)
+        return false;
     try {
         std::rethrow_exception(error);
     } catch (const CancellationError&) {
@@ -54,6 +58,8 @@ bool isCancellation(const std::exception_ptr& error) {
 }
 
 std::optional<NetworkQualityTestError> qualityError(const std::exception_ptr& error) {
+    if (!error)
+        return std::nullopt;
     try {
         std::rethrow_exception(error);
     } catch (const KestrumError& e) {
@@ -63,12 +69,14 @@ std::optional<NetworkQualityTestError> qualityError(const std::exception_ptr& er
     }
 }
 
-CurlNetworkSpeedTester speedTester(const LocalHttpsServer& server, double timeout = 5,
-                                   std::optional<QString> caFile = {}) {
+// Timeouts far beyond what a loopback answer takes, even under a sanitizer on a busy machine; tests that
+// are about timeouts give their own.
+CurlNetworkSpeedTester speedTester(const LocalHttpsServer& server, double timeout = 30,
+                                   std::optional<QString> caFile = {}, double resourceTimeout = 0) {
     CurlNetworkSpeedTester::Options options;
     options.caBundleFile = caFile ? caFile : std::optional<QString>(server.caFile());
     options.requestTimeoutSeconds = timeout;
-    options.resourceTimeoutSeconds = timeout;
+    options.resourceTimeoutSeconds = resourceTimeout > 0 ? resourceTimeout : timeout;
     // Retries without waiting: the pause is the sleeper's business, not the test's.
     options.sleeper = [](double, std::stop_token stop) -> QCoro::Task<void> {
         if (stop.stop_requested())
@@ -80,7 +88,7 @@ CurlNetworkSpeedTester speedTester(const LocalHttpsServer& server, double timeou
 }
 
 CurlNetworkQualityTester qualityTester(const QString& url, std::optional<QString> caFile,
-                                       double timeout = 3) {
+                                       double timeout = 30) {
     CurlNetworkQualityTester::Options options;
     options.caBundleFile = caFile;
     options.requestTimeoutSeconds = timeout;
@@ -169,18 +177,22 @@ TEST(CurlNetworkSpeedTester, QuorumAndLateRoundFailures) {
         int first;
         int count;
         int every;
+        bool payloadOnly;
         std::optional<NetworkSpeedTestError> expected;
     };
-    // Requests: 1 download warm-up, 1 upload warm-up, 4 idle probes, then rounds of 16 streams with 2
-    // probes each (the probes interleave, so patterns are by position within each block of 18).
+    // Requests: 1 download warm-up, 1 upload warm-up, 4 idle probes, then rounds of 16 streams with
+    // latency probes going out among them. Counted without the probes, the first round's streams are
+    // numbers 3 to 18 whatever the timing.
     const Case cases[] = {
-        {"six 429s in the first round lose the quorum", 429, 7, 6, 0, NetworkSpeedTestError::providerLimited},
-        {"every request limited after the warm-ups", 429, 3, 1000, 0, NetworkSpeedTestError::providerLimited},
+        {"six 429s in the first round lose the quorum", 429, 3, 6, 0, true,
+         NetworkSpeedTestError::providerLimited},
+        {"every request limited after the warm-ups", 429, 3, 1000, 0, false,
+         NetworkSpeedTestError::providerLimited},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LocalHttpsServer server;
-        server.failRequests(c.status, c.first, c.count, c.every);
+        server.failRequests(c.status, c.first, c.count, c.every, c.payloadOnly);
         auto tester = speedTester(server);
         auto [result, error] = finish(tester.run(NetworkSpeedTestMode::quick, {}));
         if (c.expected)
@@ -204,17 +216,73 @@ TEST(CurlNetworkSpeedTester, InvalidEndpointsSendNothing) {
 }
 
 TEST(CurlNetworkSpeedTester, StallsAndDribblesEndAtTheTimeout) {
-    for (Mode mode : {Mode::stall}) {
+    // Each timeout bounds its own misbehaviour while the other is far away: a server that goes silent
+    // trips the no-progress timeout, one that sends a byte every 200 ms never does and meets the
+    // whole-request timeout instead.
+    struct Case {
+        const char* name;
+        Mode mode;
+        double requestTimeout;
+        double resourceTimeout;
+    };
+    const Case cases[] = {
+        {"silent", Mode::stall, 1, 30},
+        {"dribbling", Mode::dribble, 30, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LocalHttpsServer server;
-        server.setMode(mode, 0, 400);
-        auto tester = speedTester(server, 1.0);
+        server.setMode(c.mode, 0, 200);
+        auto tester = speedTester(server, c.requestTimeout, std::nullopt, c.resourceTimeout);
         QElapsedTimer timer;
         timer.start();
         auto [result, error] = finish(tester.run(NetworkSpeedTestMode::quick, {}));
+        EXPECT_FALSE(result);
         EXPECT_EQ(speedError(error), NetworkSpeedTestError::downloadFailed);
         // Three attempts of about a second each, no more.
         EXPECT_LT(timer.elapsed(), 8000);
+        EXPECT_EQ(server.requestCount(), 3);
+        if (c.mode == Mode::dribble) {
+            EXPECT_GT(server.bytesServed(), 0) << "the server did dribble";
+        }
     }
+}
+
+TEST(CurlNetworkSpeedTester, UnreachableAndUnresolvableServersAreDirectionFailures) {
+    // Nothing listens on the port: the connection is refused at once, as without a network.
+    quint16 closedPort = 0;
+    {
+        LocalHttpsServer gone;
+        closedPort = gone.port();
+    }
+    CurlNetworkSpeedTester::Options options;
+    options.sleeper = [](double, std::stop_token) -> QCoro::Task<void> { co_return; };
+    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(closedPort);
+    CurlNetworkSpeedTester refused(QUrl(base + QStringLiteral("/__down")),
+                                   QUrl(base + QStringLiteral("/__up")), options);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(speedError(finish(refused.run(NetworkSpeedTestMode::quick, {})).second),
+              NetworkSpeedTestError::downloadFailed);
+    EXPECT_LT(timer.elapsed(), 5000);
+
+    // A name the resolver cannot find, as the client reports it (no lookup leaves this machine).
+    class Unresolvable : public HTTPTransporting {
+    public:
+        int requests = 0;
+        QFuture<HTTPResponse> send(HTTPRequest, std::stop_token) override {
+            ++requests;
+            return QtFuture::makeExceptionalFuture<HTTPResponse>(HTTPTransportError(
+                HTTPTransportError::Kind::couldNotResolveHost, 6, QStringLiteral("Could not resolve host")));
+        }
+    };
+    auto session = std::make_shared<Unresolvable>();
+    options.sessionFactory = [session] { return session; };
+    CurlNetworkSpeedTester unresolvable(QUrl(QStringLiteral("https://speed.invalid/__down")),
+                                        QUrl(QStringLiteral("https://speed.invalid/__up")), options);
+    EXPECT_EQ(speedError(finish(unresolvable.run(NetworkSpeedTestMode::quick, {})).second),
+              NetworkSpeedTestError::downloadFailed);
+    EXPECT_EQ(session->requests, 3) << "the warm-up's three attempts";
 }
 
 TEST(CurlNetworkSpeedTester, TlsFailuresAreDownloadFailures) {
@@ -232,7 +300,7 @@ TEST(CurlNetworkSpeedTester, TlsFailuresAreDownloadFailures) {
         SCOPED_TRACE(c.name);
         LocalHttpsServer server(c.certificates);
         // Without the CA the system store alone decides, and it does not know the test CA.
-        auto tester = speedTester(server, 5,
+        auto tester = speedTester(server, 30,
                                   c.trustTheCA ? std::optional<QString>(server.caFile())
                                                : std::optional<QString>(QStringLiteral("/dev/null")));
         auto [result, error] = finish(tester.run(NetworkSpeedTestMode::quick, {}));
@@ -265,20 +333,28 @@ TEST(CurlNetworkQualityTester, ProbesGradeTheConnection) {
         Mode mode;
         int status;
         std::optional<NetworkQualityTestError> expected;
+        int delayMs = 0;
+        double timeout = 30; // cases about the probe timeout give 0.5 s
     };
     const Case cases[] = {
         {"every probe answered", Mode::normal, 0, std::nullopt},
         {"not modified counts", Mode::status, 304, std::nullopt},
+        // A portal that answers every page with its own 200 page passes the probe, as any 2xx does;
+        // one that redirects to its http login page fails it.
+        {"a portal's own page", Mode::captivePortal, 0, std::nullopt},
+        {"redirect to an http login page", Mode::redirectToHttp, 0,
+         NetworkQualityTestError::internetUnreachable},
         {"not found fails every probe", Mode::status, 404, NetworkQualityTestError::internetUnreachable},
-        {"redirect to http", Mode::redirectToHttp, 0, NetworkQualityTestError::internetUnreachable},
-        {"stalled server", Mode::stall, 0, NetworkQualityTestError::internetUnreachable},
+        {"stalled server", Mode::stall, 0, NetworkQualityTestError::internetUnreachable, 0, 0.5},
+        {"answers after the probe timeout", Mode::slow, 0, NetworkQualityTestError::internetUnreachable, 1500,
+         0.5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        server.setMode(c.mode, c.status);
+        server.setMode(c.mode, c.status, c.delayMs);
         auto tester =
             qualityTester(QStringLiteral("https://localhost:%1/library/test/success.html").arg(server.port()),
-                          server.caFile(), 0.5);
+                          server.caFile(), c.timeout);
         QElapsedTimer timer;
         timer.start();
         auto [result, error] = finish(tester.run({}));
@@ -317,9 +393,19 @@ TEST(CurlNetworkQualityTester, EndpointResolverAndTrustFailures) {
     CurlNetworkQualityTester failing(QUrl(page), options);
     EXPECT_EQ(qualityError(finish(failing.run({})).second), NetworkQualityTestError::dnsResolutionFailed);
     EXPECT_EQ(server.requestCount(), 0);
-    // The server's certificate is not trusted without its CA.
+    // The server's certificate is not trusted without its CA, nor when it names another host or has
+    // expired: every probe fails, none reaches the server.
     auto untrusted = qualityTester(page, std::nullopt);
     EXPECT_EQ(qualityError(finish(untrusted.run({})).second), NetworkQualityTestError::internetUnreachable);
+    for (const TestCertificates& certificates :
+         {TestCertificates::make(QStringLiteral("other.example")),
+          TestCertificates::make(QStringLiteral("127.0.0.1"), -1, -10)}) {
+        LocalHttpsServer wrong(certificates);
+        auto tester =
+            qualityTester(QStringLiteral("https://127.0.0.1:%1/x").arg(wrong.port()), wrong.caFile());
+        EXPECT_EQ(qualityError(finish(tester.run({})).second), NetworkQualityTestError::internetUnreachable);
+        EXPECT_EQ(wrong.requestCount(), 0);
+    }
     // A probe count below one still probes once.
     CurlNetworkQualityTester::Options once;
     once.caBundleFile = server.caFile();

@@ -240,3 +240,21 @@ TEST(FileSystemStorageMapScanner, UnreadableFoldersAreCountedNotFatal) {
     }
     ::chmod(QFile::encodeName(r + QStringLiteral("/locked")).constData(), 0700);
 }
+
+TEST(FileSystemStorageMapScanner, TheLiveCounterEndsAtTheFilesFoundAndStartsOverEachScan) {
+    QTemporaryDir dir;
+    const QString r = dir.path();
+    for (int i = 0; i < 4; ++i) {
+        makeFile(r + QStringLiteral("/f%1").arg(i));
+        makeFile(r + QStringLiteral("/a/f%1").arg(i));
+        makeFile(r + QStringLiteral("/a/b/f%1").arg(i));
+    }
+    FileSystemStorageMapScanner scanner(500'000, 4, [] { return Date{42}; });
+    EXPECT_EQ(scanner.filesCountedSoFar(), std::optional<int64_t>(0)) << "nothing before a scan";
+    const StorageScanResult whole = scanner.scan(r, std::stop_token{});
+    EXPECT_EQ(whole.fileCount, 12);
+    EXPECT_EQ(scanner.filesCountedSoFar(), std::optional<int64_t>(12));
+    // A second scan counts from zero, not on top of the first.
+    scanner.scan(r + QStringLiteral("/a"), std::stop_token{});
+    EXPECT_EQ(scanner.filesCountedSoFar(), std::optional<int64_t>(8));
+}

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <string_view>
 
 using namespace kestrum;
 
@@ -81,6 +82,8 @@ TEST(RecordedMachines, EveryGroupComesFromItsOwnReader) {
         EXPECT_EQ(s.network.interfaceKind, c.network);
         EXPECT_TRUE(s.network.isConnected);
         EXPECT_TRUE(s.network.supportsIPv4) << "the addresses reach the path provider";
-        EXPECT_FALSE(s.fan.availability.isAvailable());
+        // Every recorded machine but the virtual one has a fan driver that a record verifies (the fanless
+        // Apple-silicon Air reports an empty, readable list).
+        EXPECT_EQ(s.fan.availability.isAvailable(), std::string_view(c.machine) != "vm");
     }
 }

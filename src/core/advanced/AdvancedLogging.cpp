@@ -1,0 +1,3 @@
+#include "AdvancedLogging.h"
+
+Q_LOGGING_CATEGORY(lcAdvanced, "kestrum.advanced", QtWarningMsg)

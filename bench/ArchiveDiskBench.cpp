@@ -3,7 +3,10 @@
 // persisted through the archive keeper, either journaled (what ships) or rewriting the whole archive on
 // every change (what it replaced). Reads write_bytes from /proc/self/io.
 //
-//   archive_disk_bench [journal|rewrite] [MINUTES] [JOURNAL_AGE_HOURS]   (default: journal 1440 1)
+// With `session`, a performance session runs the whole time and counts every kept sample.
+//
+//   archive_disk_bench [journal|rewrite] [MINUTES] [JOURNAL_AGE_HOURS] [session]
+//   (default: journal 1440 8)
 
 #include "foundation/Uuid.h"
 #include "healthtests/CPUBenchmarkScoreEngine.h"
@@ -179,6 +182,7 @@ int main(int argc, char** argv) {
     HealthArchiveJournalLimits limits;
     if (argc >= 4)
         limits.age = std::chrono::hours(std::max(1, atoi(argv[3])));
+    const bool session = argc >= 5 && qstrcmp(argv[4], "session") == 0;
     limits.clock = [&now] {
         return std::chrono::steady_clock::time_point(
             std::chrono::milliseconds(static_cast<long long>(now.secondsSinceReferenceDate * 1000)));
@@ -192,6 +196,14 @@ int main(int argc, char** argv) {
     {
         ArchiveKeeper keeper({repository, [&now] { return now; }, [] { return newUuid(); }});
         QCoro::waitFor(keeper.prepare());
+        if (session) {
+            SystemSnapshot start = SystemSnapshot::empty(newUuid(), now);
+            keeper.commit([&start](HealthArchive& archive) {
+                archive.performanceSessions.push_back(
+                    PerformanceSession::start(newUuid(), QStringLiteral("Derleme"), start));
+            });
+            QCoro::waitFor(keeper.persist());
+        }
         before = writtenBytes(); // after the start-up rewrite compaction asks for
         for (int minute = 1; minute <= minutes; ++minute) {
             now = now.addingSeconds(60);
@@ -203,6 +215,16 @@ int main(int argc, char** argv) {
             s.thermalLevel = ThermalLevel::nominal;
             s.healthLevel = HealthLevel::normal;
             keeper.appendSampleIfNeeded(s);
+            if (session) {
+                SystemSnapshot snapshot = SystemSnapshot::empty(newUuid(), now);
+                snapshot.cpu.totalUsage = *s.cpuUsage;
+                snapshot.cpu.availability = MetricAvailability::available();
+                snapshot.memory =
+                    MemoryStats{9'000, 10'000, 0, 2'000'000'000, MetricAvailability::available()};
+                keeper.commit([&snapshot](HealthArchive& archive) {
+                    archive.performanceSessions.back().record(snapshot);
+                });
+            }
             if (!QCoro::waitFor(keeper.persist())) {
                 std::fprintf(stderr, "save failed: %s\n", qPrintable(keeper.persistenceError()));
                 return 1;
@@ -216,9 +238,9 @@ int main(int argc, char** argv) {
     timer.start();
     const HealthArchive loaded = FileHealthArchiveRepository(path).loadNow();
     const double perDay = static_cast<double>(during) * 1440.0 / minutes;
-    std::printf("%s: %d minutes, %lld bytes written (%lld with the clean stop), %.1f MB per day; "
+    std::printf("%s%s: %d minutes, %lld bytes written (%lld with the clean stop), %.1f MB per day; "
                 "reload %lld ms, %zu samples\n",
-                journal ? "journal" : "rewrite", minutes, during, withStop, perDay / 1e6,
-                static_cast<long long>(timer.elapsed()), loaded.samples.size());
+                journal ? "journal" : "rewrite", session ? " with a running session" : "", minutes, during,
+                withStop, perDay / 1e6, static_cast<long long>(timer.elapsed()), loaded.samples.size());
     return 0;
 }

@@ -79,6 +79,20 @@ struct FdCloser {
     }
 };
 
+} // namespace
+
+std::optional<std::array<qint64, 4>> FileHealthArchiveRepository::fileIdentity(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    // The change time too: a file removed and another made may get the freed inode number.
+    return std::array<qint64, 4>{static_cast<qint64>(st.st_dev), static_cast<qint64>(st.st_ino),
+                                 static_cast<qint64>(st.st_ctim.tv_sec),
+                                 static_cast<qint64>(st.st_ctim.tv_nsec)};
+}
+
+namespace {
+
 void syncFolderOf(const QString& path) {
     const int dirFd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -168,6 +182,7 @@ HealthArchive FileHealthArchiveRepository::loadLocked() const {
         m_journalStartedAt = m_journalLimits.clock();
     // Without an archive file the first change writes one: appends alone would leave a journal only.
     m_mustRewrite = !bytes;
+    m_archiveIdentity = bytes ? fileIdentity(m_archivePath) : std::nullopt;
     return archive;
 }
 
@@ -200,11 +215,16 @@ void FileHealthArchiveRepository::saveLocked(const HealthArchive& archive) const
     }
     CPUBenchmarkHistorySidecar::save(m_benchmarkHistoryPath, archive.cpuBenchmarkResults);
     writeFileAtomically(m_archivePath, archiveBytes);
+    m_archiveIdentity = fileIdentity(m_archivePath);
     // The archive now holds every line: were the journal left by a crash here, its lines are skipped.
     m_mustRewrite = true; // until the journal is empty, appends would follow stale lines
     emptyJournalLocked();
     m_mustRewrite = false;
     m_appended = false;
+}
+
+bool FileHealthArchiveRepository::archiveIsWhereItWasLocked() const {
+    return m_archiveIdentity && fileIdentity(m_archivePath) == m_archiveIdentity;
 }
 
 void FileHealthArchiveRepository::emptyJournalLocked() const {
@@ -249,32 +269,36 @@ void FileHealthArchiveRepository::recordNow(const HealthArchive& archive,
     const bool journalFull =
         m_journalGoodBytes >= m_journalLimits.bytes ||
         (m_journalStartedAt && m_journalLimits.clock() - *m_journalStartedAt >= m_journalLimits.age);
-    // Incidents and result lists are rewritten whole: the benchmark history beside the archive and the
-    // archive's size limit are kept by the rewrite, and they change a few times a day at most.
+    // Result lists are rewritten whole: the benchmark history beside the archive and the archive's size
+    // limit are kept by the rewrite, and they change a few times a day at most. Incidents and
+    // performance sessions (one changes every minute while it runs) are journaled item by item.
     const bool resultsChanged = !changes.replacedFields.isEmpty();
-    if (!m_sequence || m_mustRewrite || changes.needsRewrite || journalFull || resultsChanged) {
+    if (!m_sequence || m_mustRewrite || changes.needsRewrite || journalFull || resultsChanged ||
+        !archiveIsWhereItWasLocked()) {
         saveLocked(archive);
         return;
     }
-    std::vector<QByteArray> lines;
+    // One record's lines go in one write and one fdatasync: a crash keeps a prefix of them, each line
+    // whole or dropped as torn, and never a later line without the earlier ones.
+    QByteArray lines;
     qint64 sequence = *m_sequence;
     for (const HealthSample& sample : changes.samples)
-        lines.push_back(HealthArchiveJournal::sampleLine(++sequence, sample));
+        lines += HealthArchiveJournal::sampleLine(++sequence, sample);
     for (const std::vector<HealthEvent>& batch : changes.events)
-        lines.push_back(HealthArchiveJournal::eventsLine(++sequence, batch));
-    if (!changes.replacedFields.isEmpty())
-        lines.push_back(HealthArchiveJournal::replaceLine(++sequence, archive, changes.replacedFields));
+        lines += HealthArchiveJournal::eventsLine(++sequence, batch);
+    if (!changes.items.isEmpty())
+        lines += HealthArchiveJournal::itemsLine(++sequence, changes.items);
+    if (lines.isEmpty())
+        return;
     try {
-        for (const QByteArray& line : lines) {
-            appendLocked(line);
-            m_sequence = *m_sequence + 1;
-            m_appended = true;
-        }
+        appendLocked(lines);
     } catch (const KestrumError&) {
         // Whatever the journal holds now, the next change rewrites the archive whole.
         m_mustRewrite = true;
         throw;
     }
+    m_sequence = sequence;
+    m_appended = true;
 }
 
 void FileHealthArchiveRepository::checkpointNow() const {

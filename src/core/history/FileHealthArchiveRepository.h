@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QThreadPool>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -14,7 +15,7 @@ namespace kestrum {
 // When the journal is folded into the archive: past this size, or this long after its first line.
 struct HealthArchiveJournalLimits {
     qint64 bytes = 256 * 1024;
-    std::chrono::seconds age{3600};
+    std::chrono::seconds age{8 * 3600};
     // The clock the age is measured by (simulations drive their own).
     std::function<std::chrono::steady_clock::time_point()> clock = [] {
         return std::chrono::steady_clock::now();
@@ -65,6 +66,10 @@ private:
     void saveLocked(const HealthArchive& archive) const;
     void appendLocked(const QByteArray& line) const;
     void emptyJournalLocked() const;
+    // Appends go on only beside the archive file they follow: one removed or replaced since this
+    // repository last read or wrote it is rewritten first, so the journal never stands alone.
+    bool archiveIsWhereItWasLocked() const;
+    static std::optional<std::array<qint64, 4>> fileIdentity(const QString& path);
 
     QString m_archivePath;
     QString m_journalPath;
@@ -75,7 +80,8 @@ private:
     mutable qint64 m_journalGoodBytes = 0;    // the journal's length up to its last complete line
     mutable std::optional<std::chrono::steady_clock::time_point> m_journalStartedAt;
     mutable bool m_mustRewrite =
-        true;                        // the next change rewrites the archive (no archive yet, a failed append)
+        true; // the next change rewrites the archive (no archive yet, a failed append)
+    mutable std::optional<std::array<qint64, 4>> m_archiveIdentity; // device, inode, change time
     mutable bool m_appended = false; // lines this repository wrote that the archive does not hold yet
     QString m_benchmarkHistoryPath;
     mutable std::mutex m_problemMutex;

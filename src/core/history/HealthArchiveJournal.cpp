@@ -3,7 +3,9 @@
 #include "foundation/JsonCodec.h"
 #include "foundation/Translatable.h"
 
+#include <QHash>
 #include <QJsonDocument>
+#include <QSet>
 #include <algorithm>
 #include <functional>
 
@@ -35,6 +37,89 @@ const std::vector<Replaceable>& table() {
         replaceable<&HealthArchive::latestNetworkQualityResult>("latestNetworkQualityResult"),
         replaceable<&HealthArchive::latestNetworkSpeedResult>("latestNetworkSpeedResult")};
     return fields;
+}
+
+// A list whose items carry ids.
+struct Keyed {
+    QString key;
+    std::function<void(HealthArchive&, const HealthArchive&, const QList<QUuid>&)> apply;
+    // Fills `changes` for this list; false when applying them to `before` would not give `after`.
+    std::function<bool(const HealthArchive&, const HealthArchive&, ItemChanges&)> diff;
+};
+
+template <auto Member>
+void applyItems(HealthArchive& archive, const HealthArchive& updated, const QList<QUuid>& removed) {
+    auto& list = archive.*Member;
+    const auto& added = updated.*Member;
+    QSet<QUuid> gone(removed.begin(), removed.end());
+    for (const auto& item : added)
+        gone.insert(item.id);
+    std::erase_if(list, [&gone](const auto& item) { return gone.contains(item.id); });
+    list.insert(list.end(), added.begin(), added.end());
+}
+
+template <auto Member> Keyed keyed(const char* key) {
+    Keyed out;
+    out.key = QString::fromLatin1(key);
+    out.apply = &applyItems<Member>;
+    out.diff = [key = out.key](const HealthArchive& before, const HealthArchive& after,
+                               ItemChanges& changes) {
+        const auto& a = before.*Member;
+        const auto& b = after.*Member;
+        QHash<QUuid, qsizetype> oldIndex;
+        for (qsizetype i = 0; i < static_cast<qsizetype>(a.size()); ++i)
+            oldIndex.insert(a[static_cast<size_t>(i)].id, i);
+        QSet<QUuid> present;
+        for (const auto& item : b)
+            present.insert(item.id);
+        QList<QUuid> removed;
+        for (const auto& item : a) {
+            if (!present.contains(item.id))
+                removed.append(item.id);
+        }
+        HealthArchive updated;
+        for (const auto& item : b) {
+            const auto found = oldIndex.constFind(item.id);
+            if (found == oldIndex.constEnd() || !(a[static_cast<size_t>(*found)] == item))
+                (updated.*Member).push_back(item);
+        }
+        // Duplicate ids or a new order among unchanged items have no item form.
+        auto check = a;
+        HealthArchive probe;
+        probe.*Member = std::move(check);
+        applyItems<Member>(probe, updated, removed);
+        if (!(probe.*Member == b))
+            return false;
+        (changes.updated.*Member) = std::move(updated.*Member);
+        if (!removed.isEmpty())
+            changes.removed.emplace_back(key, removed);
+        return true;
+    };
+    return out;
+}
+
+const std::vector<Keyed>& keyedTable() {
+    static const std::vector<Keyed> lists{keyed<&HealthArchive::incidents>("incidents"),
+                                          keyed<&HealthArchive::performanceSessions>("performanceSessions")};
+    return lists;
+}
+
+const Keyed* findKeyed(const QString& key) {
+    for (const Keyed& list : keyedTable()) {
+        if (list.key == key)
+            return &list;
+    }
+    return nullptr;
+}
+
+// The named lists of `values` decoded as an archive that holds only them.
+HealthArchive partialArchive(QJsonObject partial) {
+    partial.insert(QStringLiteral("schemaVersion"), HealthArchive::kSchemaVersion);
+    partial.insert(QStringLiteral("samples"), QJsonArray());
+    partial.insert(QStringLiteral("events"), QJsonArray());
+    if (!partial.contains(QStringLiteral("incidents")))
+        partial.insert(QStringLiteral("incidents"), QJsonArray());
+    return healthArchiveFromJson(partial);
 }
 
 const Replaceable* findReplaceable(const QString& key) {
@@ -85,19 +170,13 @@ Parsed parse(const QByteArray& text) {
         parsed.apply = [events](HealthArchive& archive) { mergeEvents(archive.events, events, kEventLimit); };
     } else if (object.contains(QStringLiteral("replace"))) {
         // The replaced fields decode as an archive that holds only them.
-        QJsonObject partial = object.value(QStringLiteral("replace")).toObject();
+        const QJsonObject partial = object.value(QStringLiteral("replace")).toObject();
         for (const QString& key : partial.keys()) {
             if (!findReplaceable(key))
                 json::throwUnknownValue(path, key);
         }
-        const QStringList keys = partial.keys();
-        partial.insert(QStringLiteral("schemaVersion"), HealthArchive::kSchemaVersion);
-        partial.insert(QStringLiteral("samples"), QJsonArray());
-        partial.insert(QStringLiteral("events"), QJsonArray());
-        if (!partial.contains(QStringLiteral("incidents")))
-            partial.insert(QStringLiteral("incidents"), QJsonArray());
         path.pushKey("replace");
-        const HealthArchive values = healthArchiveFromJson(partial);
+        const HealthArchive values = partialArchive(partial);
         QStringList fields;
         for (const QJsonValue& name : object.value(QStringLiteral("fields")).toArray()) {
             if (!findReplaceable(name.toString()))
@@ -107,6 +186,35 @@ Parsed parse(const QByteArray& text) {
         parsed.apply = [values, fields](HealthArchive& archive) {
             for (const QString& field : fields)
                 findReplaceable(field)->copy(archive, values);
+        };
+    } else if (object.contains(QStringLiteral("items"))) {
+        const QJsonObject items = object.value(QStringLiteral("items")).toObject();
+        const QJsonObject removedIds = object.value(QStringLiteral("removed")).toObject();
+        QStringList keys = items.keys();
+        for (const QString& key : removedIds.keys()) {
+            if (!keys.contains(key))
+                keys.append(key);
+        }
+        for (const QString& key : keys) {
+            if (!findKeyed(key))
+                json::throwUnknownValue(path, key);
+        }
+        path.pushKey("items");
+        const HealthArchive updated = partialArchive(items);
+        path.pop();
+        std::vector<std::pair<const Keyed*, QList<QUuid>>> lists;
+        path.pushKey("removed");
+        for (const QString& key : keys) {
+            QList<QUuid> ids;
+            if (removedIds.contains(key)) {
+                for (const QUuid& id : json::decode<std::vector<QUuid>>(removedIds.value(key)))
+                    ids.append(id);
+            }
+            lists.emplace_back(findKeyed(key), ids);
+        }
+        parsed.apply = [updated, lists](HealthArchive& archive) {
+            for (const auto& [list, ids] : lists)
+                list->apply(archive, updated, ids);
         };
     } else {
         json::throwMissing(path);
@@ -142,6 +250,42 @@ HealthArchive withoutSamplesAndEvents(const HealthArchive& archive) {
     for (const Replaceable& field : table())
         field.copy(out, archive);
     return out;
+}
+
+bool ItemChanges::isEmpty() const {
+    if (!removed.empty())
+        return false;
+    for (const Keyed& list : keyedTable()) {
+        if (findReplaceable(list.key)->same(updated, HealthArchive()) == false)
+            return false;
+    }
+    return true;
+}
+
+ItemChanges itemChanges(const HealthArchive& before, const HealthArchive& after, QStringList& fields) {
+    ItemChanges changes;
+    for (const Keyed& list : keyedTable()) {
+        if (fields.contains(list.key) && list.diff(before, after, changes))
+            fields.removeAll(list.key);
+    }
+    return changes;
+}
+
+QByteArray itemsLine(qint64 sequence, const ItemChanges& changes) {
+    const QJsonObject encoded = healthArchiveToJson(changes.updated);
+    QJsonObject items;
+    for (const Keyed& list : keyedTable()) {
+        const QJsonArray values = encoded.value(list.key).toArray();
+        if (!values.isEmpty())
+            items.insert(list.key, values);
+    }
+    QJsonObject removed;
+    for (const auto& [key, ids] : changes.removed)
+        removed.insert(key, json::encode(std::vector<QUuid>(ids.begin(), ids.end())));
+    QJsonObject extra;
+    if (!removed.isEmpty())
+        extra.insert(QStringLiteral("removed"), removed);
+    return line(sequence, QStringLiteral("items"), items, extra);
 }
 
 QByteArray sampleLine(qint64 sequence, const HealthSample& sample) {

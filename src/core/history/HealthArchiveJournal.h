@@ -19,8 +19,21 @@ QStringList differingFields(const HealthArchive& a, const HealthArchive& b);
 // The archive without its samples and events: what differingFields compares, held cheaply.
 HealthArchive withoutSamplesAndEvents(const HealthArchive& archive);
 
+// Changes of the lists whose items carry ids (incidents, performance sessions), item by item: what
+// changes every minute while a session runs costs a line of one item, not the whole list.
+struct ItemChanges {
+    HealthArchive updated;                                 // per list: items added or changed, in list order
+    std::vector<std::pair<QString, QList<QUuid>>> removed; // per list key: ids no longer there
+    bool isEmpty() const;
+};
+// The item changes from `before` to `after` of the lists named in `fields`; each list they express
+// exactly is taken out of `fields` (a list whose new order they cannot reproduce stays there).
+ItemChanges itemChanges(const HealthArchive& before, const HealthArchive& after, QStringList& fields);
+
 QByteArray sampleLine(qint64 sequence, const HealthSample& sample);
 QByteArray eventsLine(qint64 sequence, const std::vector<HealthEvent>& events);
+// Replaying it removes the ids, then moves each updated item (by id) to the end of its list.
+QByteArray itemsLine(qint64 sequence, const ItemChanges& changes);
 // The named fields' current values, taken from `archive`. Names outside replaceableFields() throw.
 QByteArray replaceLine(qint64 sequence, const HealthArchive& archive, const QStringList& fields);
 

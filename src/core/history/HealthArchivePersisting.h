@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HealthArchive.h"
+#include "HealthArchiveJournal.h"
 
 #include <QFuture>
 #include <QStringList>
@@ -13,9 +14,11 @@ struct HealthArchiveChanges {
     bool needsRewrite = false;                    // something changed that only a whole rewrite records
     std::vector<HealthSample> samples;            // appended, oldest first
     std::vector<std::vector<HealthEvent>> events; // each batch as it was added
-    QStringList replacedFields; // archive keys whose whole value changed (incidents, results)
+    HealthArchiveJournal::ItemChanges items;      // incidents and performance sessions, item by item
+    QStringList replacedFields; // archive keys whose whole value changed (results; lists without item form)
     bool isEmpty() const {
-        return !needsRewrite && samples.empty() && events.empty() && replacedFields.isEmpty();
+        return !needsRewrite && samples.empty() && events.empty() && items.isEmpty() &&
+               replacedFields.isEmpty();
     }
 };
 

@@ -89,6 +89,7 @@ QCoro::Task<bool> ArchiveKeeper::persist() {
     changes.samples = std::exchange(m_unrecordedSamples, {});
     changes.events = std::exchange(m_unrecordedEvents, {});
     changes.replacedFields = HealthArchiveJournal::differingFields(m_recordedRest, rest);
+    changes.items = HealthArchiveJournal::itemChanges(m_recordedRest, rest, changes.replacedFields);
     m_recordedRest = std::move(rest);
     m_needsRewrite = false;
     std::shared_ptr<HealthArchivePersisting> repository = m_deps.repository;

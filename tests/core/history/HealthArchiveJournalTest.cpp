@@ -4,6 +4,7 @@
 #include "foundation/KestrumError.h"
 #include "foundation/Uuid.h"
 #include "history/FileHealthArchiveRepository.h"
+#include "measurement/SystemSnapshot.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -231,6 +232,124 @@ TEST(HealthArchiveJournal, IncidentsAndResultsAreReplacedWholeAndClearedOptional
     archive.fullSystemScanResults.clear();
     archive.latestNetworkQualityResult.reset();
     EXPECT_EQ(loadFresh(folder), archive);
+}
+
+TEST(HealthArchiveJournal, IncidentsAndSessionsAreJournaledItemByItem) {
+    const IncidentSession a{newUuid(), kStart, kStart.addingSeconds(60), QStringLiteral("a")};
+    const IncidentSession b{newUuid(), kStart.addingSeconds(100), std::nullopt, QStringLiteral("b")};
+    IncidentSession bStopped = b;
+    bStopped.endedAt = kStart.addingSeconds(200);
+    const IncidentSession c{newUuid(), kStart.addingSeconds(300), std::nullopt, QStringLiteral("c")};
+    SystemSnapshot snapshot = SystemSnapshot::empty(newUuid(), kStart);
+    snapshot.memory = MemoryStats{9'000, 10'000, 0, 2'000'000'000, MetricAvailability::available()};
+    const PerformanceSession running = PerformanceSession::start(newUuid(), QStringLiteral("s"), snapshot);
+    PerformanceSession counted = running;
+    snapshot.timestamp = kStart.addingSeconds(60);
+    ASSERT_TRUE(counted.record(snapshot));
+    const PerformanceSession ended = PerformanceSession::start(newUuid(), QStringLiteral("e"), snapshot);
+
+    struct Case {
+        const char* name;
+        std::vector<IncidentSession> incidentsBefore, incidentsAfter;
+        std::vector<PerformanceSession> sessionsBefore, sessionsAfter;
+        bool hasItemForm;
+    };
+    const std::vector<Case> cases{
+        {"an incident started", {a}, {a, b}, {}, {}, true},
+        {"an incident stopped moves last", {b, a}, {a, bStopped}, {}, {}, true},
+        {"an old incident dropped, a new one added", {a, b}, {b, c}, {}, {}, true},
+        {"every incident erased", {a, b}, {}, {}, {}, true},
+        {"a running session counted a sample", {a}, {a}, {ended, running}, {ended, counted}, true},
+        {"a session and an incident at once", {a}, {a, b}, {running}, {counted}, true},
+        {"unchanged incidents reordered", {a, b}, {b, a}, {}, {}, false},
+        {"one id twice", {a}, {a, a}, {}, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        HealthArchive before = HealthArchive::empty();
+        before.incidents = c.incidentsBefore;
+        before.performanceSessions = c.sessionsBefore;
+        HealthArchive after = before;
+        after.incidents = c.incidentsAfter;
+        after.performanceSessions = c.sessionsAfter;
+        HealthArchiveChanges changes;
+        changes.replacedFields = HealthArchiveJournal::differingFields(before, after);
+        ASSERT_FALSE(changes.replacedFields.isEmpty());
+        changes.items = HealthArchiveJournal::itemChanges(before, after, changes.replacedFields);
+        EXPECT_EQ(changes.replacedFields.isEmpty(), c.hasItemForm)
+            << changes.replacedFields.join(u',').toStdString();
+        EXPECT_EQ(changes.items.isEmpty(), !c.hasItemForm);
+        {
+            FileHealthArchiveRepository repository(folder.archive());
+            repository.loadNow();
+            repository.saveNow(before);
+            repository.recordNow(after, changes);
+            EXPECT_EQ(readFile(folder.journal()).count('\n'), c.hasItemForm ? 1 : 0);
+            EXPECT_EQ(loadFresh(folder), after);
+            QByteArray journal = readFile(folder.journal());
+            // As a crash leaves it: the line is replayed over the archive it followed.
+            if (c.hasItemForm) {
+                FileHealthArchiveRepository(folder.archive()).saveNow(before);
+                writeFile(folder.journal(), journal);
+                EXPECT_EQ(loadFresh(folder), after);
+            }
+        }
+        EXPECT_TRUE(readFile(folder.journal()).isEmpty());
+        EXPECT_EQ(loadFresh(folder), after);
+    }
+    // Lines that name what no list holds are decoding errors, not silently skipped.
+    const QList<QByteArray> bad{R"({"seq":1,"items":{"samples":[]}})",
+                                R"({"seq":1,"items":{},"removed":{"events":[]}})",
+                                R"({"seq":1,"items":{},"removed":{"incidents":["not an id"]}})"};
+    for (const QByteArray& line : bad) {
+        SCOPED_TRACE(line.toStdString());
+        HealthArchive archive = HealthArchive::empty();
+        EXPECT_THROW(HealthArchiveJournal::replay(archive, 0, line + "\n" + line + "\n"), KestrumError);
+    }
+}
+
+TEST(HealthArchiveJournal, AnArchiveGoneFromUnderTheWriterIsWrittenAgainNotJournaledAlone) {
+    struct Case {
+        const char* name;
+        std::function<void(const Folder&)> disturb;
+        bool recordSucceeds;
+    };
+    const std::vector<Case> cases{
+        {"removed", [](const Folder& f) { QFile::remove(f.archive()); }, true},
+        {"replaced by another file",
+         [](const Folder& f) {
+             const QByteArray bytes = readFile(f.archive());
+             QFile::remove(f.archive());
+             writeFile(f.archive(), bytes);
+         },
+         true},
+        {"a folder in its place",
+         [](const Folder& f) {
+             QFile::remove(f.archive());
+             writeFile(f.archive() + QStringLiteral("/in-the-way"), "x");
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        FileHealthArchiveRepository repository(folder.archive());
+        HealthArchive archive = repository.loadNow();
+        archive.samples.push_back(sampleNumber(0));
+        repository.saveNow(archive);
+        archive.samples.push_back(sampleNumber(1));
+        repository.recordNow(archive, appended(archive.samples.back()));
+        c.disturb(folder);
+        archive.samples.push_back(sampleNumber(2));
+        if (!c.recordSucceeds) {
+            EXPECT_THROW(repository.recordNow(archive, appended(archive.samples.back())), KestrumError);
+            continue;
+        }
+        repository.recordNow(archive, appended(archive.samples.back()));
+        EXPECT_TRUE(readFile(folder.journal()).isEmpty()) << "rewritten whole";
+        EXPECT_EQ(loadFresh(folder), archive);
+    }
 }
 
 TEST(HealthArchiveJournal, SpecialFilesInPlaceOfTheJournalAreRefusedNotWaitedOn) {

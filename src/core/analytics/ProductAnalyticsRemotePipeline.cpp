@@ -7,6 +7,7 @@
 #include <QPromise>
 #include <QTimer>
 #include <cmath>
+#include <mutex>
 
 namespace kestrum {
 
@@ -21,6 +22,11 @@ public:
             m_deps.idProvider = newUuid;
         if (!m_deps.dateProvider)
             m_deps.dateProvider = systemDateProvider();
+    }
+
+    ~Worker() override {
+        std::lock_guard lock(m_self->mutex);
+        m_self->worker = nullptr;
     }
 
     bool record(const ProductAnalyticsEvent& event, const ProductAnalyticsConsentSnapshot& expected) {
@@ -93,14 +99,6 @@ public:
         m_flushAgain = false;
         if (m_deps.transport)
             m_deps.transport->cancelPendingRequests();
-        // The delivery's continuation names this worker: it must answer before the worker goes.
-        if (m_inFlight.isValid()) {
-            try {
-                m_inFlight.waitForFinished();
-            } catch (...) {
-                // cancelled or failed: either way it is over
-            }
-        }
         m_timer->stop();
         finishWaiters();
     }
@@ -156,8 +154,19 @@ private:
         for (const ProductAnalyticsEnvelope& envelope : batch.events)
             ids.push_back(envelope.eventID);
         const quint64 generation = m_generation;
-        m_inFlight = m_deps.transport->send(batch);
-        m_inFlight.then(this, [this, ids, generation](QFuture<void> sent) { onSent(sent, ids, generation); });
+        // The answer comes back as a posted call, never inside this pass (a transport may answer at once)
+        // and never to a worker that is gone (a cancelled delivery may answer after shutdown).
+        m_deps.transport->send(batch).then(
+            QtFuture::Launch::Sync, [self = m_self, ids, generation](QFuture<void> sent) {
+                std::lock_guard lock(self->mutex);
+                if (self->worker)
+                    QMetaObject::invokeMethod(
+                        self->worker,
+                        [worker = self->worker, sent, ids, generation]() mutable {
+                            worker->onSent(sent, ids, generation);
+                        },
+                        Qt::QueuedConnection);
+            });
     }
 
     void onSent(QFuture<void>& sent, const std::vector<QUuid>& ids, quint64 generation) {
@@ -230,7 +239,14 @@ private:
     std::optional<Date> m_flushDate;
     std::optional<Date> m_notBefore;
     quint64 m_generation = 0;
-    QFuture<void> m_inFlight; // the delivery on its way, if any
+    // What a delivery's answer reaches: this worker while it lives. Posting under the lock means a call is
+    // queued only to a live worker, and deleting the worker drops what is still queued to it.
+    struct Self {
+        explicit Self(Worker* w) : worker(w) {}
+        std::mutex mutex;
+        Worker* worker;
+    };
+    std::shared_ptr<Self> m_self = std::make_shared<Self>(this);
     std::vector<std::shared_ptr<QPromise<void>>> m_waiters;
 };
 

@@ -183,6 +183,7 @@ HealthArchive FileHealthArchiveRepository::loadLocked() const {
     // Without an archive file the first change writes one: appends alone would leave a journal only.
     m_mustRewrite = !bytes;
     m_archiveIdentity = bytes ? fileIdentity(m_archivePath) : std::nullopt;
+    m_archiveBytes = bytes ? bytes->size() : 0;
     return archive;
 }
 
@@ -216,6 +217,7 @@ void FileHealthArchiveRepository::saveLocked(const HealthArchive& archive) const
     CPUBenchmarkHistorySidecar::save(m_benchmarkHistoryPath, archive.cpuBenchmarkResults);
     writeFileAtomically(m_archivePath, archiveBytes);
     m_archiveIdentity = fileIdentity(m_archivePath);
+    m_archiveBytes = archiveBytes.size();
     // The archive now holds every line: were the journal left by a crash here, its lines are skipped.
     m_mustRewrite = true; // until the journal is empty, appends would follow stale lines
     emptyJournalLocked();
@@ -290,6 +292,13 @@ void FileHealthArchiveRepository::recordNow(const HealthArchive& archive,
         lines += HealthArchiveJournal::itemsLine(++sequence, changes.items);
     if (lines.isEmpty())
         return;
+    // Near the archive's size limit every change is written whole, so that a change the limit refuses is
+    // refused now, with its reason, rather than journaled into an archive that could never be folded.
+    // A journal line grows at most about fourfold in the indented archive.
+    if (m_archiveBytes + 4 * (m_journalGoodBytes + lines.size()) > m_largestFileBytes) {
+        saveLocked(archive);
+        return;
+    }
     try {
         appendLocked(lines);
     } catch (const KestrumError&) {

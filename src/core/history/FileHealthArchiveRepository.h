@@ -82,7 +82,8 @@ private:
     mutable bool m_mustRewrite =
         true; // the next change rewrites the archive (no archive yet, a failed append)
     mutable std::optional<std::array<qint64, 4>> m_archiveIdentity; // device, inode, change time
-    mutable bool m_appended = false; // lines this repository wrote that the archive does not hold yet
+    mutable qint64 m_archiveBytes = 0; // the archive file's size as last read or written
+    mutable bool m_appended = false;   // lines this repository wrote that the archive does not hold yet
     QString m_benchmarkHistoryPath;
     mutable std::mutex m_problemMutex;
     mutable QString m_benchmarkHistoryProblem;

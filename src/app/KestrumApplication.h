@@ -122,6 +122,9 @@ private:
     void takeScreenshots();
 
     Options m_options;
+    // Declared before the services so that it outlives them: the archive's last write (the journal folded
+    // in) happens while this process still holds the data folder.
+    std::unique_ptr<ProcessLock> m_lock;
     LinuxServices::MonitorServices m_services;
     std::unique_ptr<StorageMapStore> m_storageMap;
     std::unique_ptr<MenuBarPreferences> m_menuBar;
@@ -144,7 +147,6 @@ private:
     std::unique_ptr<TrayHostWatcher> m_trayHost;
     std::unique_ptr<MonitorBusService> m_bus;
     std::unique_ptr<TrayItem> m_tray;
-    std::unique_ptr<ProcessLock> m_lock;
     std::unique_ptr<MonitorMetricsSource> m_metrics;
     std::unique_ptr<MetricsHttpServer> m_metricsServer;
     QString m_archiveBlockedReason;

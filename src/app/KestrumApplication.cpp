@@ -66,6 +66,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_resourceAnalysis = std::make_unique<ResourceAnalysisViewModel>(store);
     m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
     m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
+    m_analyticsConsent = std::make_unique<AnalyticsConsentViewModel>(m_services.analytics.get());
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},
                        {NavigationSection::battery, m_battery.get()},
@@ -188,7 +189,8 @@ QQuickWindow* KestrumApplication::ensureWindow() {
     for (QObject* instance : std::initializer_list<QObject*>{
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
-             m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_theme.get(), m_desktop.get()})
+             m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_analyticsConsent.get(),
+             m_theme.get(), m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
@@ -297,6 +299,10 @@ void KestrumApplication::trayAvailabilityChanged() {
         connect(m_tray.get(), &TrayItem::openWindowRequested, this, &KestrumApplication::showWindow);
         connect(m_tray.get(), &TrayItem::settingsRequested, this, &KestrumApplication::showSettings);
         connect(m_tray.get(), &TrayItem::quitRequested, this, &KestrumApplication::quit);
+        connect(m_tray.get(), &TrayItem::used, this, [this] {
+            if (m_services.analytics)
+                m_services.analytics->recordActiveDay(ProductAnalyticsSurface::menuBar);
+        });
         m_noTrayTimer.stop();
     } else if (!available && m_tray) {
         m_tray.reset();

@@ -3,6 +3,7 @@
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
+#include "presentation/AnalyticsConsentViewModel.h"
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
 #include "presentation/HardwareAdvisorViewModel.h"
@@ -123,6 +124,9 @@ private:
     void takeScreenshots();
 
     Options m_options;
+    // Declared before the services so that it outlives them: the archive's last write (the journal folded
+    // in) happens while this process still holds the data folder.
+    std::unique_ptr<ProcessLock> m_lock;
     LinuxServices::MonitorServices m_services;
     std::unique_ptr<StorageMapStore> m_storageMap;
     std::unique_ptr<MenuBarPreferences> m_menuBar;
@@ -139,6 +143,7 @@ private:
     std::unique_ptr<BenchmarkLabViewModel> m_benchmarkLab;
     std::unique_ptr<StorageMapViewModel> m_storageModel;
     std::unique_ptr<SettingsViewModel> m_settings;
+    std::unique_ptr<AnalyticsConsentViewModel> m_analyticsConsent;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;
@@ -146,7 +151,6 @@ private:
     std::unique_ptr<TrayHostWatcher> m_trayHost;
     std::unique_ptr<MonitorBusService> m_bus;
     std::unique_ptr<TrayItem> m_tray;
-    std::unique_ptr<ProcessLock> m_lock;
     std::unique_ptr<MonitorMetricsSource> m_metrics;
     std::unique_ptr<MetricsHttpServer> m_metricsServer;
     QString m_archiveBlockedReason;

@@ -28,7 +28,9 @@ TrayItem::TrayItem(SystemMonitorStore& store, MenuBarPreferences& preferences, Q
     connect(m_menu.addAction(L10n::string(trText("Kestrum’dan çık"))), &QAction::triggered, this,
             &TrayItem::quitRequested);
     m_tray.setContextMenu(&m_menu);
+    connect(&m_menu, &QMenu::aboutToShow, this, &TrayItem::used);
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        Q_EMIT used();
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             Q_EMIT openWindowRequested();
     });

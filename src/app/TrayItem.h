@@ -28,6 +28,8 @@ Q_SIGNALS:
     void openWindowRequested();
     void settingsRequested();
     void quitRequested();
+    // The user opened the menu or clicked the icon: the tray item was used today.
+    void used();
 
 private:
     void update();

@@ -3,6 +3,7 @@
 // tile, delegates that stay from sample to sample, the place and section remembered, and the task that
 // runs when the application becomes active again.
 
+#include "../core/analytics/AnalyticsTestSupport.h"
 #include "AppFakes.h"
 #include "KestrumApplication.h"
 #include "TestSupport.h"
@@ -425,4 +426,48 @@ TEST(Window, ThePerformanceSectionStartsAndStopsASession) {
     EXPECT_TRUE(shown(*w.window, "sessionComparison"));
     toggle(picks[1]);
     EXPECT_FALSE(shown(*w.window, "sessionComparison"));
+}
+
+// Where usage data has somewhere to go, the window asks once; the answer shows in the settings and the
+// question does not come back.
+TEST(Window, TheUsageDataQuestionIsAskedOnce) {
+    QTemporaryDir folders;
+    test::useFolders(folders);
+    Date now = Date::now();
+    LinuxServices::MonitorServices services = test::fakeMonitorServices(&now);
+    ProductAnalyticsRuntime::Configuration analytics;
+    analytics.preferences = services.savedPreferences.get();
+    analytics.endpoint.configuredText = QStringLiteral("https://127.0.0.1:9/e");
+    analytics.endpoint.endpoint = QUrl(analytics.endpoint.configuredText);
+    analytics.queueFile = folders.filePath(QStringLiteral("analytics-queue.json"));
+    analytics.metadata = {QStringLiteral("0.1.0"), QStringLiteral("0.1.0"),
+                          ProductAnalyticsDistributionCategory::advanced,
+                          ProductAnalyticsLanguageCategory::tr};
+    analytics.transport = std::make_shared<test::FakeBatchTransport>();
+    services.analytics = std::make_unique<ProductAnalyticsRuntime>(std::move(analytics));
+    ProductAnalyticsRuntime& runtime = *services.analytics;
+    KestrumApplication application(test::quietOptions(), std::move(services),
+                                   std::make_shared<FolderScanner>());
+    ASSERT_TRUE(application.start());
+    QQuickWindow* window = application.mainWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+
+    QQuickItem* prompt = findItem(*window, "analyticsConsentPrompt");
+    QQuickItem* accept = findItem(*window, "analyticsAccept");
+    ASSERT_TRUE(prompt && accept);
+    EXPECT_TRUE(prompt->isVisible());
+    settle();
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      accept->mapToScene(QPointF(accept->width() / 2, accept->height() / 2)).toPoint());
+    EXPECT_TRUE(test::spinUntil([&] { return !prompt->isVisible(); })) << "answered: the question goes";
+    EXPECT_TRUE(runtime.consent().allowsRemoteAnalytics);
+    EXPECT_FALSE(runtime.shouldAskForConsent());
+
+    auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"));
+    ASSERT_NE(settings, nullptr);
+    auto* consentSwitch = settings->findChild<QQuickItem*>(QStringLiteral("analyticsConsentSwitch"));
+    ASSERT_NE(consentSwitch, nullptr);
+    EXPECT_TRUE(consentSwitch->property("checked").toBool());
+    EXPECT_TRUE(consentSwitch->isVisible());
 }

@@ -6,6 +6,7 @@
 #include "foundation/Uuid.h"
 #include "history/HealthArchive.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -245,6 +246,37 @@ TEST_F(Cli, HistoryAndEventsKeepToTheirRange) {
     const CliRun text = run({QStringLiteral("events"), QStringLiteral("--range"), QStringLiteral("day")});
     EXPECT_TRUE(text.out.contains(QStringLiteral("yeni olay")));
     EXPECT_FALSE(text.out.contains(QStringLiteral("eski olay")));
+}
+
+TEST_F(Cli, ARunningMonitorsJournalIsReadAlongAndFoldedInBeforeItStops) {
+    HealthArchive archive;
+    archive.samples.push_back(sampleAt(Date::now().addingSeconds(-600)));
+    test::writeFile(archivePath(), encodeHealthArchive(archive));
+    const QString journal = data.path() + QStringLiteral("/health-archive.journal");
+
+    QProcess monitor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KESTRUM_DATA_DIR"), data.path());
+    env.insert(QStringLiteral("KESTRUM_CONFIG_DIR"), config.path());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
+    monitor.setProcessEnvironment(env);
+    monitor.start(QStringLiteral(KESTRUM_CLI_PATH),
+                  {QStringLiteral("monitor"), QStringLiteral("--interval"), QStringLiteral("1")});
+    // The first sample is kept as a journal line; the archive file stays as it was written here.
+    ASSERT_TRUE(test::spinUntil([&] { return QFileInfo(journal).size() > 0; }, 15000))
+        << monitor.readAllStandardError().toStdString();
+    EXPECT_EQ(test::readFile(archivePath()), encodeHealthArchive(archive));
+    EXPECT_EQ(jsonArray(run({QStringLiteral("history"), QStringLiteral("--json")})).size(), 2)
+        << "a reader sees the archive and the journal";
+
+    monitor.terminate();
+    ASSERT_TRUE(monitor.waitForFinished(15000));
+    EXPECT_EQ(monitor.exitCode(), 0) << monitor.readAllStandardError().toStdString();
+    // On the way out the journal is folded in: the next command finds one file.
+    EXPECT_EQ(QFileInfo(journal).size(), 0);
+    const HealthArchive folded = decodeHealthArchive(test::readFile(archivePath()));
+    EXPECT_EQ(folded.samples.size(), 2u);
 }
 
 TEST_F(Cli, StorageScansOrdersAndRemembersTheFolder) {

@@ -252,12 +252,65 @@ ApplicationWindow {
             }
         }
 
-        Loader {
-            id: content
-            objectName: "sectionContent"
+        ColumnLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            source: Shell.currentView
+            spacing: 0
+
+            // Asked once, and only where usage data has somewhere to go; the answer can be changed in the
+            // settings.
+            Card {
+                objectName: "analyticsConsentPrompt"
+                visible: AnalyticsConsent.asking
+                Layout.fillWidth: true
+                Layout.leftMargin: 28
+                Layout.rightMargin: 28
+                Layout.topMargin: 20
+                Text {
+                    width: parent.width
+                    text: L10n.string("Kestrum’u geliştirmemize yardım eder misin?")
+                    font.pixelSize: Theme.headingSize
+                    font.bold: true
+                    color: Theme.text
+                    wrapMode: Text.WordWrap
+                }
+                Text {
+                    width: parent.width
+                    text: L10n.string("Yalnızca hangi özelliklerin kullanıldığını anlatan sınıflandırılmış olaylar gönderilir; ölçümler, adlar, dosya yolları ve bu makineyi tanıtan bilgiler asla gönderilmez. Onayı geri çektiğinde gönderilmeyi bekleyen olaylar hemen silinir.")
+                    wrapMode: Text.WordWrap
+                    color: Theme.secondaryText
+                    font.pixelSize: Theme.bodySize
+                }
+                Text {
+                    width: parent.width
+                    text: L10n.string("Bu tercihi Ayarlar’dan istediğin zaman değiştirebilirsin.")
+                    wrapMode: Text.WordWrap
+                    color: Theme.secondaryText
+                    font.pixelSize: Theme.smallSize + 1
+                }
+                Row {
+                    spacing: 8
+                    Button {
+                        objectName: "analyticsAccept"
+                        text: L10n.string("Kullanım Verilerini Paylaş")
+                        highlighted: true
+                        onClicked: AnalyticsConsent.accept()
+                    }
+                    Button {
+                        objectName: "analyticsDecline"
+                        text: L10n.string("Paylaşma")
+                        onClicked: AnalyticsConsent.decline()
+                    }
+                }
+            }
+
+            Loader {
+                id: content
+                objectName: "sectionContent"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                source: Shell.currentView
+            }
         }
     }
 }

@@ -121,6 +121,25 @@ ApplicationWindow {
 
             Card {
                 width: parent.width
+                visible: AnalyticsConsent.available
+                Text { text: L10n.string("Kullanım verileri"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
+                Switch {
+                    objectName: "analyticsConsentSwitch"
+                    text: L10n.string("Anonim kullanım verilerini paylaş")
+                    checked: AnalyticsConsent.consented
+                    onToggled: AnalyticsConsent.setConsented(checked)
+                }
+                Text {
+                    width: parent.width
+                    text: L10n.string("Yalnızca hangi özelliklerin kullanıldığını anlatan sınıflandırılmış olaylar gönderilir; ölçümler, adlar, dosya yolları ve bu makineyi tanıtan bilgiler asla gönderilmez. Onayı geri çektiğinde gönderilmeyi bekleyen olaylar hemen silinir.")
+                    wrapMode: Text.WordWrap
+                    color: Theme.secondaryText
+                    font.pixelSize: Theme.smallSize + 1
+                }
+            }
+
+            Card {
+                width: parent.width
                 Text { text: L10n.string("Oturum açılışı"); font.pixelSize: Theme.headingSize; font.bold: true; color: Theme.text }
                 Switch {
                     text: L10n.string("Oturum açıldığında Kestrum’u başlat")

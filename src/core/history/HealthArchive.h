@@ -47,6 +47,12 @@ HealthArchive decodeHealthArchive(const QByteArray& bytes);
 QJsonValue healthSampleToJson(const HealthSample& sample);
 QJsonValue healthEventToJson(const HealthEvent& event);
 QJsonValue incidentToJson(const IncidentSession& incident);
+// The records' JSON forms for the journal; decoding throws as decodeHealthArchive does.
+HealthSample healthSampleFromJson(const QJsonValue& value);
+QJsonValue healthEventsToJson(const std::vector<HealthEvent>& events);
+std::vector<HealthEvent> healthEventsFromJson(const QJsonValue& value);
+QJsonObject healthArchiveToJson(const HealthArchive& archive);
+HealthArchive healthArchiveFromJson(const QJsonObject& object);
 QJsonValue performanceSessionToJson(const PerformanceSession& session);
 QJsonValue processorComparisonRecordToJson(const ProcessorComparisonRecord& record);
 

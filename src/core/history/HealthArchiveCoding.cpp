@@ -193,6 +193,21 @@ QJsonValue healthEventToJson(const HealthEvent& event) {
 QJsonValue incidentToJson(const IncidentSession& incident) {
     return json::encode(incident);
 }
+HealthSample healthSampleFromJson(const QJsonValue& value) {
+    return json::decode<HealthSample>(value);
+}
+QJsonValue healthEventsToJson(const std::vector<HealthEvent>& events) {
+    return json::encode(events);
+}
+std::vector<HealthEvent> healthEventsFromJson(const QJsonValue& value) {
+    return json::decode<std::vector<HealthEvent>>(value);
+}
+QJsonObject healthArchiveToJson(const HealthArchive& archive) {
+    return json::encode(archive).toObject();
+}
+HealthArchive healthArchiveFromJson(const QJsonObject& object) {
+    return json::decode<HealthArchive>(object);
+}
 QJsonValue performanceSessionToJson(const PerformanceSession& session) {
     return json::encode(session);
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <qcoro/qcorofuture.h>
 #include <qcoro/qcorosignal.h>
+#include <utility>
 
 namespace kestrum {
 
@@ -47,6 +48,10 @@ QCoro::Task<void> ArchiveKeeper::prepare() {
             session.completeLeftOpen();
         changed = !(compacted == *loaded);
         apply(compacted);
+        m_recordedRest = HealthArchiveJournal::withoutSamplesAndEvents(compacted);
+        // The journal's lines are replayed and compacted alike on every load; what compaction changed
+        // here is written whole, so the files on disk start out as what is shown.
+        m_needsRewrite = changed;
         m_isPrepared = true;
         Q_EMIT preparedChanged();
     }
@@ -77,11 +82,23 @@ QCoro::Task<bool> ArchiveKeeper::persist() {
     const quint64 eraseGeneration = m_eraseGeneration;
     const HealthArchive compacted = HealthArchiveCompaction::compacted(m_archive, m_deps.dateProvider());
     apply(compacted);
+    // Compaction needs no record of its own: a load compacts the replayed journal the same way.
+    HealthArchiveChanges changes;
+    HealthArchive rest = HealthArchiveJournal::withoutSamplesAndEvents(compacted);
+    changes.needsRewrite = m_needsRewrite || rest.unknownFields != m_recordedRest.unknownFields;
+    changes.samples = std::exchange(m_unrecordedSamples, {});
+    changes.events = std::exchange(m_unrecordedEvents, {});
+    changes.replacedFields = HealthArchiveJournal::differingFields(m_recordedRest, rest);
+    changes.items = HealthArchiveJournal::itemChanges(m_recordedRest, rest, changes.replacedFields);
+    m_recordedRest = std::move(rest);
+    m_needsRewrite = false;
     std::shared_ptr<HealthArchivePersisting> repository = m_deps.repository;
     try {
-        co_await repository->save(compacted);
+        co_await repository->record(compacted, changes);
     } catch (...) {
         const QString description = describeException(std::current_exception());
+        if (self)
+            m_needsRewrite = true; // the changes stay in memory; the next save writes them all
         if (self)
             setPersistenceError(
                 trTemplate("Kalıcı sağlık geçmişi kaydedilemedi: \\(description)", {description}));
@@ -100,6 +117,10 @@ QCoro::Task<void> ArchiveKeeper::clear() {
     m_archive = HealthArchive::empty();
     m_personalBaseline = PersonalBaseline::empty();
     m_lastPersistedSampleAt.reset();
+    m_unrecordedSamples.clear();
+    m_unrecordedEvents.clear();
+    m_recordedRest = HealthArchive::empty();
+    m_needsRewrite = false;
     Q_EMIT erased();
     Q_EMIT samplesChanged();
     Q_EMIT eventsChanged();
@@ -113,6 +134,8 @@ QCoro::Task<void> ArchiveKeeper::clear() {
         co_await repository->save(HealthArchive::empty());
     } catch (...) {
         const QString description = describeException(std::current_exception());
+        if (self)
+            m_needsRewrite = true;
         if (self)
             setPersistenceError(trTemplate("Sağlık geçmişi silinemedi: \\(description)", {description}));
         co_return;
@@ -128,6 +151,7 @@ bool ArchiveKeeper::appendSampleIfNeeded(const HealthSample& sample) {
             return false;
     }
     m_archive.samples.push_back(sample);
+    m_unrecordedSamples.push_back(sample);
     m_archive.samples = HealthArchiveCompaction::compactedSamples(m_archive.samples, sample.timestamp);
     m_lastPersistedSampleAt.reset();
     if (!m_archive.samples.empty())
@@ -142,20 +166,20 @@ bool ArchiveKeeper::appendSampleIfNeeded(const HealthSample& sample) {
 void ArchiveKeeper::addEvents(const std::vector<HealthEvent>& newEvents) {
     if (newEvents.empty())
         return;
-    auto& events = m_archive.events;
-    events.insert(events.end(), newEvents.begin(), newEvents.end());
-    std::stable_sort(events.begin(), events.end(),
-                     [](const HealthEvent& a, const HealthEvent& b) { return a.timestamp < b.timestamp; });
-    if (events.size() > kEventLimit)
-        events.erase(events.begin(),
-                     events.begin() + static_cast<std::ptrdiff_t>(events.size() - kEventLimit));
+    HealthArchiveJournal::mergeEvents(m_archive.events, newEvents, kEventLimit);
+    m_unrecordedEvents.push_back(newEvents);
     Q_EMIT eventsChanged();
 }
 
 void ArchiveKeeper::commit(const ArchiveCommit& commit) {
     if (!commit)
         return;
+    // Results are found by comparison when saved; a commit that touched samples or events is saved whole.
+    const std::vector<HealthSample> samples = m_archive.samples;
+    const std::vector<HealthEvent> events = m_archive.events;
     commit(m_archive);
+    if (m_archive.samples != samples || m_archive.events != events)
+        m_needsRewrite = true;
     Q_EMIT resultsChanged();
 }
 

@@ -3,6 +3,7 @@
 #include "OperationContext.h"
 #include "foundation/Clocks.h"
 #include "history/HealthArchive.h"
+#include "history/HealthArchiveJournal.h"
 #include "history/HealthArchivePersisting.h"
 #include "interpretation/PersonalBaseline.h"
 
@@ -16,12 +17,13 @@
 namespace kestrum {
 
 // Keeps the persisted history: loads and compacts it once, holds its lists, appends one sample a minute,
-// saves after every change, erases it on request, and derives the personal baseline from it. Lives on
+// records every change (appended to the repository's journal where it can be, the whole archive where
+// not), erases it on request, and derives the personal baseline from it. Lives on
 // the main thread; the repository does the file work elsewhere.
 class ArchiveKeeper : public QObject {
     Q_OBJECT
 public:
-    static constexpr size_t kEventLimit = 500;
+    static constexpr size_t kEventLimit = HealthArchiveJournal::kEventLimit;
     static constexpr double kPersistEverySeconds = 60;
 
     struct Dependencies {
@@ -79,6 +81,11 @@ private:
     HealthArchive m_archive;
     PersonalBaseline m_personalBaseline;
     std::optional<Date> m_lastPersistedSampleAt;
+    // What changed since the repository last recorded the archive.
+    std::vector<HealthSample> m_unrecordedSamples;
+    std::vector<std::vector<HealthEvent>> m_unrecordedEvents;
+    HealthArchive m_recordedRest; // the last recorded archive's fields other than samples and events
+    bool m_needsRewrite = false;
     QString m_persistenceError;
     quint64 m_eraseGeneration = 0;
     bool m_isPrepared = false;

@@ -10,7 +10,7 @@ namespace kestrum {
 
 namespace {
 
-QString tr(const char* turkish) {
+QString localized(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
@@ -57,15 +57,15 @@ void BenchmarkLabViewModel::rebuild() {
                                                {QString::number(*r.personalPerformancePercent)}));
         }
         groups.push_back({QStringLiteral("rates"),
-                          tr("Sıkıştırma hızı (ortanca)"),
+                          localized("Sıkıştırma hızı (ortanca)"),
                           true,
                           {},
-                          {{tr("Tek çekirdek"), medianRate(r.singleCoreSamples)},
+                          {{localized("Tek çekirdek"), medianRate(r.singleCoreSamples)},
                            {L10n::string(trTemplate("Çok çekirdek (\\(workers) işçi)",
                                                     {QString::number(r.environment.workerCount)})),
                             medianRate(r.multiCoreSamples)}}});
         if (!r.warnings.empty()) {
-            PresentationGroup notes{QStringLiteral("notes"), tr("Notlar"), true, {}, {}};
+            PresentationGroup notes{QStringLiteral("notes"), localized("Notlar"), true, {}, {}};
             for (const QString& warning : r.warnings)
                 notes.rows.push_back({QStringLiteral("!"), L10n::string(warning)});
             groups.push_back(std::move(notes));

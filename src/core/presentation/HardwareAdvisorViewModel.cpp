@@ -9,7 +9,7 @@ namespace kestrum {
 
 namespace {
 
-QString tr(const char* turkish) {
+QString localized(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
@@ -83,10 +83,11 @@ void HardwareAdvisorViewModel::rebuild() {
                 {QString::number(*profile.introductionYear), *profile.repairManualID,
                  L10n::date(*profile.catalogVerifiedAt, L10n::DateStyle::numeric, L10n::TimeStyle::none)}));
         } else if (!profile.catalogMatched) {
-            catalogNote = tr("Bu model Kestrum’un model kataloğunda yok; servis parçaları listelenmiyor.");
+            catalogNote =
+                localized("Bu model Kestrum’un model kataloğunda yok; servis parçaları listelenmiyor.");
         }
 
-        PresentationGroup components{QStringLiteral("components"), tr("Bileşenler"), true, {}, {}};
+        PresentationGroup components{QStringLiteral("components"), localized("Bileşenler"), true, {}, {}};
         for (const DetectedHardwareComponent& component : profile.components)
             components.rows.push_back(componentRow(component));
         if (profile.storageUnavailableReason) {
@@ -96,7 +97,8 @@ void HardwareAdvisorViewModel::rebuild() {
         groups.push_back(std::move(components));
 
         if (!profile.originalParts.empty()) {
-            PresentationGroup parts{QStringLiteral("parts"), tr("Orijinal servis parçaları"), true, {}, {}};
+            PresentationGroup parts{
+                QStringLiteral("parts"), localized("Orijinal servis parçaları"), true, {}, {}};
             for (const OriginalPartReference& part : profile.originalParts) {
                 QString value = HardwarePresentation::componentLabel(part.componentKind) +
                                 QStringLiteral(" · ") + fragment(part.componentName) + QStringLiteral(" · ") +
@@ -108,11 +110,11 @@ void HardwareAdvisorViewModel::rebuild() {
             groups.push_back(std::move(parts));
         }
 
-        PresentationGroup advice{QStringLiteral("recommendations"), tr("Öneriler"), true, {}, {}};
+        PresentationGroup advice{QStringLiteral("recommendations"), localized("Öneriler"), true, {}, {}};
         for (const HardwareRecommendation& recommendation : m_store.hardwareRecommendations())
             advice.rows.push_back(recommendationRow(recommendation));
         if (advice.rows.empty())
-            advice.note = tr("Şu anda bir donanım önerisi yok.");
+            advice.note = localized("Şu anda bir donanım önerisi yok.");
         groups.push_back(std::move(advice));
     }
 

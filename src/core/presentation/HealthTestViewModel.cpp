@@ -12,7 +12,7 @@ namespace kestrum {
 
 namespace {
 
-QString tr(const char* turkish) {
+QString localized(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
@@ -39,7 +39,7 @@ QString capacityText(std::optional<int> percent) {
 }
 
 PresentationGroup componentsGroup(const std::vector<HealthTestComponentScore>& components) {
-    PresentationGroup group{QStringLiteral("components"), tr("Bileşenler"), true, {}, {}};
+    PresentationGroup group{QStringLiteral("components"), localized("Bileşenler"), true, {}, {}};
     for (const HealthTestComponentScore& component : components) {
         QString value = scoreText(component.score) + QStringLiteral(" · ") + L10n::string(component.evidence);
         if (component.recommendation)
@@ -54,9 +54,9 @@ std::optional<PresentationGroup> notesGroup(const std::optional<QString>& gpuRea
                                             const std::vector<QString>& warnings) {
     if (!gpuReason && warnings.empty())
         return std::nullopt;
-    PresentationGroup group{QStringLiteral("notes"), tr("Notlar"), true, {}, {}};
+    PresentationGroup group{QStringLiteral("notes"), localized("Notlar"), true, {}, {}};
     if (gpuReason)
-        group.rows.push_back({tr("Grafik hesaplama"), L10n::string(*gpuReason)});
+        group.rows.push_back({localized("Grafik hesaplama"), L10n::string(*gpuReason)});
     for (const QString& warning : warnings)
         group.rows.push_back({QStringLiteral("!"), L10n::string(warning)});
     return group;
@@ -99,16 +99,17 @@ void HealthTestViewModel::rebuild() {
         if (const QString capacity = capacityText(r.personalCapacityPercent); !capacity.isEmpty())
             quickSummary += QLatin1Char('\n') + capacity;
         quickGroups.push_back(componentsGroup(r.components));
-        quickGroups.push_back({QStringLiteral("measurements"),
-                               tr("Ölçümler"),
-                               true,
-                               {},
-                               {{tr("İşlemci, ilk geçiş"), operationsText(r.firstCPUOperationsPerSecond)},
-                                {tr("İşlemci, ikinci geçiş"), operationsText(r.secondCPUOperationsPerSecond)},
-                                {tr("Grafik hesaplama"), operationsText(r.gpuOperationsPerSecond)},
-                                {tr("Depolama yazma"), rate(r.storage.writeBytesPerSecond)},
-                                {tr("Depolama okuma"), rate(r.storage.readBytesPerSecond)},
-                                {tr("Test dosyası"), bytes(double(r.storage.testedBytes))}}});
+        quickGroups.push_back(
+            {QStringLiteral("measurements"),
+             localized("Ölçümler"),
+             true,
+             {},
+             {{localized("İşlemci, ilk geçiş"), operationsText(r.firstCPUOperationsPerSecond)},
+              {localized("İşlemci, ikinci geçiş"), operationsText(r.secondCPUOperationsPerSecond)},
+              {localized("Grafik hesaplama"), operationsText(r.gpuOperationsPerSecond)},
+              {localized("Depolama yazma"), rate(r.storage.writeBytesPerSecond)},
+              {localized("Depolama okuma"), rate(r.storage.readBytesPerSecond)},
+              {localized("Test dosyası"), bytes(double(r.storage.testedBytes))}}});
         if (auto notes = notesGroup(r.gpuUnavailableReason, r.warnings))
             quickGroups.push_back(std::move(*notes));
     }
@@ -122,7 +123,7 @@ void HealthTestViewModel::rebuild() {
                         HealthTestTitles::title(r.confidence)}));
         if (const QString capacity = capacityText(r.personalCapacityPercent); !capacity.isEmpty())
             deepSummary += QLatin1Char('\n') + capacity;
-        PresentationGroup findings{QStringLiteral("findings"), tr("Bulgular"), true, {}, {}};
+        PresentationGroup findings{QStringLiteral("findings"), localized("Bulgular"), true, {}, {}};
         for (const DeepHealthTestFinding& finding : r.findings) {
             findings.rows.push_back({L10n::string(finding.title), L10n::string(finding.evidence) +
                                                                       QStringLiteral("\n→ ") +
@@ -141,17 +142,17 @@ void HealthTestViewModel::rebuild() {
                       std::accumulate(r.gpuOperationsPerSecond.begin(), r.gpuOperationsPerSecond.end(), 0.0) /
                       double(r.gpuOperationsPerSecond.size()));
         deepGroups.push_back({QStringLiteral("measurements"),
-                              tr("Ölçümler"),
+                              localized("Ölçümler"),
                               true,
                               {},
-                              {{tr("İşlemci turları"),
+                              {{localized("İşlemci turları"),
                                 cpu.isEmpty() ? unavailableText()
                                               : L10n::string(trTemplate("\\(values) milyar işlem/sn",
                                                                         {cpu.join(QStringLiteral(" · "))}))},
-                               {tr("Grafik ortalaması"), operationsText(gpuAverage)},
-                               {tr("Bellek kopyalama"), rate(r.memory.copyBytesPerSecond)},
-                               {tr("Depolama yazma"), rate(r.storage.writeBytesPerSecond)},
-                               {tr("Depolama okuma"), rate(r.storage.readBytesPerSecond)}}});
+                               {localized("Grafik ortalaması"), operationsText(gpuAverage)},
+                               {localized("Bellek kopyalama"), rate(r.memory.copyBytesPerSecond)},
+                               {localized("Depolama yazma"), rate(r.storage.writeBytesPerSecond)},
+                               {localized("Depolama okuma"), rate(r.storage.readBytesPerSecond)}}});
         if (auto notes = notesGroup(r.gpuUnavailableReason, r.warnings))
             deepGroups.push_back(std::move(*notes));
     }

@@ -11,7 +11,7 @@ namespace kestrum {
 
 namespace {
 
-QString tr(const char* turkish) {
+QString localized(const char* turkish) {
     return L10n::string(trText(turkish));
 }
 
@@ -37,45 +37,48 @@ QString dateTimeText(Date date) {
 
 PresentationGroup qualityGroup(const NetworkQualityResult& result) {
     return {QStringLiteral("networkQuality"),
-            tr("Gecikme ve Kararlılık Testi") + QStringLiteral(" · ") + dateTimeText(result.timestamp),
+            localized("Gecikme ve Kararlılık Testi") + QStringLiteral(" · ") + dateTimeText(result.timestamp),
             true,
             {},
-            {{tr("Sonuç"), L10n::string(qualityLevelTitle(result.quality))},
-             {tr("DNS çözümü"), milliseconds(result.dnsResolutionMilliseconds)},
-             {tr("Ortanca yanıt"), milliseconds(result.medianResponseMilliseconds)},
-             {tr("Değişkenlik (jitter)"), milliseconds(result.jitterMilliseconds)},
-             {tr("Başarılı deneme"),
+            {{localized("Sonuç"), L10n::string(qualityLevelTitle(result.quality))},
+             {localized("DNS çözümü"), milliseconds(result.dnsResolutionMilliseconds)},
+             {localized("Ortanca yanıt"), milliseconds(result.medianResponseMilliseconds)},
+             {localized("Değişkenlik (jitter)"), milliseconds(result.jitterMilliseconds)},
+             {localized("Başarılı deneme"),
               QStringLiteral("%1/%2").arg(result.successfulProbes).arg(result.attemptedProbes)}}};
 }
 
 PresentationGroup speedGroup(const NetworkSpeedTestResult& result) {
     PresentationGroup group{
         QStringLiteral("networkSpeed"),
-        tr("İnternet Hız Testi") + QStringLiteral(" · ") + dateTimeText(result.timestamp),
+        localized("İnternet Hız Testi") + QStringLiteral(" · ") + dateTimeText(result.timestamp),
         true,
         {},
-        {{tr("İndirme"), megabits(result.downloadMegabitsPerSecond)},
-         {tr("Yükleme"), megabits(result.uploadMegabitsPerSecond)},
-         {tr("Boşta gecikme"), optionalMilliseconds(result.idleLatencyMilliseconds)},
-         {tr("İndirme sırasında gecikme"), optionalMilliseconds(result.downloadLoadedLatencyMilliseconds)},
-         {tr("Yükleme sırasında gecikme"), optionalMilliseconds(result.uploadLoadedLatencyMilliseconds)},
-         {tr("Kullanılan veri"), megabytes(result.transferredBytes)},
-         {tr("Süre"), MetricFormatting::duration(result.durationSeconds)}}};
+        {{localized("İndirme"), megabits(result.downloadMegabitsPerSecond)},
+         {localized("Yükleme"), megabits(result.uploadMegabitsPerSecond)},
+         {localized("Boşta gecikme"), optionalMilliseconds(result.idleLatencyMilliseconds)},
+         {localized("İndirme sırasında gecikme"),
+          optionalMilliseconds(result.downloadLoadedLatencyMilliseconds)},
+         {localized("Yükleme sırasında gecikme"),
+          optionalMilliseconds(result.uploadLoadedLatencyMilliseconds)},
+         {localized("Kullanılan veri"), megabytes(result.transferredBytes)},
+         {localized("Süre"), MetricFormatting::duration(result.durationSeconds)}}};
     if (result.parallelStreamCount && result.measurementSampleCount) {
-        group.rows.push_back({tr("Ölçüm yapısı"),
+        group.rows.push_back({localized("Ölçüm yapısı"),
                               L10n::string(trTemplate("\\(streams) paralel akış · \\(rounds) kararlı tur",
                                                       {QString::number(*result.parallelStreamCount),
                                                        QString::number(*result.measurementSampleCount)}))});
     } else {
-        group.rows.push_back({tr("Ölçüm yapısı"), tr("Tek bağlantı · eski sonuç")});
+        group.rows.push_back({localized("Ölçüm yapısı"), localized("Tek bağlantı · eski sonuç")});
     }
     if (result.confidence) {
-        const QString confidence = *result.confidence == NetworkSpeedTestConfidence::high   ? tr("Yüksek")
-                                   : *result.confidence == NetworkSpeedTestConfidence::good ? tr("İyi")
-                                                                                            : tr("Tahmini");
-        group.rows.push_back({tr("Güven"), confidence});
+        const QString confidence =
+            *result.confidence == NetworkSpeedTestConfidence::high   ? localized("Yüksek")
+            : *result.confidence == NetworkSpeedTestConfidence::good ? localized("İyi")
+                                                                     : localized("Tahmini");
+        group.rows.push_back({localized("Güven"), confidence});
     }
-    group.rows.push_back({tr("Sağlayıcı"), result.providerName});
+    group.rows.push_back({localized("Sağlayıcı"), result.providerName});
     return group;
 }
 

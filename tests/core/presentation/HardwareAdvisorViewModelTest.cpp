@@ -121,4 +121,7 @@ TEST(HardwareAdvisorViewModel, ACatalogueEntryWithoutItsYearIsNotDescribedWithAZ
     ASSERT_TRUE(test::spinUntil([&] { return model.hasProfile(); }));
     EXPECT_TRUE(model.catalogNote().isEmpty()) << model.catalogNote().toStdString();
     EXPECT_EQ(model.title(), QStringLiteral("Hardware · Gigabyte X570 AORUS ELITE"));
+    MetricGroup* components = model.group(QStringLiteral("components"));
+    ASSERT_NE(components, nullptr);
+    EXPECT_EQ(components->title(), QStringLiteral("Components")) << "group titles speak English too";
 }

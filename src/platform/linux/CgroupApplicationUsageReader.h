@@ -27,7 +27,8 @@ namespace kestrum {
 // counters of every unit, and every kProcessIOSeconds the per-process disk bytes) is followed by a pause
 // as long as its system calls are worth at kSystemCallsPerSecond, at least kMinimumRefreshSeconds. In
 // between, the last reading is handed out again with the time it was read. The counters are cumulative:
-// a slower refresh loses freshness, not usage. A few units refresh at every sample; 200 every ~35 s.
+// a slower refresh loses freshness, not usage. A few units refresh at every sample; 200 every ~35 s (2
+// minutes after a refresh that also summed the per-process bytes).
 class CgroupApplicationUsageReader : public ApplicationUsageReading {
 public:
     struct Roots {

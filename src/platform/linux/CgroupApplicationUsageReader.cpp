@@ -352,7 +352,8 @@ CgroupApplicationUsageReader::Listing CgroupApplicationUsageReader::relist(State
                  name + '/');
     }
 
-    std::unordered_map<std::string_view, State::Unit*> known;
+    // Keys are copies: the units are moved out while the map is still searched.
+    std::unordered_map<std::string, State::Unit*> known;
     for (State::Unit& unit : state.units)
         known.emplace(unit.path, &unit);
     std::vector<State::Unit> units;

@@ -23,6 +23,8 @@ ApplicationUsageReport ApplicationUsageAccounting::update(const AppSliceReading&
         reset();
         return report;
     }
+    if (m_lastReport && m_previousAt && reading.monotonicSeconds == *m_previousAt)
+        return *m_lastReport;
     // Zero when there is no earlier reading to compare with (or the clock did not move).
     const double elapsed = m_previousAt && reading.monotonicSeconds > *m_previousAt
                                ? reading.monotonicSeconds - *m_previousAt
@@ -62,6 +64,7 @@ ApplicationUsageReport ApplicationUsageAccounting::update(const AppSliceReading&
                      [](const ApplicationUsage& a, const ApplicationUsage& b) {
                          return a.cpuTimeSeconds.value_or(-1) > b.cpuTimeSeconds.value_or(-1);
                      });
+    m_lastReport = report;
     return report;
 }
 

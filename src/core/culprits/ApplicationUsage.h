@@ -46,7 +46,8 @@ struct AppSliceReading {
     bool operator==(const AppSliceReading&) const = default;
 };
 
-// Reads the user's application units. Safe to call from any thread; keeps no state.
+// Reads the user's application units. Safe to call from any thread. A reader may hand out its last
+// reading again (same time, same counters) rather than read everything at every call.
 class ApplicationUsageReading {
 public:
     virtual ~ApplicationUsageReading() = default;
@@ -87,18 +88,22 @@ struct ApplicationUsageReport {
 
 // Turns successive readings into the per-application table. Units are grouped by desktop id; the recent
 // CPU share comes from each unit's counter growth since the previous reading, so a unit seen for the
-// first time, or whose counter went down (a unit name reused by a new instance), has none yet.
+// first time, or whose counter went down (a unit name reused by a new instance), has none yet. A reading
+// taken at the same instant as the previous one (a reader handing out its last reading again) gives the
+// previous report again, rates included.
 class ApplicationUsageAccounting {
 public:
     ApplicationUsageReport update(const AppSliceReading& reading);
     void reset() {
         m_previous.clear();
         m_previousAt.reset();
+        m_lastReport.reset();
     }
 
 private:
     QHash<QString, uint64_t> m_previous; // unit → CPU microseconds at the previous reading
     std::optional<double> m_previousAt;
+    std::optional<ApplicationUsageReport> m_lastReport;
 };
 
 } // namespace kestrum

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace kestrum {
 namespace {
@@ -207,9 +209,10 @@ TEST(ApplicationUsageAccounting, AcrossReadingsOfAChangingSlice) {
     EXPECT_NEAR(find(second, "org.gimp.GIMP")->recentCPUCores.value_or(-1), 0.0, 1e-9)
         << "idle is a measured zero";
 
-    // The clock did not move (two readings in the same instant): no rate rather than a division by zero.
+    // The clock did not move (a reader handing out its last reading again): the same report, rates kept,
+    // rather than a division by zero or rates that blink out between refreshes.
     const ApplicationUsageReport third = accounting.update(tree.reader().read());
-    EXPECT_FALSE(find(third, "firefox-esr")->recentCPUCores);
+    EXPECT_EQ(third, second);
 
     // The slice goes away (the user's manager restarted without it): unavailable, and forgotten, so a
     // later reading does not compare against counters from before.
@@ -219,6 +222,191 @@ TEST(ApplicationUsageAccounting, AcrossReadingsOfAChangingSlice) {
     EXPECT_TRUE(gone.applications.empty());
     tree.now += 4;
     EXPECT_FALSE(find(accounting.update(tree.reader().read()), "firefox-esr")->recentCPUCores);
+}
+
+using CPUByUnit = std::map<QString, std::optional<uint64_t>>;
+
+CPUByUnit cpuByUnit(const AppSliceReading& reading) {
+    CPUByUnit result;
+    for (const AppUnitReading& unit : reading.units)
+        result[unit.unitName] = unit.cpuUsageMicroseconds;
+    return result;
+}
+
+const AppUnitReading* unitNamed(const AppSliceReading& reading, const QString& name) {
+    for (const AppUnitReading& unit : reading.units) {
+        if (unit.unitName == name)
+            return &unit;
+    }
+    return nullptr;
+}
+
+const QString kFirefox = QStringLiteral(R"(app-gnome-firefox\x2desr-4242.scope)");
+const QString kSecondFirefox = QStringLiteral(R"(app-gnome-firefox\x2desr-5151.scope)");
+const QString kGimp = QStringLiteral("app-flatpak-org.gimp.GIMP-7700.scope");
+const QString kTerminal = QStringLiteral("app-org.gnome.Terminal-8100.scope");
+const QString kKonsole = QStringLiteral("app-org.kde.konsole@0a1b2c3d.service");
+const QString kEditor = QStringLiteral("app-gnome-org.gnome.TextEditor-9000.scope");
+const QString kLateEditor = QStringLiteral("app-gnome-org.gnome.TextEditor-9001.scope");
+
+// One reader kept across a changing slice: the files it holds open must follow what the folders hold now,
+// never what a removed control group held.
+TEST(CgroupApplicationUsageReader, OneReaderAcrossAChangingSlice) {
+    const auto copy = test::copyFixture(QStringLiteral("cgroup/app-slice"));
+    Tree tree{copy->path()};
+    const CgroupApplicationUsageReader reader = tree.reader();
+    const CPUByUnit initial = {{kGimp, 3000000},
+                               {kFirefox, 12500000},
+                               {kSecondFirefox, 2500000},
+                               {kTerminal, 400000},
+                               {kKonsole, 800000}};
+    ASSERT_EQ(cpuByUnit(reader.read()), initial);
+
+    const auto with = [](CPUByUnit map, const QString& unit, std::optional<uint64_t> cpu) {
+        map[unit] = cpu;
+        return map;
+    };
+    const auto without = [](CPUByUnit map, const QString& unit) {
+        map.erase(unit);
+        return map;
+    };
+    const struct {
+        const char* what;
+        std::function<void(Tree&)> change;
+        CPUByUnit expected;
+    } steps[] = {
+        {"a counter grows in place",
+         [](Tree& t) { test::writeFile(t.unit(kFirefox) + "/cpu.stat", "usage_usec 13000000\n"); },
+         with(initial, kFirefox, 13000000)},
+        {"a unit's counter starts again (a restarted service keeps its name and folder)",
+         [](Tree& t) { test::writeFile(t.unit(kKonsole) + "/cpu.stat", "usage_usec 5\n"); },
+         with(with(initial, kFirefox, 13000000), kKonsole, 5)},
+        {"a scope vanishes", [](Tree& t) { QDir(t.unit(kSecondFirefox)).removeRecursively(); },
+         without(with(with(initial, kFirefox, 13000000), kKonsole, 5), kSecondFirefox)},
+        {"a new scope takes a removed one's name: its own numbers, not the old open file's",
+         [](Tree& t) {
+             QDir(t.unit(kFirefox)).removeRecursively();
+             test::writeFile(t.unit(kFirefox) + "/cpu.stat", "usage_usec 7\n");
+         },
+         without(with(with(initial, kFirefox, 7), kKonsole, 5), kSecondFirefox)},
+        {"a scope appears, and one in a nested slice vanishes",
+         [](Tree& t) {
+             test::writeFile(t.unit(kEditor) + "/cpu.stat", "usage_usec 50000\n");
+             QDir(t.root + kSlice + QStringLiteral("/app-org.gnome.Terminal.slice/") + kTerminal)
+                 .removeRecursively();
+         },
+         without(without(with(with(with(initial, kFirefox, 7), kKonsole, 5), kEditor, 50000), kSecondFirefox),
+                 kTerminal)},
+        {"a scope appears before its counter can be read: absent, not zero, and the others still read",
+         [](Tree& t) { test::writeFile(t.unit(kLateEditor) + "/memory.current", "4096\n"); },
+         without(without(with(with(with(with(initial, kFirefox, 7), kKonsole, 5), kEditor, 50000),
+                              kLateEditor, std::nullopt),
+                         kSecondFirefox),
+                 kTerminal)},
+    };
+    for (const auto& step : steps) {
+        step.change(tree);
+        tree.now += 10; // past any pause a slice this small earns
+        EXPECT_EQ(cpuByUnit(reader.read()), step.expected) << step.what;
+    }
+
+    // The slice goes away, then comes back.
+    const QString slice = tree.root + kSlice;
+    QDir().rename(slice, slice + QStringLiteral(".away"));
+    tree.now += 10;
+    const AppSliceReading gone = reader.read();
+    EXPECT_FALSE(gone.availability.isAvailable());
+    EXPECT_TRUE(gone.availability.reason.contains(QStringLiteral("app.slice")));
+    EXPECT_TRUE(gone.units.empty());
+    QDir().rename(slice + QStringLiteral(".away"), slice);
+    tree.now += 10;
+    EXPECT_EQ(cpuByUnit(reader.read()), steps[std::size(steps) - 1].expected);
+}
+
+// The per-process disk bytes are summed at a slower pace than the counters; processes that exit meanwhile
+// take their bytes with them, and a unit with none left readable has no figure rather than zero.
+TEST(CgroupApplicationUsageReader, ProcessDiskBytesAtTheirOwnPace) {
+    const auto copy = test::copyFixture(QStringLiteral("cgroup/app-slice"));
+    Tree tree{copy->path()};
+    const CgroupApplicationUsageReader reader = tree.reader();
+    const AppSliceReading first = reader.read();
+    ASSERT_EQ(unitNamed(first, kFirefox)->diskReadBytes, 1048576u + 4096);
+
+    QDir(tree.root + QStringLiteral("/proc/4250")).removeRecursively();
+    test::writeFile(tree.root + QStringLiteral("/proc/4242/io"),
+                    "read_bytes: 2000000\nwrite_bytes: 3000000\n");
+    QDir(tree.root + QStringLiteral("/proc/5151")).removeRecursively();
+    test::writeFile(tree.unit(kFirefox) + "/cpu.stat", "usage_usec 13000000\n");
+    const struct {
+        double after;
+        std::optional<uint64_t> firefoxCPU, firefoxRead, secondFirefoxRead;
+    } cases[] = {
+        // Counters refreshed, disk bytes kept from the last sum: cumulative, so only less fresh.
+        {10, 13000000, 1048576 + 4096, 8192},
+        {CgroupApplicationUsageReader::kProcessIOSeconds, 13000000, 2000000, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        tree.now += c.after;
+        const AppSliceReading reading = reader.read();
+        SCOPED_TRACE(c.after);
+        EXPECT_EQ(unitNamed(reading, kFirefox)->cpuUsageMicroseconds, c.firefoxCPU);
+        EXPECT_EQ(unitNamed(reading, kFirefox)->diskReadBytes, c.firefoxRead);
+        EXPECT_EQ(unitNamed(reading, kSecondFirefox)->diskReadBytes, c.secondFirefoxRead);
+        EXPECT_EQ(unitNamed(reading, kSecondFirefox)->diskWrittenBytes,
+                  c.secondFirefoxRead ? 16384 : c.secondFirefoxRead);
+    }
+}
+
+// A large slice: more units than files the reader keeps open, and a refresh that earns a pause during which
+// the last reading stands with the time it was read.
+TEST(CgroupApplicationUsageReader, LargeSliceWithinItsBudget) {
+    QTemporaryDir root;
+    Tree tree{root.path()};
+    test::writeFile(tree.root + QStringLiteral("/sys/fs/cgroup/cgroup.controllers"), "cpu memory pids\n");
+    const int units = CgroupApplicationUsageReader::kMaximumKeptFiles / 3 + 20;
+    const auto unitName = [](int i) {
+        return QStringLiteral("app-gnome-org.example.App%1-%2.scope").arg(i % 7).arg(i);
+    };
+    const auto setCounters = [&](uint64_t base) {
+        for (int i = 0; i < units; ++i)
+            test::writeFile(tree.unit(unitName(i)) + "/cpu.stat",
+                            "usage_usec " + QByteArray::number(qulonglong(base + i)) + "\n");
+    };
+    setCounters(1000);
+    const CgroupApplicationUsageReader reader = tree.reader();
+    const auto everyUnitAt = [&](const AppSliceReading& reading, uint64_t base) {
+        if (reading.units.size() != size_t(units))
+            return false;
+        for (int i = 0; i < units; ++i) {
+            const AppUnitReading* unit = unitNamed(reading, unitName(i));
+            if (!unit || unit->cpuUsageMicroseconds != base + i || unit->memoryBytes)
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(everyUnitAt(reader.read(), 1000));
+
+    setCounters(5000);
+    const double start = tree.now;
+    const struct {
+        double at;
+        double readAt;
+        uint64_t base;
+    } cases[] = {
+        {start + 2, start, 1000},         // the pause after a large refresh
+        {start + 120, start + 120, 5000}, // every unit, kept open or not
+        {start + 120 + CgroupApplicationUsageReader::kMinimumRefreshSeconds, start + 120, 5000},
+    };
+    for (const auto& c : cases) {
+        tree.now = c.at;
+        const AppSliceReading reading = reader.read();
+        EXPECT_EQ(reading.monotonicSeconds, c.readAt) << c.at;
+        EXPECT_TRUE(everyUnitAt(reading, c.base)) << c.at;
+    }
+    // A clock that went back refreshes at once.
+    setCounters(9000);
+    tree.now = start;
+    EXPECT_TRUE(everyUnitAt(reader.read(), 9000));
 }
 
 } // namespace

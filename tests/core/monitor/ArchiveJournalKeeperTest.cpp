@@ -82,7 +82,7 @@ TEST(ArchiveJournal, ReplayedHistoryEqualsTheAlwaysRewrittenOne) {
         return HealthArchiveCompaction::compacted(FileHealthArchiveRepository(path).loadNow(), now);
     };
     bool journalLinesSeen = false;
-    for (int minute = 1; minute <= 300; ++minute) {
+    for (int minute = 1; minute <= 160; ++minute) {
         now = now.addingSeconds(60);
         const HealthSample sample = sampleAt(now, (minute % 89) / 100.0);
         const std::vector<HealthEvent> events{eventAt(now, 1000 + minute),

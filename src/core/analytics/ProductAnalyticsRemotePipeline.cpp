@@ -84,6 +84,8 @@ public:
         m_deps.consent->optOut();
     }
 
+    void discardQueue() { discardEverything(); }
+
     void prepareForLaunch() {
         if (!m_deps.consent->reload().allowsRemoteAnalytics)
             discardEverything();
@@ -320,6 +322,15 @@ QFuture<void> ProductAnalyticsRemotePipeline::optOut() {
     auto promise = startedPromise<void>();
     post([worker = m_worker, promise] {
         worker->optOut();
+        promise->finish();
+    });
+    return promise->future();
+}
+
+QFuture<void> ProductAnalyticsRemotePipeline::discardQueue() {
+    auto promise = startedPromise<void>();
+    post([worker = m_worker, promise] {
+        worker->discardQueue();
         promise->finish();
     });
     return promise->future();

@@ -50,6 +50,9 @@ public:
     QFuture<void> optIn(QUuid installationID);
     // Cancels what is in flight, removes the queue and its file, and opts the consent store out.
     QFuture<void> optOut();
+    // Cancels what is in flight and removes the queue and its file; the consent is left as it is (for a
+    // caller that has already stored the user's answer).
+    QFuture<void> discardQueue();
     // Clears a queue that no valid consent covers; with consent, flushes.
     QFuture<void> prepareForLaunch();
     // What waits in the queue now.

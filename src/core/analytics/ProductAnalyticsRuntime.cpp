@@ -142,7 +142,9 @@ void ProductAnalyticsRuntime::optIn(ProductAnalyticsConsentSource source) {
     // Stored here at once, so that what is recorded from now on carries the new identifier; the pipeline
     // then sends what is due.
     m_consent->optIn(installationID);
-    m_pipeline->optIn(installationID);
+    // The pipeline only sends: were it to store the consent again, a quick "off" after this "on" could be
+    // overwritten by its late copy.
+    m_pipeline->flush(m_configuration.dateProvider());
     updateMode();
     m_recorder.record(
         ProductAnalyticsEvent::analyticsConsentChanged(ProductAnalyticsConsentState::optedIn, source));
@@ -157,7 +159,7 @@ void ProductAnalyticsRuntime::optOut(ProductAnalyticsConsentSource source) {
         m_transport->cancelPendingRequests();
     m_consent->optOut();
     if (m_pipeline)
-        m_pipeline->optOut();
+        m_pipeline->discardQueue();
     // Recorded after the consent is gone, so it only ever reaches the local debug log: a withdrawal is
     // never sent.
     m_recorder.record(ProductAnalyticsEvent::analyticsConsentChanged(

@@ -3,6 +3,7 @@
 #include "ColorSchemeWatcher.h"
 #include "Desktop.h"
 #include "LaunchAtLoginStore.h"
+#include "LinuxFanControl.h"
 #include "MonitorBusService.h"
 #include "ScreenshotSupport.h"
 #include "SymbolIcons.h"
@@ -67,12 +68,19 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
     m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
     m_analyticsConsent = std::make_unique<AnalyticsConsentViewModel>(m_services.analytics.get());
+    // A boost's heartbeat judges the heat by the monitor's own latest reading.
+    m_fanControl = LinuxFanControl::makeStore([&store] { return store.currentSnapshot().thermal; });
+    m_advanced = std::make_unique<AdvancedViewModel>(store, *m_fanControl);
+    if (m_services.sleepWake)
+        connect(m_services.sleepWake.get(), &SleepWakeNotifying::willSleep, m_fanControl.get(),
+                &AdvancedFanControlStore::machineWillSleep);
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},
                        {NavigationSection::battery, m_battery.get()},
                        {NavigationSection::network, m_network.get()},
                        {NavigationSection::performance, m_performance.get()},
-                       {NavigationSection::resourceAnalysis, m_resourceAnalysis.get()}};
+                       {NavigationSection::resourceAnalysis, m_resourceAnalysis.get()},
+                       {NavigationSection::advanced, m_advanced.get()}};
     // F5 takes a sample now in the live sections and scans the storage map's folder again.
     const auto sample = [this] { fireAndForget(m_services.store->refresh(), "refreshing"); };
     for (const auto& [section, model] : m_sectionModels)
@@ -85,8 +93,17 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
         if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
             m_storageMap->startScan();
     });
+    m_shell->setRefreshAction(NavigationSection::advanced, [this, sample] {
+        sample();
+        m_fanControl->refreshNow();
+    });
     connect(m_shell.get(), &ShellViewModel::currentSectionChanged, this,
             &KestrumApplication::updateActiveViewModels);
+    // The fan helper is asked only when its panel is shown, never in the background.
+    connect(m_shell.get(), &ShellViewModel::currentSectionChanged, this, [this] {
+        if (m_shell->currentSection() == NavigationSection::advanced && !m_fanControl->isBoosting())
+            m_fanControl->refreshNow();
+    });
     connect(m_shell.get(), &ShellViewModel::quitRequested, this, &KestrumApplication::quit);
 
     if (!m_options.openFolder)
@@ -190,7 +207,7 @@ QQuickWindow* KestrumApplication::ensureWindow() {
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
              m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_analyticsConsent.get(),
-             m_theme.get(), m_desktop.get()})
+             m_advanced.get(), m_theme.get(), m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();

@@ -3,6 +3,7 @@
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
+#include "presentation/AdvancedViewModel.h"
 #include "presentation/AnalyticsConsentViewModel.h"
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
@@ -144,6 +145,8 @@ private:
     std::unique_ptr<StorageMapViewModel> m_storageModel;
     std::unique_ptr<SettingsViewModel> m_settings;
     std::unique_ptr<AnalyticsConsentViewModel> m_analyticsConsent;
+    std::unique_ptr<AdvancedFanControlStore> m_fanControl;
+    std::unique_ptr<AdvancedViewModel> m_advanced;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

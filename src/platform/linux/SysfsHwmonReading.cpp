@@ -2,12 +2,32 @@
 
 #include "SysfsFiles.h"
 
+#include <QFile>
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kestrum {
 
+namespace {
+
+// More than any record admits on one machine; past it something is odd, and the handles are let go.
+constexpr qsizetype kMaximumOpen = 256;
+
+} // namespace
+
 SysfsHwmonReading::SysfsHwmonReading(QString sysRoot)
     : m_classFolder(sysRoot + QStringLiteral("/class/hwmon")) {}
+
+SysfsHwmonReading::~SysfsHwmonReading() {
+    closeAll();
+}
+
+void SysfsHwmonReading::closeAll() {
+    for (const int fd : std::as_const(m_open))
+        ::close(fd);
+    m_open.clear();
+}
 
 std::vector<AdvancedHwmonDevice> SysfsHwmonReading::allDevices() {
     QStringList entries = sysfs::listDirectory(m_classFolder);
@@ -49,7 +69,29 @@ AdvancedHwmonRead SysfsHwmonReading::read(const AdvancedHwmonDevice& device, con
     if (attribute.isEmpty() || attribute.contains(QStringLiteral("..")) ||
         attribute.startsWith(QLatin1Char('/')))
         return {std::nullopt, EINVAL};
-    sysfs::ReadResult result = sysfs::readAttribute(device.path + QLatin1Char('/') + attribute, 4096);
+    const QString path = device.path + QLatin1Char('/') + attribute;
+    const std::lock_guard lock(m_mutex);
+    auto it = m_open.find(path);
+    if (it == m_open.end()) {
+        if (m_open.size() >= kMaximumOpen)
+            closeAll();
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return {std::nullopt, errno};
+        it = m_open.insert(path, fd);
+    }
+    char buffer[4096];
+    ssize_t n;
+    do {
+        n = ::pread(it.value(), buffer, sizeof buffer, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0 && n < ssize_t(sizeof buffer))
+        return {QByteArray(buffer, qsizetype(n)), 0};
+    // A vanished device, a recorded failure or a value longer than any attribute: the plain read
+    // names the error (or takes the long value).
+    ::close(it.value());
+    m_open.erase(it);
+    sysfs::ReadResult result = sysfs::readAttribute(path, 4096);
     return {std::move(result.bytes), result.error};
 }
 

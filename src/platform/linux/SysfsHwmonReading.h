@@ -5,13 +5,18 @@
 
 #include "advanced/AdvancedHwmonChannels.h"
 
+#include <QHash>
 #include <QString>
+#include <mutex>
 
 namespace kestrum {
 
 class SysfsHwmonReading : public AdvancedHwmonReading {
 public:
     explicit SysfsHwmonReading(QString sysRoot);
+    ~SysfsHwmonReading() override;
+    SysfsHwmonReading(const SysfsHwmonReading&) = delete;
+    SysfsHwmonReading& operator=(const SysfsHwmonReading&) = delete;
 
     std::vector<AdvancedHwmonDevice> devices(const QString& name) override;
     AdvancedHwmonRead read(const AdvancedHwmonDevice& device, const QString& attribute) override;
@@ -24,7 +29,13 @@ private:
     // for drivers on the legacy registration (applesmc), whose hwmon folder has no `name`.
     std::vector<AdvancedHwmonDevice> allDevices();
 
+    void closeAll();
+
     QString m_classFolder;
+    // Attributes read before stay open: a read at offset 0 asks the driver again, so a sample costs one
+    // system call per value instead of four. A handle that fails is dropped and the path opened anew.
+    std::mutex m_mutex;
+    QHash<QString, int> m_open;
 };
 
 // The identity the compatibility records are matched against: the hwmon device names and the running

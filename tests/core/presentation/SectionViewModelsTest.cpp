@@ -295,7 +295,8 @@ TEST(NavigationSection, OneTableNamesEverySectionAndItsView) {
                   NavigationSection::overview, NavigationSection::healthCenter, NavigationSection::healthTest,
                   NavigationSection::benchmarkLab, NavigationSection::hardwareAdvisor,
                   NavigationSection::performance, NavigationSection::resourceAnalysis,
-                  NavigationSection::battery, NavigationSection::network, NavigationSection::storageMap}));
+                  NavigationSection::battery, NavigationSection::network, NavigationSection::storageMap,
+                  NavigationSection::advanced}));
     EXPECT_EQ(availableSections({NavigationSection::history, NavigationSection::overview}),
               (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::history}))
         << "sidebar order, whatever order they are asked in";

@@ -290,13 +290,13 @@ TEST(NavigationSection, OneTableNamesEverySectionAndItsView) {
         EXPECT_FALSE(QString::fromLatin1(entry.symbol).isEmpty());
     }
     EXPECT_EQ(inTable.size(), std::size(EnumTraits<NavigationSection>::cases));
-    EXPECT_EQ(availableSections(builtCapabilities()),
-              (std::vector<NavigationSection>{
-                  NavigationSection::overview, NavigationSection::healthCenter, NavigationSection::healthTest,
-                  NavigationSection::benchmarkLab, NavigationSection::hardwareAdvisor,
-                  NavigationSection::performance, NavigationSection::resourceAnalysis,
-                  NavigationSection::battery, NavigationSection::network, NavigationSection::storageMap,
-                  NavigationSection::advanced}));
+    EXPECT_EQ(
+        availableSections(builtCapabilities()),
+        (std::vector<NavigationSection>{
+            NavigationSection::overview, NavigationSection::healthCenter, NavigationSection::healthTest,
+            NavigationSection::benchmarkLab, NavigationSection::hardwareAdvisor,
+            NavigationSection::performance, NavigationSection::resourceAnalysis, NavigationSection::battery,
+            NavigationSection::network, NavigationSection::storageMap, NavigationSection::advanced}));
     EXPECT_EQ(availableSections({NavigationSection::history, NavigationSection::overview}),
               (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::history}))
         << "sidebar order, whatever order they are asked in";

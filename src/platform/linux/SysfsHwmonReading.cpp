@@ -29,6 +29,11 @@ void SysfsHwmonReading::closeAll() {
     m_open.clear();
 }
 
+QString SysfsHwmonReading::nameAt(const QString& folder) {
+    const AdvancedHwmonRead name = readKept(folder + QStringLiteral("/name"));
+    return name.bytes ? QString::fromUtf8(*name.bytes).trimmed() : QString();
+}
+
 std::vector<AdvancedHwmonDevice> SysfsHwmonReading::allDevices() {
     QStringList entries = sysfs::listDirectory(m_classFolder);
     sysfs::sortNumerically(entries);
@@ -37,13 +42,13 @@ std::vector<AdvancedHwmonDevice> SysfsHwmonReading::allDevices() {
         if (!entry.startsWith(QStringLiteral("hwmon")))
             continue;
         const QString folder = m_classFolder + QLatin1Char('/') + entry;
-        if (const auto name = sysfs::readText(folder + QStringLiteral("/name")); name && !name->isEmpty()) {
-            out.push_back({*name, folder});
+        if (const QString name = nameAt(folder); !name.isEmpty()) {
+            out.push_back({name, folder});
             continue;
         }
         const QString parent = folder + QStringLiteral("/device");
-        if (const auto name = sysfs::readText(parent + QStringLiteral("/name")); name && !name->isEmpty())
-            out.push_back({*name, parent});
+        if (const QString name = nameAt(parent); !name.isEmpty())
+            out.push_back({name, parent});
     }
     return out;
 }
@@ -69,7 +74,10 @@ AdvancedHwmonRead SysfsHwmonReading::read(const AdvancedHwmonDevice& device, con
     if (attribute.isEmpty() || attribute.contains(QStringLiteral("..")) ||
         attribute.startsWith(QLatin1Char('/')))
         return {std::nullopt, EINVAL};
-    const QString path = device.path + QLatin1Char('/') + attribute;
+    return readKept(device.path + QLatin1Char('/') + attribute);
+}
+
+AdvancedHwmonRead SysfsHwmonReading::readKept(const QString& path) {
     const std::lock_guard lock(m_mutex);
     auto it = m_open.find(path);
     if (it == m_open.end()) {

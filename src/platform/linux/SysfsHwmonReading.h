@@ -29,6 +29,8 @@ private:
     // for drivers on the legacy registration (applesmc), whose hwmon folder has no `name`.
     std::vector<AdvancedHwmonDevice> allDevices();
 
+    AdvancedHwmonRead readKept(const QString& path);
+    QString nameAt(const QString& folder);
     void closeAll();
 
     QString m_classFolder;

@@ -37,6 +37,7 @@ FanHelperDaemon::~FanHelperDaemon() {
 }
 
 void FanHelperDaemon::acceptClients() {
+    m_retiredNotifiers.clear();
     for (;;) {
         const int fd = ::accept4(m_listeningSocket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
@@ -66,6 +67,7 @@ void FanHelperDaemon::acceptClients() {
 }
 
 void FanHelperDaemon::readClient(quint64 id) {
+    m_retiredNotifiers.clear();
     auto found = m_connections.find(id);
     if (found == m_connections.end())
         return;
@@ -130,7 +132,7 @@ void FanHelperDaemon::closeConnection(quint64 id) {
     m_connections.erase(found);
     connection.notifier->setEnabled(false);
     // The notifier may be the one whose signal is being delivered.
-    connection.notifier.release()->deleteLater();
+    m_retiredNotifiers.push_back(std::move(connection.notifier));
     ::close(connection.fd);
     m_service.connectionClosed(id);
 }

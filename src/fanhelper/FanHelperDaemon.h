@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace kestrum {
 
@@ -50,6 +51,8 @@ private:
     QTimer m_deadlineTimer;
     QTimer m_idleTimer;
     std::map<quint64, Connection> m_connections;
+    // Notifiers of closed connections, deleted once their own signal has returned.
+    std::vector<std::unique_ptr<QSocketNotifier>> m_retiredNotifiers;
     quint64 m_nextConnection = 1;
 };
 

@@ -8,6 +8,7 @@
 #include "advanced/AdvancedFanSafetyController.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -85,7 +86,8 @@ int main(int argc, char** argv) {
     else
         qCInfo(lcFanHelper) << "no fan can be boosted:" << hardware.refusal;
 
-    const QString bindir = QStringLiteral(KESTRUM_INSTALL_BINDIR);
+    const QString bindir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                                           QStringLiteral(KESTRUM_BINDIR_FROM_LIBEXECDIR));
     PolkitFanHelperCallerAuthoriser authoriser(
         QStringLiteral("/proc"),
         {bindir + QStringLiteral("/kestrum"), bindir + QStringLiteral("/kestrum-cli")},

@@ -320,3 +320,27 @@ TEST_F(FanHelperServiceTest, StoppingTheHelperRestoresAutomaticControl) {
     service->restoreAutomatic("starting");
     EXPECT_EQ(manual(), "0\n");
 }
+
+TEST(FanHelperServiceThinkpad, ALevelTheFirmwareRefusesIsAnsweredAsHardwareFailureAndRestored) {
+    auto tree = copyFixture(QStringLiteral("thinkpad-t480"));
+    std::vector<QByteArray> writes;
+    const auto kernelWrite = fanHelperKernelFileWriter();
+    ProcAcpiThinkpadFanController controller(
+        tree->path() + "/proc", [&](const QString& path, const QByteArray& value) {
+            writes.push_back(value);
+            return !value.startsWith("level full") && kernelWrite(path, value);
+        });
+    FakeAuthoriser authoriser;
+    double now = 0;
+    FanHelperService service(
+        &controller, QString(), [&] { return now; }, authoriser);
+    const Request begin = beginRequest(newUuid(), 2, 60, 5);
+    const auto reply = decodeReply(service.handleLine(owner, encode(begin)).reply);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->result, Code::hardwareFailure);
+    EXPECT_FALSE(service.isBoosting());
+    const std::vector<QByteArray> expected = {"watchdog 6\n", "level full-speed\n", "level auto\n",
+                                              "watchdog 0\n"};
+    EXPECT_EQ(writes, expected);
+    EXPECT_EQ(readFile(tree->path() + "/proc/acpi/ibm/fan"), "watchdog 0\n");
+}

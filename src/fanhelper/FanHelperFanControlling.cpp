@@ -21,7 +21,8 @@ std::optional<QByteArray> readSmallFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return file.read(64 * 1024);
+    // readAll: procfs and sysfs files report a size of 0.
+    return file.readAll();
 }
 
 std::optional<double> parseNumber(const QByteArray& text) {

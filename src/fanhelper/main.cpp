@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -63,6 +64,19 @@ int main(int argc, char** argv) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaddset(&stopSignals, signal);
     ::sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    // The unit's ExecStopPost: whatever ended the helper (a crash, SIGKILL, the OOM killer), the fans go
+    // back to automatic control before systemd considers it stopped.
+    if (argc == 2 && std::strcmp(argv[1], "--restore-automatic") == 0) {
+        const FanHelperHardware hardware =
+            detectFanHelperHardware(QStringLiteral("/proc"), QStringLiteral("/sys"), kernelRelease(),
+                                    AdvancedFanCompatibilityCatalog::releaseRecords());
+        if (hardware.controller && !hardware.controller->restoreAutomatic()) {
+            std::fprintf(stderr, "kestrum-fan-helper: restoring automatic fan control failed\n");
+            return 1;
+        }
+        return 0;
+    }
 
     const int listeningSocket = socketFromSystemd();
     if (listeningSocket < 0) {

@@ -60,5 +60,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # QML modules are loaded at run time, so no library dependency names them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-templates, qml6-module-qtquick-shapes, qml6-module-qtquick-dialogs, qml6-module-qtqml-workerscript, qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session")
+# polkitd: pkcheck, which the fan helper asks before a non-root caller may boost.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session, polkitd")
 include(CPack)

@@ -68,18 +68,23 @@ bool AdvancedFanControlStore::canStartBoost() const {
 }
 
 QString AdvancedFanControlStore::boostBlocker() const {
+    using Refusal = AdvancedFanRequestRefusal;
     if (m_isBoosting)
-        return statusLine(AdvancedFanControlResult::refused(AdvancedFanRequestRefusal::alreadyRunning));
+        return statusLine(AdvancedFanControlResult::refused(Refusal::alreadyRunning));
+    // Whatever the helper says, no release record covers a machine without a known fan interface.
+    if (m_machine.fanInterface.isEmpty())
+        return statusLine(AdvancedFanControlResult::refused(Refusal::unsupportedHardware));
     if (m_registrationStatus != Registration::enabled)
         return helperStateTitle();
-    if (!m_helperStatus || m_helperStatus->result != AdvancedFanHelperResultCode::success)
+    if (!m_helperStatus)
         return m_statusMessage.isEmpty()
-                   ? statusLine(AdvancedFanControlResult::refused(AdvancedFanRequestRefusal::helperRejected))
+                   ? statusLine(AdvancedFanControlResult::refused(Refusal::helperRejected))
                    : m_statusMessage;
+    if (m_helperStatus->result != AdvancedFanHelperResultCode::success)
+        return statusLine(AdvancedFanControlResult::transportFailure(
+            AdvancedFanHelperWire::errorForResultCode(m_helperStatus->result)));
     if (m_fans.empty())
-        return statusLine(AdvancedFanControlResult::refused(
-            m_machine.fanInterface.isEmpty() ? AdvancedFanRequestRefusal::unsupportedHardware
-                                             : AdvancedFanRequestRefusal::missingSafetySensors));
+        return statusLine(AdvancedFanControlResult::refused(Refusal::missingSafetySensors));
     return {};
 }
 

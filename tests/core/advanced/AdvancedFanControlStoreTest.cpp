@@ -36,7 +36,7 @@ public:
     AdvancedFanHelperServiceStatus serviceStatus() override {
         if (statusError)
             throw AdvancedFanHelperTransportFailure(*statusError);
-        return {0, 0};
+        return {statusResult, 0};
     }
     std::vector<AdvancedFanTelemetryReading> fanReadings() override {
         return {{0, 2400, 2400, 1200, 6200, false}};
@@ -51,6 +51,7 @@ public:
     std::vector<AdvancedFanHelperCommand> commands;
     std::atomic<bool> failRenewal = false;
     std::optional<Error> statusError;
+    int statusResult = 0;
     std::shared_ptr<std::atomic<double>> clock = std::make_shared<std::atomic<double>>(1000);
 };
 
@@ -164,6 +165,8 @@ TEST(AdvancedFanControlStore, WhatKeepsABoostFromStarting) {
          shown("Fan kontrolü için imzalı yardımcı servisi kullanıcı eylemiyle etkinleştirin.")},
         {"helper is not who it claims", [](Fixture& f) { f.transport->statusError = Error::callerRejected; },
          shown("Uygulama veya yardımcı servis imzası doğrulanamadı.")},
+        {"helper finds no fan it may control", [](Fixture& f) { f.transport->statusResult = 5; },
+         shown("Yardımcı servis güvenlik koşulları sağlanmadığı için isteği reddetti.")},
         {"helper gone since the socket appeared",
          [](Fixture& f) { f.transport->statusError = Error::notInstalled; },
          shown("Fan kontrolü için imzalı yardımcı servisi kullanıcı eylemiyle etkinleştirin.")},
@@ -178,6 +181,13 @@ TEST(AdvancedFanControlStore, WhatKeepsABoostFromStarting) {
         QCoro::waitFor(f.store->startBoost(ThermalLevel::nominal));
         EXPECT_TRUE(f.transport->sent().empty());
     }
+}
+
+TEST(AdvancedFanControlStore, AMachineNoRecordCoversIsToldSoFirst) {
+    Fixture f{QString()};
+    f.registration = AdvancedFanHelperRegistrationStatus::notIncluded;
+    f.refreshed();
+    EXPECT_EQ(f.store->boostBlocker(), shown("Bu model için fiziksel güvenlik matrisi tamamlanmadı."));
 }
 
 TEST(AdvancedFanControlStore, TheSafetyRulesStillDecideWhenThePanelCouldStart) {

@@ -49,6 +49,8 @@ bool UnixSocketFanHelperTransport::isInstalledHelper(const FanHelperPeer& peer, 
                                                      const QString& helperPath) {
     if (peer.uid != 0 || peer.pid <= 0)
         return false;
+    if (peer.pid == 1)
+        return true;
     // The link target of a running program; a replaced binary reads "<path> (deleted)" and fails.
     const QString running = QFileInfo(procRoot + QStringLiteral("/%1/exe").arg(peer.pid)).symLinkTarget();
     return !running.isEmpty() && running == helperPath;

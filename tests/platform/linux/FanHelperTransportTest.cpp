@@ -275,7 +275,8 @@ TEST(FanHelperTransport, OnlyRootRunningTheInstalledHelperIsTrusted) {
         {{11, 0}, false},    // root, a copy elsewhere
         {{12, 0}, false},    // the program was replaced while it ran
         {{13, 0}, false},    // no such process
-        {{0, 0}, false},
+        {{1, 0}, true},      // systemd, holding the socket-activated helper's socket
+        {{1, 1000}, false},  {{0, 0}, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(UnixSocketFanHelperTransport::isInstalledHelper(c.peer, proc.path(), helperPath), c.trusted)

@@ -103,7 +103,7 @@ int runBoost(AdvancedFanControlStore& store) {
     });
     installInterruptHandler([&] {
         interrupted = true;
-        store.stopBoost(AdvancedFanAutomaticRestoreReason::userStopped);
+        store.stopBoostNow();
     });
     loop.exec();
     printLine(store.statusMessage());

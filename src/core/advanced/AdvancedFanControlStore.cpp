@@ -1,5 +1,6 @@
 #include "AdvancedFanControlStore.h"
 
+#include "foundation/FireAndForget.h"
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
 #include "localisation/L10n.h"
@@ -172,7 +173,7 @@ QCoro::Task<void> AdvancedFanControlStore::startBoost(ThermalLevel thermalLevel)
     updateRemainingTime();
     setStatusMessage(
         L10n::string(trText("Fan Boost başladı. Süre sonunda otomatik yönetim geri yüklenecek.")));
-    heartbeat(++m_heartbeatGeneration);
+    fireAndForget(heartbeat(++m_heartbeatGeneration), "fan boost heartbeat");
 }
 
 QCoro::Task<void> AdvancedFanControlStore::heartbeat(quint64 generation) {
@@ -240,20 +241,21 @@ QCoro::Task<void> AdvancedFanControlStore::restoreAutomaticNow() {
 }
 
 void AdvancedFanControlStore::refreshNow() {
-    refresh();
+    fireAndForget(refresh(), "refreshing the fan helper");
 }
 
 void AdvancedFanControlStore::startBoostNow() {
-    startBoost(m_machine.thermalLevel ? m_machine.thermalLevel() : ThermalLevel::unavailable);
+    fireAndForget(startBoost(m_machine.thermalLevel ? m_machine.thermalLevel() : ThermalLevel::unavailable),
+                  "starting a fan boost");
 }
 
 void AdvancedFanControlStore::stopBoostNow() {
-    stopBoost(Reason::userStopped);
+    fireAndForget(stopBoost(Reason::userStopped), "stopping a fan boost");
 }
 
 void AdvancedFanControlStore::machineWillSleep() {
     if (m_isBoosting)
-        stopBoost(Reason::sleep);
+        fireAndForget(stopBoost(Reason::sleep), "ending a fan boost before sleep");
 }
 
 void AdvancedFanControlStore::updateRemainingTime() {

@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 #include "localisation/L10n.h"
 
-#include <QSignalSpy>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -114,9 +113,10 @@ TEST(AdvancedFanControlStore, ABoostRunsItsDurationOnHeartbeatsAndHandsTheFansBa
     const auto begin = std::get<AdvancedFanHelperCommand::BeginBoost>(f.transport->sent().front().value);
     EXPECT_EQ(begin.maximumDuration, 60);
     EXPECT_EQ(begin.leaseDuration, 5);
-    QSignalSpy ended(f.store.get(), &AdvancedFanControlStore::boostEnded);
+    int ended = 0;
+    QObject::connect(f.store.get(), &AdvancedFanControlStore::boostEnded, [&ended] { ++ended; });
     EXPECT_EQ(f.endedWith(), restored(Reason::durationExpired));
-    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended, 1);
     EXPECT_EQ(f.store->remainingSeconds(), std::nullopt);
     EXPECT_GE(f.transport->sent().size(), 29u); // a renewal per heartbeat until the deadline
     EXPECT_EQ(f.store->restoreReasonText(Reason::durationExpired), QStringLiteral("durationExpired"));

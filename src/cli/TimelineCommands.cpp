@@ -38,8 +38,8 @@ QString dateTimeText(Date date) {
 int terminalWidth() {
     bool ok = false;
     const int fromEnvironment = qEnvironmentVariable("COLUMNS").trimmed().toInt(&ok);
-    if (ok && fromEnvironment >= kNarrowestChart)
-        return std::min(fromEnvironment, 1000);
+    if (ok && fromEnvironment > 0)
+        return std::clamp(fromEnvironment, kNarrowestChart, 1000);
     winsize size{};
     if (::isatty(STDOUT_FILENO) && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 &&
         size.ws_col >= kNarrowestChart)
@@ -58,7 +58,7 @@ QString valueLabel(double value, const QString& unit) {
 // One block character per column and row: a column is filled up to its highest value, so the peak of a
 // bucket shows; a measured zero still shows as the lowest block, and a gap is blank.
 QStringList chartLines(const std::vector<std::optional<HistoryChartDecimator::Column>>& columns, double top,
-                       const QString& unit, Date from, Date to, int width) {
+                       const QString& unit, Date from, Date to) {
     static const QChar blocks[] = {u' ', u'▁', u'▂', u'▃', u'▄', u'▅', u'▆', u'▇', u'█'};
     const QString topLabel = valueLabel(top, unit);
     const QString bottomLabel = valueLabel(0, unit);
@@ -84,8 +84,12 @@ QStringList chartLines(const std::vector<std::optional<HistoryChartDecimator::Co
     const QString start = dateTimeText(from);
     const QString end = dateTimeText(to);
     const qsizetype room = margin + 1 + qsizetype(columns.size());
-    lines.append(start + QString(std::max<qsizetype>(1, room - start.size() - end.size()), u' ') + end);
-    Q_UNUSED(width);
+    if (start.size() + 1 + end.size() <= room) {
+        lines.append(start + QString(room - start.size() - end.size(), u' ') + end);
+    } else { // too narrow for both ends on one line
+        lines.append(start);
+        lines.append(end.rightJustified(room));
+    }
     return lines;
 }
 
@@ -160,7 +164,7 @@ int runHistoryChart(const QString& metricName, const std::optional<QString>& ran
             std::max(valueLabel(top, series.unit).size(), valueLabel(0, series.unit).size()) + 1;
         const int columnCount = std::max(1, width - int(margin));
         for (const QString& line : chartLines(HistoryChartDecimator::columns(points, from, now, columnCount),
-                                              top, series.unit, from, now, width))
+                                              top, series.unit, from, now))
             printLine(line);
     }
     return ExitCode::success;

@@ -30,9 +30,9 @@ struct SegmentCase {
     std::vector<QString> expected; // the series identifiers of the points, oldest first
 };
 
-class SegmentationTest : public testing::TestWithParam<SegmentCase> {};
+class HistoryChartSegmentation : public testing::TestWithParam<SegmentCase> {};
 
-TEST_P(SegmentationTest, SplitsWhereTheRecordingHasAGap) {
+TEST_P(HistoryChartSegmentation, SplitsWhereTheRecordingHasAGap) {
     const SegmentCase& c = GetParam();
     std::vector<HealthSample> samples;
     for (size_t i = 0; i < c.ages.size(); ++i)
@@ -51,7 +51,7 @@ const QString c1 = QStringLiteral("cpu-1");
 const QString c2 = QStringLiteral("cpu-2");
 
 INSTANTIATE_TEST_SUITE_P(
-    Bands, SegmentationTest,
+    Bands, HistoryChartSegmentation,
     testing::Values(SegmentCase{"MinuteBand120sJoins", {300, 180}, {}, {c0, c0}},
                     SegmentCase{"MinuteBand150sJoins", {400, 250}, {}, {c0, c0}},
                     SegmentCase{"MinuteBand151sSplits", {400, 249}, {}, {c0, c1}},

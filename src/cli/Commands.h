@@ -17,6 +17,9 @@ int runMenubar(Arguments& arguments);
 int runMonitor(Arguments& arguments);
 int runEvents(Arguments& arguments);
 int runHistory(Arguments& arguments);
+// The range's samples of one metric drawn as a chart (or its points as JSON).
+int runHistoryChart(const QString& metric, const std::optional<QString>& range, bool asJson);
+int runTimeline(Arguments& arguments);
 int runIncident(Arguments& arguments);
 int runNotifications(Arguments& arguments);
 int runStorage(Arguments& arguments);

@@ -241,8 +241,11 @@ int runEvents(Arguments& arguments) {
 int runHistory(Arguments& arguments) {
     const bool asJson = arguments.takeFlag(QStringLiteral("--json"));
     const auto range = arguments.takeOption(QStringLiteral("--range"));
+    const auto chart = arguments.takeOption(QStringLiteral("--chart"));
     if (!arguments.positionals().isEmpty())
         throw UsageError{trText("history konumsal argüman almaz.")};
+    if (chart)
+        return runHistoryChart(*chart, range, asJson);
     const Date since = rangeStart(range, "day", Date::now());
     const HealthArchive archive = loadArchiveForReading();
     std::vector<const HealthSample*> samples;

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 namespace kestrum::ReportFormatting {
@@ -100,7 +101,12 @@ QString redacted(const QString& text, const QStringList& privateWords) {
     }
     out.replace(ipv4, hidden);
     out.replace(path, hidden);
-    for (const QString& word : privateWords) {
+    // Longest first: "ayse-pc" must go whole before "ayse" would leave "-pc" behind.
+    QStringList words = privateWords;
+    std::stable_sort(words.begin(), words.end(), [](const QString& a, const QString& b) {
+        return a.trimmed().size() > b.trimmed().size();
+    });
+    for (const QString& word : words) {
         const QString trimmed = word.trimmed();
         if (trimmed.size() < 2)
             continue;

@@ -55,11 +55,12 @@ const char* alertKindName(HealthInsightKind kind) {
 QString comparisonOutcome(const ProcessorComparisonRecord& record) {
     if (!record.result)
         return PerformancePresentation::invalidReasonLabel(record.invalidReason);
-    QString text = PerformancePresentation::resultLabel(*record.result);
-    if (record.before && record.after)
-        text += QStringLiteral(" (") + ReportFormatting::percentage(record.before) + QStringLiteral(" → ") +
-                ReportFormatting::percentage(record.after) + u')';
-    return text;
+    const QString label = PerformancePresentation::resultLabel(*record.result);
+    if (!record.before || !record.after)
+        return label;
+    return trTemplate(
+        "\\(result) (\\(before) → \\(after))",
+        {label, ReportFormatting::percentage(record.before), ReportFormatting::percentage(record.after)});
 }
 
 QString actionText(ProcessorComparisonAction action) {

@@ -10,6 +10,7 @@
 #include "reports/DiagnosticReportBuilder.h"
 #include "reports/WeeklyHealthReportBuilder.h"
 
+#include <QFile>
 #include <QSysInfo>
 #include <cstdio>
 #include <pwd.h>
@@ -32,6 +33,21 @@ QStringList machineNames() {
             names << value;
     }
     names << QSysInfo::machineHostName();
+    // The firmware's serials, where this user may read them (usually root only).
+    for (const char* file : {"product_serial", "board_serial", "chassis_serial", "product_uuid"}) {
+        QFile serial(QStringLiteral("/sys/class/dmi/id/") + QLatin1String(file));
+        if (serial.open(QIODevice::ReadOnly)) {
+            const QString value = QString::fromUtf8(serial.read(256)).trimmed();
+            if (value.size() < 4)
+                continue;
+            // Placeholders ("To be filled by O.E.M.", "None", "0000") identify nothing.
+            const bool placeholder = value.contains(u' ') ||
+                                     value.compare(QStringLiteral("none"), Qt::CaseInsensitive) == 0 ||
+                                     value.count(value.front()) == value.size();
+            if (!placeholder)
+                names << value;
+        }
+    }
     return names;
 }
 

@@ -17,12 +17,6 @@ namespace kestrum {
 // The build a report describes: its limits section says what this build can and cannot do with fans.
 enum class ReportDistribution { store, advanced };
 
-// The exported diagnostic report: plain Markdown text.
-struct DiagnosticReportDocument {
-    QString text;
-    bool operator==(const DiagnosticReportDocument&) const = default;
-};
-
 // The Markdown document a user shares with a service provider: the current verdict, the live values,
 // the personal normal, the latest network check, a marked incident and the latest alerts. It carries no
 // user, host or network name, address, serial or path: free text taken from the inputs is redacted, and

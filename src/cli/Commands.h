@@ -43,6 +43,7 @@ int runHardware(Arguments& arguments);
 int runDiagnosticsCode(Arguments& arguments);
 int runSensors(Arguments& arguments);
 int runFan(Arguments& arguments);
+int runReport(Arguments& arguments);
 
 // This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
 // second is returned. Absent when Ctrl-C interrupted the wait.

@@ -197,6 +197,16 @@ const std::vector<Command>& commands() {
           {"--minutes N", TR_MARK("Fan Boost süresi, 1–15 dakika (varsayılan 5)")},
           {"--json", TR_MARK("fan status sonucunu JSON olarak yazdırır")}},
          runFan},
+        {"report",
+         TR_MARK("report diagnostic|weekly [-o DOSYA] [--interval SN]"),
+         TR_MARK(
+             "Paylaşılabilir Markdown raporu: anlık tanı raporu (diagnostic) veya geçmişten haftalık sağlık "
+             "raporu (weekly); kimlik bilgisi içermez"),
+         {{TR_MARK("-o DOSYA"),
+           TR_MARK("Raporu ekrana yazmak yerine bu dosyaya güvenle (tamamını birden) yazar")},
+          {TR_MARK("--interval SN"),
+           TR_MARK("Tanı raporunun iki ölçümü arasındaki bekleme (0,1–60, varsayılan 1)")}},
+         runReport},
         {"diagnostics-code",
          TR_MARK("diagnostics-code KOD [--json]"),
          TR_MARK("Bir Apple Diagnostics başvuru kodunun anlamı"),

@@ -5,11 +5,13 @@
 
 namespace kestrum {
 
-FirstHealthSummaryStore::FirstHealthSummaryStore(SystemMonitorStore* store,
+FirstHealthSummaryStore::FirstHealthSummaryStore(SystemMonitorStore* store, PreferencesStore* preferences,
                                                  ProductAnalyticsRecorder analytics,
                                                  DateProvider dateProvider, QObject* parent)
-    : QObject(parent), m_store(store), m_analytics(std::move(analytics)),
+    : QObject(parent), m_store(store), m_preferences(preferences), m_analytics(std::move(analytics)),
       m_dateProvider(std::move(dateProvider)) {
+    if (m_preferences)
+        m_presentationState = FirstHealthSummaryPresentationState::load(*m_preferences, m_dateProvider());
     if (m_store) {
         connect(m_store, &SystemMonitorStore::refreshCompleted, this, [this](quint64, bool succeeded, QUuid) {
             if (m_isShown && succeeded)
@@ -34,8 +36,13 @@ void FirstHealthSummaryStore::rebuild() {
 void FirstHealthSummaryStore::markViewed(ProductAnalyticsEntryPoint entryPoint) {
     if (!m_summary)
         rebuild();
-    if (m_summary)
-        m_analytics.record(ProductAnalyticsEvent::firstHealthSummaryViewed(analyticsCoverage(), entryPoint));
+    if (!m_summary)
+        return;
+    m_presentationState.recordViewed(*m_summary, m_dateProvider());
+    if (m_preferences)
+        m_presentationState.save(*m_preferences);
+    Q_EMIT presentationStateChanged();
+    m_analytics.record(ProductAnalyticsEvent::firstHealthSummaryViewed(analyticsCoverage(), entryPoint));
 }
 
 void FirstHealthSummaryStore::setShown(bool shown) {

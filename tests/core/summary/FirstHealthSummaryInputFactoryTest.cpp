@@ -114,7 +114,7 @@ TEST_F(SummaryStoreTest, BeforeTheFirstSampleTheSnapshotDoesNotCount) {
 
 TEST_F(SummaryStoreTest, RebuildsWhileShownAndReportsReadyOnce) {
     make();
-    FirstHealthSummaryStore summaries(store.get(), analyticsRecorder, [this] { return now; });
+    FirstHealthSummaryStore summaries(store.get(), &preferences, analyticsRecorder, [this] { return now; });
     QSignalSpy changed(&summaries, &FirstHealthSummaryStore::summaryChanged);
     refreshNow();
     EXPECT_EQ(changed.count(), 0); // not shown: nothing rebuilt behind the user's back
@@ -127,7 +127,10 @@ TEST_F(SummaryStoreTest, RebuildsWhileShownAndReportsReadyOnce) {
     refreshNow();
     EXPECT_EQ(changed.count(), 2);
     EXPECT_EQ(summaries.summary()->generatedAt, now);
+    EXPECT_TRUE(summaries.shouldPresentAutomatically());
     summaries.markViewed(ProductAnalyticsEntryPoint::overview);
+    EXPECT_FALSE(summaries.shouldPresentAutomatically());
+    EXPECT_EQ(FirstHealthSummaryPresentationState::load(preferences, now), summaries.presentationState());
 
     const std::vector<QString> summaryEvents = [&] {
         std::vector<QString> kept;

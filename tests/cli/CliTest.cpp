@@ -413,3 +413,31 @@ TEST_F(Cli, NetworkTestsRefuseWithoutConsentALockOrASecureEndpoint) {
         EXPECT_FALSE(archive.latestNetworkSpeedResult);
     }
 }
+
+TEST_F(Cli, SummaryWithoutStoredTestsNamesThemAsNotRun) {
+    const CliRun summary = run({QStringLiteral("summary"), QStringLiteral("--json"),
+                                QStringLiteral("--interval"), QStringLiteral("0.1")});
+    ASSERT_EQ(summary.exitCode, 0) << summary.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(summary.out.toUtf8()).object();
+    EXPECT_EQ(json.value(QStringLiteral("formatVersion")).toInt(), 1);
+    const QJsonArray items =
+        json.value(QStringLiteral("coverage")).toObject().value(QStringLiteral("items")).toArray();
+    ASSERT_EQ(items.size(), 4);
+    QStringList categories;
+    for (const QJsonValue& item : items)
+        categories.append(item.toObject().value(QStringLiteral("category")).toString());
+    EXPECT_EQ(categories, (QStringList{QStringLiteral("systemHealth"), QStringLiteral("quickHealthTest"),
+                                       QStringLiteral("networkQuality"), QStringLiteral("battery")}));
+    const QJsonObject quickTest = items.at(1).toObject();
+    EXPECT_EQ(quickTest.value(QStringLiteral("status")).toString(), QStringLiteral("skipped"));
+    EXPECT_EQ(quickTest.value(QStringLiteral("reason")).toString(), QStringLiteral("notRun"));
+    EXPECT_NE(items.at(2).toObject().value(QStringLiteral("status")).toString(), QStringLiteral("checked"));
+    EXPECT_NE(json.value(QStringLiteral("confidence")).toString(), QStringLiteral("high"));
+
+    const CliRun english =
+        run({QStringLiteral("summary"), QStringLiteral("--interval"), QStringLiteral("0.1")}, true);
+    ASSERT_EQ(english.exitCode, 0) << english.err.toStdString();
+    EXPECT_TRUE(english.out.contains(QStringLiteral("Evidence areas"))) << english.out.toStdString();
+    EXPECT_TRUE(english.out.contains(QStringLiteral("The Quick Health Test has not been run yet.")));
+    EXPECT_EQ(run({QStringLiteral("summary"), QStringLiteral("extra")}).exitCode, 2);
+}

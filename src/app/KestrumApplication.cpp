@@ -68,8 +68,8 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_storageModel = std::make_unique<StorageMapViewModel>(*m_storageMap);
     m_settings = std::make_unique<SettingsViewModel>(store, *m_menuBar);
     m_analyticsConsent = std::make_unique<AnalyticsConsentViewModel>(m_services.analytics.get());
-    // A boost's heartbeat judges the heat by the monitor's own latest reading.
-    m_fanControl = LinuxFanControl::makeStore([&store] { return store.currentSnapshot().thermal; });
+    // A boost's heartbeat reads the heat itself: the monitor's last sample may be old (paused, asleep).
+    m_fanControl = LinuxFanControl::makeStore();
     m_advanced = std::make_unique<AdvancedViewModel>(store, *m_fanControl);
     if (m_services.sleepWake)
         connect(m_services.sleepWake.get(), &SleepWakeNotifying::willSleep, m_fanControl.get(),

@@ -2,6 +2,7 @@
 
 #include "FanHelperLogging.h"
 
+#include <QTimer>
 #include <cerrno>
 #include <cmath>
 #include <sys/socket.h>
@@ -41,10 +42,19 @@ void FanHelperDaemon::acceptClients() {
     for (;;) {
         const int fd = ::accept4(m_listeningSocket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 qCWarning(lcFanHelper) << "accept failed:" << strerror(errno);
-            if (errno != EINTR)
-                break;
+                // Out of descriptors: a listener left on would fire again at once, forever.
+                m_listener.setEnabled(false);
+                QTimer::singleShot(1000, this, [this] { m_listener.setEnabled(true); });
+            }
+            break;
+        }
+        if (m_connections.size() >= maximumConnections) {
+            // A flood of idle connections must not starve the helper of descriptors.
+            ::close(fd);
             continue;
         }
         ucred credentials{};

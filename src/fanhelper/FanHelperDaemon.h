@@ -18,6 +18,9 @@ namespace kestrum {
 class FanHelperDaemon final : public QObject {
     Q_OBJECT
 public:
+    // More clients than any desktop has; beyond it a new connection is closed at once.
+    static constexpr size_t maximumConnections = 32;
+
     // Takes over `listeningSocket` (a listening Unix stream socket) and closes it when destroyed.
     FanHelperDaemon(int listeningSocket, FanHelperService& service, MonotonicClock clock,
                     int idleExitMilliseconds = 60000, QObject* parent = nullptr);

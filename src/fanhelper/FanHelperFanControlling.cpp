@@ -128,8 +128,9 @@ std::optional<AdvancedFanTelemetryReading> ProcAcpiThinkpadFanController::readin
 bool ProcAcpiThinkpadFanController::boost(AdvancedFanBoostProfile profile, double leaseSeconds) {
     // The watchdog first: should the helper die between the two writes, the firmware still takes the
     // fan back. Every accepted command re-arms it.
-    const QByteArray level =
-        profile == AdvancedFanBoostProfile::maximumSafe ? "level full-speed\n" : "level 7\n";
+    // Level 7 is the highest the firmware still regulates; "full-speed" (disengaged) may run the fan
+    // past its rated speed and is never used.
+    const QByteArray level = profile == AdvancedFanBoostProfile::maximumSafe ? "level 7\n" : "level 5\n";
     return m_write(m_path, "watchdog " + QByteArray::number(watchdogSeconds(leaseSeconds)) + '\n') &&
            m_write(m_path, level);
 }
@@ -140,9 +141,8 @@ bool ProcAcpiThinkpadFanController::renew(AdvancedFanBoostProfile profile, doubl
 }
 
 bool ProcAcpiThinkpadFanController::restoreAutomatic() {
-    const bool automatic = m_write(m_path, "level auto\n");
-    const bool disarmed = m_write(m_path, "watchdog 0\n");
-    return automatic && disarmed;
+    // The watchdog stays armed unless the fan is back on automatic: it is the last safety net.
+    return m_write(m_path, "level auto\n") && m_write(m_path, "watchdog 0\n");
 }
 
 // MARK: applesmc

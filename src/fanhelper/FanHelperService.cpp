@@ -89,6 +89,9 @@ FanHelperService::Reply FanHelperService::begin(const FanHelperPeer& peer, const
     // Checked before polkit is asked, so that no authorisation check ever runs during a boost.
     if (m_boost)
         return answer(request, Code::busy);
+    // Fans that could not be handed back are not boosted again before they are.
+    if (m_restorePending && !retryRestore())
+        return answer(request, Code::hardwareFailure);
     if (!m_authoriser.mayStartBoost(peer)) {
         qCInfo(lcFanHelper) << "boost refused to pid" << peer.pid << "uid" << peer.uid;
         return answer(request, Code::callerRejected);
@@ -143,8 +146,14 @@ FanHelperService::Reply FanHelperService::restore(const FanHelperPeer& peer, con
         return answer(request, Code::malformedRequest);
     Reply reply = answer(request, Code::success);
     reply.state = 0;
-    if (!m_boost)
+    if (!m_boost) {
+        // Asking again is always allowed while an earlier restore has not reached the hardware.
+        if (m_restorePending && !retryRestore()) {
+            reply.result = Code::hardwareFailure;
+            reply.state = 1;
+        }
         return reply;
+    }
     // The owner, root, or another program of the owner's user (a terminal stopping the window's boost).
     const bool allowed =
         peer.connection == m_boost->owner.connection || peer.uid == 0 || peer.uid == m_boost->owner.uid;
@@ -158,7 +167,7 @@ FanHelperService::Reply FanHelperService::restore(const FanHelperPeer& peer, con
 FanHelperService::Reply FanHelperService::status(const Request& request) const {
     // Without a released fan interface the helper works but can never boost.
     Reply reply = answer(request, m_controller ? Code::success : Code::safetyConditionsNotMet);
-    reply.state = m_boost ? 1 : 0;
+    reply.state = m_boost || m_restorePending ? 1 : 0;
     return reply;
 }
 
@@ -190,8 +199,11 @@ void FanHelperService::connectionClosed(quint64 connection) {
 }
 
 void FanHelperService::expire() {
-    if (!m_boost)
+    if (!m_boost) {
+        if (m_restorePending)
+            retryRestore();
         return;
+    }
     const double now = m_clock();
     if (now >= m_boost->deadline)
         endBoost("the maximum duration ended");
@@ -201,7 +213,7 @@ void FanHelperService::expire() {
 
 std::optional<double> FanHelperService::nextDeadline() const {
     if (!m_boost)
-        return std::nullopt;
+        return m_restorePending ? std::optional(m_clock() + restoreRetrySeconds) : std::nullopt;
     return std::min(m_boost->deadline, m_boost->leaseEnd);
 }
 
@@ -220,8 +232,19 @@ bool FanHelperService::endBoost(const char* why) {
     if (restored)
         qCInfo(lcFanHelper) << "automatic control restored:" << why;
     else
-        qCWarning(lcFanHelper) << "restoring automatic control failed:" << why;
+        qCWarning(lcFanHelper) << "restoring automatic control failed:" << why
+                               << "(tried again every second)";
+    // The boost is over either way; the fans are not until the hardware takes the restore.
+    m_restorePending = m_controller && !restored;
     return restored;
+}
+
+bool FanHelperService::retryRestore() {
+    if (!m_controller->restoreAutomatic())
+        return false;
+    m_restorePending = false;
+    qCInfo(lcFanHelper) << "automatic control restored on a later attempt";
+    return true;
 }
 
 } // namespace kestrum

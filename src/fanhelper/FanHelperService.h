@@ -37,6 +37,7 @@ public:
     static constexpr double minimumDuration = 30;
     static constexpr double maximumDuration = 900;
     static constexpr double maximumLease = 5;
+    static constexpr double restoreRetrySeconds = 1;
 
     struct Answer {
         QByteArray reply; // one line, newline included
@@ -56,7 +57,8 @@ public:
     void expire();
     // When `expire()` has work next, on the service's clock.
     std::optional<double> nextDeadline() const;
-    bool isBoosting() const { return m_boost.has_value(); }
+    // Boosting, or still trying to hand the fans back after a restore the hardware did not take.
+    bool isBoosting() const { return m_boost.has_value() || m_restorePending; }
     // At start-up (a previous helper may have died mid-boost) and before the helper exits.
     void restoreAutomatic(const char* why);
 
@@ -80,12 +82,14 @@ private:
     static Reply answer(const Request& request, int result);
     // Ends the boost; false when the hardware did not take the restore.
     bool endBoost(const char* why);
+    bool retryRestore();
 
     FanHelperFanControlling* m_controller;
     QString m_refusal;
     MonotonicClock m_clock;
     FanHelperCallerAuthorising& m_authoriser;
     std::optional<Boost> m_boost;
+    bool m_restorePending = false;
 };
 
 } // namespace kestrum

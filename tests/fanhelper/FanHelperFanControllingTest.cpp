@@ -59,9 +59,9 @@ TEST(ProcAcpiThinkpadFanController, BoostRenewAndRestoreWriteOnlyTheFanFileInOrd
         QByteArray level;
     };
     const Case cases[] = {
-        {AdvancedFanBoostProfile::maximumSafe, 5, "watchdog 6\n", "level full-speed\n"},
-        {AdvancedFanBoostProfile::balanced, 2.5, "watchdog 4\n", "level 7\n"},
-        {AdvancedFanBoostProfile::balanced, 0.001, "watchdog 2\n", "level 7\n"},
+        {AdvancedFanBoostProfile::maximumSafe, 5, "watchdog 6\n", "level 7\n"},
+        {AdvancedFanBoostProfile::balanced, 2.5, "watchdog 4\n", "level 5\n"},
+        {AdvancedFanBoostProfile::balanced, 0.001, "watchdog 2\n", "level 5\n"},
     };
     for (const Case& c : cases) {
         auto tree = copyFixture(QStringLiteral("thinkpad-t480"));

@@ -305,7 +305,16 @@ TEST_F(FanHelperServiceTest, HardwareThatRefusesTheBoostIsHandedBack) {
     const Reply reply = send(owner, beginRequest(session));
     EXPECT_EQ(reply.result, Code::hardwareFailure);
     EXPECT_FALSE(reply.sessionID);
+    // The restore could not be written either: the helper keeps saying so and keeps trying.
+    EXPECT_TRUE(service->isBoosting());
+    EXPECT_EQ(send(owner, statusRequest(newUuid())).state, 1);
+    EXPECT_EQ(send(otherUser, restoreRequest()).result, Code::hardwareFailure);
+    ASSERT_TRUE(service->nextDeadline());
+    QDir().rmdir(fan + "manual");
+    kestrum::test::writeFile(fan + "manual", "1\n");
+    service->expire();
     EXPECT_FALSE(service->isBoosting());
+    EXPECT_EQ(manual(), "0\n");
     EXPECT_EQ(send(owner, statusRequest(newUuid())).state, 0);
 }
 
@@ -328,7 +337,7 @@ TEST(FanHelperServiceThinkpad, ALevelTheFirmwareRefusesIsAnsweredAsHardwareFailu
     ProcAcpiThinkpadFanController controller(
         tree->path() + "/proc", [&](const QString& path, const QByteArray& value) {
             writes.push_back(value);
-            return !value.startsWith("level full") && kernelWrite(path, value);
+            return !value.startsWith("level 7") && kernelWrite(path, value);
         });
     FakeAuthoriser authoriser;
     double now = 0;
@@ -339,8 +348,38 @@ TEST(FanHelperServiceThinkpad, ALevelTheFirmwareRefusesIsAnsweredAsHardwareFailu
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->result, Code::hardwareFailure);
     EXPECT_FALSE(service.isBoosting());
-    const std::vector<QByteArray> expected = {"watchdog 6\n", "level full-speed\n", "level auto\n",
-                                              "watchdog 0\n"};
+    const std::vector<QByteArray> expected = {"watchdog 6\n", "level 7\n", "level auto\n", "watchdog 0\n"};
     EXPECT_EQ(writes, expected);
     EXPECT_EQ(readFile(tree->path() + "/proc/acpi/ibm/fan"), "watchdog 0\n");
+}
+
+TEST(FanHelperServiceThinkpad, TheWatchdogStaysArmedUntilTheFanIsBackOnAutomatic) {
+    auto tree = copyFixture(QStringLiteral("thinkpad-t480"));
+    std::vector<QByteArray> writes;
+    int refusals = 2; // the firmware refuses "level auto" twice, then takes it
+    const auto kernelWrite = fanHelperKernelFileWriter();
+    ProcAcpiThinkpadFanController controller(tree->path() + "/proc",
+                                             [&](const QString& path, const QByteArray& value) {
+                                                 writes.push_back(value);
+                                                 if (value == "level auto\n" && refusals-- > 0)
+                                                     return false;
+                                                 return kernelWrite(path, value);
+                                             });
+    FakeAuthoriser authoriser;
+    double now = 0;
+    FanHelperService service(
+        &controller, QString(), [&] { return now; }, authoriser);
+    ASSERT_EQ(decodeReply(service.handleLine(owner, encode(beginRequest(newUuid(), 2, 60, 5))).reply)->result,
+              Code::success);
+    service.connectionClosed(owner.connection);
+    EXPECT_EQ(writes.back(), "level auto\n"); // refused, and the watchdog left armed
+    EXPECT_TRUE(service.isBoosting());
+    now += 1;
+    service.expire(); // refused again
+    now += 1;
+    service.expire(); // taken: now the watchdog may go
+    EXPECT_FALSE(service.isBoosting());
+    const std::vector<QByteArray> tail(writes.end() - 4, writes.end());
+    EXPECT_EQ(tail,
+              (std::vector<QByteArray>{"level auto\n", "level auto\n", "level auto\n", "watchdog 0\n"}));
 }

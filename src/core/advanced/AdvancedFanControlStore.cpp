@@ -24,8 +24,8 @@ AdvancedFanControlStore::AdvancedFanControlStore(std::shared_ptr<AdvancedFanHelp
 AdvancedFanControlStore::~AdvancedFanControlStore() {
     // Leaving with a boost running: hand the fans back before the coordinator's thread goes away. The
     // helper's own lease would end it within seconds anyway.
-    if (m_activeSessionID)
-        m_coordinator.stop(Reason::userStopped).waitForFinished();
+    // Unconditionally: a begin still in flight on the coordinator's thread is answered first.
+    m_coordinator.stop(Reason::userStopped).waitForFinished();
 }
 
 QString AdvancedFanControlStore::helperStateTitle() const {
@@ -65,7 +65,7 @@ void AdvancedFanControlStore::setDurationMinutes(int minutes) {
 bool AdvancedFanControlStore::canStartBoost() const {
     return m_registrationStatus == Registration::enabled && m_helperStatus &&
            m_helperStatus->result == AdvancedFanHelperResultCode::success && !m_fans.empty() &&
-           !m_isBoosting && !m_isRefreshing;
+           !m_isBoosting && !m_isStarting && !m_isRefreshing;
 }
 
 QString AdvancedFanControlStore::boostBlocker() const {
@@ -157,13 +157,17 @@ QCoro::Task<void> AdvancedFanControlStore::startBoost(ThermalLevel thermalLevel)
     if (!canStartBoost())
         co_return;
     QPointer<AdvancedFanControlStore> self(this);
+    m_isStarting = true; // a second click while the first start is on its way does nothing
+    Q_EMIT changed();
     const double duration = m_durationMinutes * 60.0;
     const AdvancedFanBoostRequest request{newUuid(), m_selectedProfile, duration};
     auto future = m_coordinator.requestBoost(request, safetyContext(thermalLevel), m_machine.now());
     const AdvancedFanControlResult result = co_await future;
     if (!self)
         co_return;
+    m_isStarting = false;
     if (result.kind != AdvancedFanControlResult::Kind::boostStarted) {
+        Q_EMIT changed();
         handleControlResult(result);
         co_return;
     }

@@ -107,6 +107,7 @@ private:
     QString m_statusMessage;
     bool m_isRefreshing = false;
     bool m_isBoosting = false;
+    bool m_isStarting = false;
     std::optional<int> m_remainingSeconds;
     AdvancedFanBoostProfile m_selectedProfile = AdvancedFanBoostProfile::balanced;
     int m_durationMinutes = 5;

@@ -6,7 +6,7 @@
 #include "advanced/AdvancedFanHelperInstallation.h"
 
 #include <QFileInfo>
-#include <chrono>
+#include <ctime>
 
 namespace kestrum::LinuxFanControl {
 
@@ -41,9 +41,11 @@ AdvancedFanControlMachine machine(const QString& procRoot, const QString& sysRoo
         thermalLevel = [provider] { return provider->sample(); };
     }
     machine.thermalLevel = std::move(thermalLevel);
+    // The boot clock goes on during suspend, as the helper's does: a boost's deadline is real time.
     machine.now = [] {
-        using namespace std::chrono;
-        return duration<double>(steady_clock::now().time_since_epoch()).count();
+        timespec now{};
+        ::clock_gettime(CLOCK_BOOTTIME, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
     };
     return machine;
 }

@@ -127,9 +127,14 @@ Reply UnixSocketFanHelperTransport::exchange(const Request& request) {
         if (const qsizetype end = m_pending.indexOf('\n'); end >= 0) {
             const QByteArray reply = m_pending.left(end + 1);
             m_pending.remove(0, end + 1);
-            if (auto decoded = AdvancedFanHelperWire::decodeReply(reply))
-                return *decoded;
-            fail(Error::connectionInterrupted);
+            auto decoded = AdvancedFanHelperWire::decodeReply(reply);
+            if (!decoded)
+                fail(Error::connectionInterrupted);
+            // Another request's reply means the stream is out of step: the caller still maps this reply,
+            // but nothing more is read from this connection.
+            if (decoded->requestID != request.requestID)
+                disconnect();
+            return *decoded;
         }
         if (m_pending.size() > AdvancedFanHelperWire::maximumMessageBytes)
             fail(Error::connectionInterrupted);

@@ -59,19 +59,7 @@ BENCHMARK(BM_DiagnosticReport)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_WeeklyReport(benchmark::State& state) {
     useLanguage(state.range(0) != 0);
     const HealthArchive& full = archive();
-    WeeklyHealthReportInput input;
-    input.samples = full.samples;
-    input.events = full.events;
-    input.incidents = full.incidents;
-    input.performanceSessions = full.performanceSessions;
-    input.quickTestResults = full.healthTestResults;
-    input.deepTestResults = full.deepHealthTestResults;
-    input.comparisons = full.processorComparisons;
-    input.baseline =
-        PersonalBaselineEngine::makeBaseline(full.samples, kNow, PersonalBaselineEngine::kLookbackSeconds);
-    input.periodStart = kNow.addingSeconds(-7 * 86400.0);
-    input.periodEnd = kNow;
-    input.generatedAt = kNow;
+    const WeeklyHealthReportInput input = WeeklyHealthReportInput::lastWeek(full, kNow);
     for (auto _ : state)
         benchmark::DoNotOptimize(WeeklyHealthReportBuilder{}.build(input));
     L10n::setEngine(nullptr);

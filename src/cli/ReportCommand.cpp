@@ -20,8 +20,6 @@ namespace kestrum::cli {
 
 namespace {
 
-constexpr double kWeekSeconds = 7 * 24 * 3600.0;
-
 // The names a report must never carry but no input reveals by itself.
 QStringList machineNames() {
     QStringList names;
@@ -93,22 +91,8 @@ QString diagnosticReport(double interval, bool& interruptedOut) {
 }
 
 QString weeklyReport() {
-    const HealthArchive archive = loadArchiveForReading();
-    const Date now = Date::now();
-    WeeklyHealthReportInput input;
-    input.samples = archive.samples;
-    input.events = archive.events;
-    input.incidents = archive.incidents;
-    input.performanceSessions = archive.performanceSessions;
-    input.quickTestResults = archive.healthTestResults;
-    input.deepTestResults = archive.deepHealthTestResults;
-    input.baseline =
-        PersonalBaselineEngine::makeBaseline(archive.samples, now, PersonalBaselineEngine::kLookbackSeconds);
-    input.comparisons = archive.processorComparisons;
-    input.periodStart = now.addingSeconds(-kWeekSeconds);
-    input.periodEnd = now;
-    input.generatedAt = now;
-    return WeeklyHealthReportBuilder{}.build(input);
+    return WeeklyHealthReportBuilder{}.build(
+        WeeklyHealthReportInput::lastWeek(loadArchiveForReading(), Date::now()));
 }
 
 } // namespace

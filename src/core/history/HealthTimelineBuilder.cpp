@@ -7,6 +7,7 @@
 #include "interpretation/HealthAlerts.h"
 #include "localisation/L10n.h"
 #include "measurement/MetricFormatting.h"
+#include "measurement/SnapshotPresentation.h"
 
 #include <algorithm>
 
@@ -32,22 +33,6 @@ QJsonValue healthTimelineEntryToJson(const HealthTimelineEntry& entry) {
 namespace HealthTimelineBuilder {
 
 namespace {
-
-QString thermalWords(ThermalLevel level) {
-    switch (level) {
-    case ThermalLevel::nominal:
-        return trText("Normal");
-    case ThermalLevel::fair:
-        return trText("Hafif yüksek");
-    case ThermalLevel::serious:
-        return trText("Ciddi");
-    case ThermalLevel::critical:
-        return trText("Kritik");
-    case ThermalLevel::unavailable:
-        break;
-    }
-    return trText("Kullanılamıyor");
-}
 
 QString confidenceWord(HealthTestConfidence confidence) {
     switch (confidence) {
@@ -124,7 +109,7 @@ void addSessions(std::vector<HealthTimelineEntry>& out, const std::vector<Perfor
                        trTemplate("\\(count) ölçüm; CPU zirvesi \\(peak); en yüksek termal durum \\(thermal)",
                                   {QString::number(session.sampleCount),
                                    MetricFormatting::percentage(session.peakCPUUsage),
-                                   thermalWords(session.highestThermalLevel)}),
+                                   SnapshotPresentation::thermalLevelText(session.highestThermalLevel)}),
                        trText("Oturumu benzer koşullarda tekrar edip Kaynak Analizi ile karşılaştırın.")});
     }
 }

@@ -223,20 +223,24 @@ PresentationGroup temperatureGroup(const ComponentTemperatureStats& temps) {
 
 } // namespace
 
-QString thermalLevelLabel(ThermalLevel level) {
+QString thermalLevelText(ThermalLevel level) {
     switch (level) {
     case ThermalLevel::nominal:
-        return tr("Normal");
+        return trText("Normal");
     case ThermalLevel::fair:
-        return tr("Hafif yüksek");
+        return trText("Hafif yüksek");
     case ThermalLevel::serious:
-        return tr("Ciddi");
+        return trText("Ciddi");
     case ThermalLevel::critical:
-        return tr("Kritik");
+        return trText("Kritik");
     case ThermalLevel::unavailable:
         break;
     }
-    return tr("Kullanılamıyor");
+    return trText("Kullanılamıyor");
+}
+
+QString thermalLevelLabel(ThermalLevel level) {
+    return L10n::string(thermalLevelText(level));
 }
 
 QString yesNo(bool value) {

@@ -34,6 +34,8 @@ std::vector<PresentationGroup> groups(const SystemSnapshot& snapshot);
 std::vector<PresentationRow> wifiDetailRows(const WiFiConnectionDetails& details);
 std::vector<PresentationRow> connectionDetailRows(const NetworkConnectionDetails& details);
 // The display label of a thermal level: "Normal", "Hafif yüksek", "Ciddi", "Kritik", "Kullanılamıyor".
+// The level's Turkish text as a key, for callers that localise later (reports go through L10n::report).
+QString thermalLevelText(ThermalLevel level);
 QString thermalLevelLabel(ThermalLevel level);
 // Yes/no in the interface language.
 QString yesNo(bool value);

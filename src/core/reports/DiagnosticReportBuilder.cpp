@@ -4,6 +4,7 @@
 #include "foundation/EnumTraits.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
+#include "measurement/SnapshotPresentation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,22 +39,6 @@ QString confidenceText(HealthAssessmentConfidence confidence) {
         break;
     }
     return trText("Yüksek güven");
-}
-
-QString thermalText(ThermalLevel level) {
-    switch (level) {
-    case ThermalLevel::nominal:
-        return trText("Normal");
-    case ThermalLevel::fair:
-        return trText("Hafif yüksek");
-    case ThermalLevel::serious:
-        return trText("Ciddi");
-    case ThermalLevel::critical:
-        return trText("Kritik");
-    case ThermalLevel::unavailable:
-        break;
-    }
-    return trText("Kullanılamıyor");
 }
 
 QString interfaceText(NetworkInterfaceKind kind) {
@@ -178,7 +163,8 @@ QString DiagnosticReportBuilder::build(const SystemSnapshot& snapshot, const Hea
         diskUsage = clampedShare(double(disk.totalBytes) - available, double(disk.totalBytes));
     }
     lines << trTemplate("- Disk kullanımı: \\(value)", {percentage(diskUsage)});
-    lines << trTemplate("- Termal durum: \\(value)", {thermalText(snapshot.thermal)});
+    lines << trTemplate("- Termal durum: \\(value)",
+                        {SnapshotPresentation::thermalLevelText(snapshot.thermal)});
     const NetworkStats& network = snapshot.network;
     lines << trTemplate("- Ağ arayüzü: \\(value)", {interfaceText(network.interfaceKind)});
     const bool traffic = network.trafficAvailability.isAvailable();

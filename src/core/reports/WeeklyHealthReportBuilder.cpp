@@ -13,6 +13,23 @@
 
 namespace kestrum {
 
+WeeklyHealthReportInput WeeklyHealthReportInput::lastWeek(const HealthArchive& archive, Date now) {
+    WeeklyHealthReportInput input;
+    input.samples = archive.samples;
+    input.events = archive.events;
+    input.incidents = archive.incidents;
+    input.performanceSessions = archive.performanceSessions;
+    input.quickTestResults = archive.healthTestResults;
+    input.deepTestResults = archive.deepHealthTestResults;
+    input.baseline =
+        PersonalBaselineEngine::makeBaseline(archive.samples, now, PersonalBaselineEngine::kLookbackSeconds);
+    input.comparisons = archive.processorComparisons;
+    input.periodStart = now.addingSeconds(-7 * 24 * 3600.0);
+    input.periodEnd = now;
+    input.generatedAt = now;
+    return input;
+}
+
 namespace {
 
 QString coverageLine(const char* name, long long available, long long total) {

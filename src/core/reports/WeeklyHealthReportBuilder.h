@@ -5,6 +5,7 @@
 #include "healthtests/HealthTestResult.h"
 #include "healthtests/PerformanceSession.h"
 #include "healthtests/ProcessorComparison.h"
+#include "history/HealthArchive.h"
 #include "history/HealthEvent.h"
 #include "history/HealthSample.h"
 #include "interpretation/PersonalBaseline.h"
@@ -27,6 +28,9 @@ struct WeeklyHealthReportInput {
     Date periodStart;
     Date periodEnd;
     Date generatedAt;
+
+    // The archive's records for the seven days up to `now`, with the baseline learnt from its samples.
+    static WeeklyHealthReportInput lastWeek(const HealthArchive& archive, Date now);
 };
 
 // The weekly Markdown export: how well the period was measured, a short statistical summary, the

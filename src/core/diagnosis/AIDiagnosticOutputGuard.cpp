@@ -4,6 +4,7 @@
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <array>
 
@@ -37,8 +38,12 @@ QString sanitize(const QString& text) {
     QString result = text.trimmed();
     if (result.isEmpty())
         throw makeError(AIDiagnosticServiceError::emptyResponse);
+    // Matching ignores case; Turkish capitals need Turkish lower case ("ARIZASI" is "arızası"), which
+    // the expression's own folding does not know.
+    static const QLocale turkish(QStringLiteral("tr_TR"));
+    const QString lowered = turkish.toLower(result);
     for (const QRegularExpression& pattern : certaintyPatterns()) {
-        if (pattern.match(result).hasMatch())
+        if (pattern.match(result).hasMatch() || pattern.match(lowered).hasMatch())
             throw makeError(AIDiagnosticServiceError::unsupportedCertainty);
     }
     result.replace(partNumberPattern(), L10n::string(trText("[doğrulanmış parça referansı]")));

@@ -174,16 +174,18 @@ QString summary(const std::vector<DiagnosticFinding>& findings) {
     if (urgent == u"0" && service == u"0" && attention == u"0")
         return trText("Okunabilen sağlık verilerinde doğrulanmış bir donanım arızası sinyali bulunmadı.");
     if (urgent != u"0")
-        return trTemplate("\\(urgent) öncelikli kontrol, \\(service) servis önerisi ve \\(attention) dikkat "
-                          "gerektiren sinyal var. Öncelikli kontrol tek başına arıza teşhisi değildir.",
-                          {urgent, service, attention});
-    if (service != u"0")
         return trTemplate(
-            "\\(service) servis öncelikli bulgu ve \\(attention) dikkat gerektiren sinyal belirlendi.",
-            {service, attention});
-    return trTemplate("\\(attention) dikkat gerektiren sinyal belirlendi; mevcut kanıt kesin donanım arızası "
-                      "göstermiyor.",
-                      {attention});
+            "\\(urgentCount) öncelikli kontrol, \\(serviceCount) servis önerisi ve \\(attentionCount) dikkat "
+            "gerektiren sinyal var. Öncelikli kontrol tek başına arıza teşhisi değildir.",
+            {urgent, service, attention});
+    if (service != u"0")
+        return trTemplate("\\(serviceCount) servis öncelikli bulgu ve \\(attentionCount) dikkat gerektiren "
+                          "sinyal belirlendi.",
+                          {service, attention});
+    return trTemplate(
+        "\\(attentionCount) dikkat gerektiren sinyal belirlendi; mevcut kanıt kesin donanım arızası "
+        "göstermiyor.",
+        {attention});
 }
 
 } // namespace kestrum::DiagnosticEvidenceEngine

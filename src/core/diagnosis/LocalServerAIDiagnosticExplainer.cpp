@@ -20,22 +20,23 @@ Q_LOGGING_CATEGORY(lcDiagnosis, "kestrum.diagnosis")
 
 namespace {
 
-AIDiagnosticAvailability unavailable(const char* turkishReason) {
-    return AIDiagnosticAvailability::unavailableBecause(trText(turkishReason));
+AIDiagnosticAvailability unavailable(QString turkishReason) {
+    return AIDiagnosticAvailability::unavailableBecause(std::move(turkishReason));
 }
 
 AIDiagnosticAvailability notConfigured() {
-    return unavailable("Yerel dil modeli sunucusu ayarlanmadı; bu bilgisayarda çalışan bir llama.cpp veya "
-                       "Ollama sunucusunun adresi ayarlanınca açıklama kullanılabilir.");
+    return unavailable(
+        trText("Yerel dil modeli sunucusu ayarlanmadı; bu bilgisayarda çalışan bir llama.cpp veya "
+               "Ollama sunucusunun adresi ayarlanınca açıklama kullanılabilir."));
 }
 
 AIDiagnosticAvailability notLoopback() {
-    return unavailable("Ayarlanan yerel dil modeli adresi bu bilgisayarı göstermiyor; donanım verisi "
-                       "bilgisayardan çıkmasın diye bu adrese bağlanılmadı.");
+    return unavailable(trText("Ayarlanan yerel dil modeli adresi bu bilgisayarı göstermiyor; donanım verisi "
+                              "bilgisayardan çıkmasın diye bu adrese bağlanılmadı."));
 }
 
 AIDiagnosticAvailability unreadable() {
-    return unavailable("Yerel dil modeli sunucusu anlaşılır bir yanıt vermedi.");
+    return unavailable(trText("Yerel dil modeli sunucusu anlaşılır bir yanıt vermedi."));
 }
 
 // Model names the server lists: "data[].id" (OpenAI-compatible) or "models[].name" (Ollama). Absent when
@@ -74,27 +75,34 @@ std::shared_ptr<HTTPTransporting> LocalServerAIDiagnosticExplainer::makeDefaultT
     return std::make_shared<CurlHTTPClient>(configuration);
 }
 
+QFuture<std::optional<QHostAddress>> LocalServerAIDiagnosticExplainer::lookUpLoopbackAddress() const {
+    const QString host = m_server->baseURL.host();
+    if (!QHostAddress(host).isNull())
+        return QtFuture::makeReadyFuture(loopbackAddress(host, {}));
+    // A name needs the resolver, which may block; it runs elsewhere.
+    return QtConcurrent::run([resolver = m_resolver, host] { return loopbackAddress(host, resolver); });
+}
+
+QUrl LocalServerAIDiagnosticExplainer::urlAt(const QHostAddress& address, const QString& path) const {
+    QUrl url = m_server->baseURL;
+    url.setHost(address.toString());
+    url.setPath(url.path() + path);
+    return url;
+}
+
+// Every co_await below waits on a named future: g++ 12 can destroy temporaries of an awaited expression
+// twice.
 QCoro::Task<std::optional<QUrl>> LocalServerAIDiagnosticExplainer::checkedURL(const QString& path,
                                                                               std::stop_token stop) {
-    const QString host = m_server->baseURL.host();
-    std::optional<QHostAddress> address;
-    if (!QHostAddress(host).isNull()) {
-        address = loopbackAddress(host, {});
-    } else {
-        // A name needs the resolver, which may block; it runs elsewhere.
-        address = co_await QtConcurrent::run(
-            [resolver = m_resolver, host] { return loopbackAddress(host, resolver); });
-    }
+    QFuture<std::optional<QHostAddress>> lookup = lookUpLoopbackAddress();
+    const std::optional<QHostAddress> address = co_await lookup;
     if (stop.stop_requested())
         throw CancellationError();
     if (!address) {
         qCWarning(lcDiagnosis) << "refused a language-model address that is not this machine";
         co_return std::nullopt;
     }
-    QUrl url = m_server->baseURL;
-    url.setHost(address->toString());
-    url.setPath(url.path() + path);
-    co_return url;
+    co_return urlAt(*address, path);
 }
 
 HTTPRequest LocalServerAIDiagnosticExplainer::makeRequest(QByteArray method, QUrl url, double timeout) const {
@@ -126,9 +134,11 @@ QCoro::Task<AIDiagnosticAvailability> LocalServerAIDiagnosticExplainer::availabi
     if (!m_server)
         co_return notConfigured();
     const bool ollama = m_server->api == LocalLanguageModelServer::API::ollama;
+    // Paths are named before co_await: g++ 12 mishandles a conditional's temporaries inside it.
+    const QString path = ollama ? QStringLiteral("/api/tags") : QStringLiteral("/v1/models");
     std::optional<QUrl> url;
     try {
-        url = co_await checkedURL(ollama ? QStringLiteral("/api/tags") : QStringLiteral("/v1/models"), stop);
+        url = co_await checkedURL(path, stop);
     } catch (...) {
         co_return AIDiagnosticAvailability::of(AIDiagnosticAvailability::Case::checking);
     }
@@ -137,17 +147,19 @@ QCoro::Task<AIDiagnosticAvailability> LocalServerAIDiagnosticExplainer::availabi
 
     HTTPResponse response;
     try {
-        response =
-            co_await m_transport->send(makeRequest("GET", *url, m_limits.availabilityTimeoutSeconds), stop);
+        QFuture<HTTPResponse> sending =
+            m_transport->send(makeRequest("GET", *url, m_limits.availabilityTimeoutSeconds), stop);
+        response = co_await sending;
     } catch (const HTTPTransportError& error) {
         switch (error.kind()) {
         case HTTPTransportError::Kind::cancelled:
             co_return AIDiagnosticAvailability::of(AIDiagnosticAvailability::Case::checking);
         case HTTPTransportError::Kind::couldNotConnect:
-            co_return unavailable("Yerel dil modeli sunucusu çalışmıyor; ayarlanan adreste bağlantı kabul "
-                                  "edilmedi.");
+            co_return unavailable(
+                trText("Yerel dil modeli sunucusu çalışmıyor; ayarlanan adreste bağlantı kabul "
+                       "edilmedi."));
         case HTTPTransportError::Kind::timedOut:
-            co_return unavailable("Yerel dil modeli sunucusu zamanında yanıt vermedi.");
+            co_return unavailable(trText("Yerel dil modeli sunucusu zamanında yanıt vermedi."));
         default:
             co_return unreadable();
         }
@@ -163,14 +175,14 @@ QCoro::Task<AIDiagnosticAvailability> LocalServerAIDiagnosticExplainer::availabi
     if (!models)
         co_return unreadable();
     if (models->empty())
-        co_return unavailable("Yerel dil modeli sunucusunda yüklü bir model yok.");
+        co_return unavailable(trText("Yerel dil modeli sunucusunda yüklü bir model yok."));
     if (m_server->modelName) {
         const auto& name = *m_server->modelName;
         const bool listed = std::any_of(models->begin(), models->end(), [&](const QString& model) {
             return model == name || (ollama && model == name + QStringLiteral(":latest"));
         });
         if (!listed)
-            co_return unavailable("Ayarlanan model yerel dil modeli sunucusunda bulunamadı.");
+            co_return unavailable(trText("Ayarlanan model yerel dil modeli sunucusunda bulunamadı."));
     } else {
         std::lock_guard lock(m_mutex);
         m_discoveredModel = models->front();
@@ -218,8 +230,8 @@ QCoro::Task<QString> LocalServerAIDiagnosticExplainer::explain(SanitizedDiagnost
     if (!m_server)
         throw makeError(AIDiagnosticServiceError::modelUnavailable);
     const bool ollama = m_server->api == LocalLanguageModelServer::API::ollama;
-    const std::optional<QUrl> url = co_await checkedURL(
-        ollama ? QStringLiteral("/api/chat") : QStringLiteral("/v1/chat/completions"), stop);
+    const QString path = ollama ? QStringLiteral("/api/chat") : QStringLiteral("/v1/chat/completions");
+    const std::optional<QUrl> url = co_await checkedURL(path, stop);
     if (!url)
         throw makeError(AIDiagnosticServiceError::modelUnavailable);
     // Ollama needs to be told which model; an OpenAI-compatible server answers with the one it has.
@@ -233,7 +245,8 @@ QCoro::Task<QString> LocalServerAIDiagnosticExplainer::explain(SanitizedDiagnost
 
     HTTPResponse response;
     try {
-        response = co_await m_transport->send(std::move(request), stop);
+        QFuture<HTTPResponse> sending = m_transport->send(std::move(request), stop);
+        response = co_await sending;
     } catch (const HTTPTransportError& error) {
         if (error.kind() == HTTPTransportError::Kind::cancelled || stop.stop_requested())
             throw CancellationError();

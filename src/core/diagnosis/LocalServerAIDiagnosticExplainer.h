@@ -47,6 +47,8 @@ private:
     // The URL with its host replaced by the checked loopback address; absent when the host is not this
     // machine (nothing is sent then).
     QCoro::Task<std::optional<QUrl>> checkedURL(const QString& path, std::stop_token stop);
+    QFuture<std::optional<QHostAddress>> lookUpLoopbackAddress() const;
+    QUrl urlAt(const QHostAddress& address, const QString& path) const;
     HTTPRequest makeRequest(QByteArray method, QUrl url, double timeout) const;
     std::optional<QString> knownModel() const;
 

@@ -224,9 +224,9 @@ std::optional<QString> LocalServerAIDiagnosticExplainer::responseText(const QByt
     return content.toString();
 }
 
-QCoro::Task<QString> LocalServerAIDiagnosticExplainer::explain(SanitizedDiagnosticContext context,
-                                                               std::vector<DiagnosticFinding> findings,
-                                                               std::stop_token stop) {
+QCoro::Task<AIDiagnosticExplanation>
+LocalServerAIDiagnosticExplainer::explain(SanitizedDiagnosticContext context,
+                                          std::vector<DiagnosticFinding> findings, std::stop_token stop) {
     if (!m_server)
         throw makeError(AIDiagnosticServiceError::modelUnavailable);
     const bool ollama = m_server->api == LocalLanguageModelServer::API::ollama;
@@ -264,8 +264,11 @@ QCoro::Task<QString> LocalServerAIDiagnosticExplainer::explain(SanitizedDiagnost
     if (!text || text->trimmed().isEmpty())
         throw makeError(AIDiagnosticServiceError::emptyResponse);
     const DiagnosticCategory category = AIDiagnosticCategoryClassifier::category(*text);
-    co_return AIDiagnosticOutputGuard::sanitize(
+    AIDiagnosticExplanation explanation;
+    explanation.category = category;
+    explanation.narrative = AIDiagnosticOutputGuard::sanitize(
         AIDiagnosticNarrativeBuilder::narrative(category, context, findings, m_english));
+    co_return explanation;
 }
 
 } // namespace kestrum

@@ -35,8 +35,9 @@ public:
     static std::shared_ptr<HTTPTransporting> makeDefaultTransport();
 
     QCoro::Task<AIDiagnosticAvailability> availability(std::stop_token stop = {}) override;
-    QCoro::Task<QString> explain(SanitizedDiagnosticContext context, std::vector<DiagnosticFinding> findings,
-                                 std::stop_token stop = {}) override;
+    QCoro::Task<AIDiagnosticExplanation> explain(SanitizedDiagnosticContext context,
+                                                 std::vector<DiagnosticFinding> findings,
+                                                 std::stop_token stop = {}) override;
 
     // The request body the explanation sends (for the tests and the log).
     QByteArray requestBody(const QString& prompt, const std::optional<QString>& model) const;

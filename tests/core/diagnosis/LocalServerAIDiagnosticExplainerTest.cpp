@@ -221,6 +221,7 @@ thermalFindings(const QString& evidence = QStringLiteral("Isıl baskı yüksek."
 
 struct Outcome {
     std::optional<QString> text;
+    std::optional<DiagnosticCategory> category;
     std::optional<AIDiagnosticServiceError> error;
     bool cancelled = false;
 };
@@ -230,7 +231,10 @@ Outcome explain(LocalServerAIDiagnosticExplainer& explainer,
     Outcome outcome;
     QCoro::waitFor([&]() -> QCoro::Task<void> {
         try {
-            outcome.text = co_await explainer.explain(thermalContext(), findings, stop);
+            const AIDiagnosticExplanation explanation =
+                co_await explainer.explain(thermalContext(), findings, stop);
+            outcome.text = explanation.narrative;
+            outcome.category = explanation.category;
         } catch (const KestrumError& error) {
             outcome.error = aiDiagnosticServiceError(error);
         } catch (const CancellationError&) {
@@ -292,6 +296,7 @@ TEST(LocalServerAIDiagnosticExplainer, ExplainsThroughBothAPIStylesWithOneReques
         EXPECT_EQ(availabilityOf(explainer).kind, AIDiagnosticAvailability::Case::availableOnDevice);
         const Outcome outcome = explain(explainer);
         ASSERT_TRUE(outcome.text) << (outcome.error ? rawValue(*outcome.error).toStdString() : "");
+        EXPECT_EQ(outcome.category, DiagnosticCategory::thermal);
         EXPECT_TRUE(
             outcome.text->contains(QStringLiteral("Girilen belirti Termal kategorisiyle eşleştirildi.")));
         EXPECT_TRUE(outcome.text->contains(QStringLiteral("- Isı yüksek")));

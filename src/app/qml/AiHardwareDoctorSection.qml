@@ -89,7 +89,14 @@ SectionPage {
             text: AiHardwareDoctor.symptom
             onTextChanged: AiHardwareDoctor.symptom = text
             enabled: !AiHardwareDoctor.isExplaining
+            color: Theme.text
+            placeholderTextColor: Theme.secondaryText
             Accessible.name: symptomLabel.text
+            background: Rectangle {
+                radius: 6
+                color: Theme.control
+                border.color: parent.activeFocus ? Theme.focus : Theme.controlBorder
+            }
         }
         Row {
             spacing: 10
@@ -129,7 +136,7 @@ SectionPage {
             visible: text !== ""
             text: AiHardwareDoctor.errorText
             wrapMode: Text.WordWrap
-            color: Theme.levelColor("attention")
+            color: Theme.errorText
             font.pixelSize: Theme.bodySize
         }
         Text {

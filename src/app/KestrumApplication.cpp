@@ -6,11 +6,11 @@
 #include "LinuxFanControl.h"
 #include "MonitorBusService.h"
 #include "ScreenshotSupport.h"
-#include "diagnosis/LocalServerAIDiagnosticExplainer.h"
 #include "SymbolIcons.h"
 #include "Theme.h"
 #include "TrayHostWatcher.h"
 #include "TrayItem.h"
+#include "diagnosis/LocalServerAIDiagnosticExplainer.h"
 #include "foundation/FireAndForget.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/Logging.h"
@@ -81,9 +81,9 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
         store, [&saved, transport = std::shared_ptr<HTTPTransporting>()]() mutable {
             if (!transport)
                 transport = LocalServerAIDiagnosticExplainer::makeDefaultTransport();
-            return std::make_shared<LocalServerAIDiagnosticExplainer>(LocalLanguageModelServer::fromPreferences(saved),
-                                                                      transport, systemHostAddressResolver(),
-                                                                      LocalLanguageModelLimits{}, L10n::isEnglish());
+            return std::make_shared<LocalServerAIDiagnosticExplainer>(
+                LocalLanguageModelServer::fromPreferences(saved), transport, systemHostAddressResolver(),
+                LocalLanguageModelLimits{}, L10n::isEnglish());
         });
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},

@@ -86,7 +86,8 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
                 // Closed to the tray, the window is let go and the sections stop following the store;
                 // shown again, it comes back on the section it was left on.
                 const auto& shown = application.shell().sectionList();
-                const int battery = int(std::find(shown.begin(), shown.end(), NavigationSection::battery) - shown.begin());
+                const int battery =
+                    int(std::find(shown.begin(), shown.end(), NavigationSection::battery) - shown.begin());
                 application.shell().selectSection(battery);
                 window->hide();
                 EXPECT_TRUE(test::spinUntil([&] { return application.mainWindow() == nullptr; }));

@@ -34,10 +34,12 @@ QString shown(const QString& turkish) {
 
 } // namespace
 
-AiHardwareDoctorViewModel::AiHardwareDoctorViewModel(SystemMonitorStore& store, ExplainerFactory makeExplainer,
+AiHardwareDoctorViewModel::AiHardwareDoctorViewModel(SystemMonitorStore& store,
+                                                     ExplainerFactory makeExplainer,
                                                      std::function<Date()> now, QObject* parent)
-    : SectionViewModel(parent), m_store(store), m_makeExplainer(std::move(makeExplainer)), m_now(std::move(now)),
-      m_findings({"level", "severity", "title", "category", "evidence", "interpretation", "actions", "parts"}) {
+    : SectionViewModel(parent), m_store(store), m_makeExplainer(std::move(makeExplainer)),
+      m_now(std::move(now)), m_findings({"level", "severity", "title", "category", "evidence",
+                                         "interpretation", "actions", "parts"}) {
     follow(&store, &SystemMonitorStore::currentSnapshotChanged);
     follow(&store, &SystemMonitorStore::persistentHistoryChanged);
     // The local server is asked the first time the section is shown, never at start-up.
@@ -72,7 +74,8 @@ QString AiHardwareDoctorViewModel::summary() const {
 QString AiHardwareDoctorViewModel::availabilityText() const {
     if (m_availability.kind != AIDiagnosticAvailability::Case::unavailable)
         return L10n::string(m_availability.explanation());
-    return L10n::string(trText("Yerel kanıt motoru çalışmaya devam eder. Ayrıntı: ")) + shown(m_availability.reason);
+    return L10n::string(trText("Yerel kanıt motoru çalışmaya devam eder. Ayrıntı: ")) +
+           shown(m_availability.reason);
 }
 
 QString AiHardwareDoctorViewModel::categoryText() const {
@@ -94,8 +97,9 @@ void AiHardwareDoctorViewModel::rebuild() {
     const SystemSnapshot& snapshot = m_store.currentSnapshot();
     const std::optional<SystemSnapshot> live =
         DiagnosticContextBuilder::hasLiveMeasurement(snapshot) ? std::optional(snapshot) : std::nullopt;
-    m_evidence = HardwareDoctor::gatherEvidence(m_store.hardwareProfile().value_or(HardwareProfile::unavailable()),
-                                                live, m_store.persistentHistory(), m_symptom, m_now());
+    m_evidence =
+        HardwareDoctor::gatherEvidence(m_store.hardwareProfile().value_or(HardwareProfile::unavailable()),
+                                       live, m_store.persistentHistory(), m_symptom, m_now());
     std::vector<KeyedListModel::Row> rows;
     for (const DiagnosticFinding& finding : m_evidence.findings) {
         QStringList actions, parts;
@@ -104,8 +108,8 @@ void AiHardwareDoctorViewModel::rebuild() {
         for (const OriginalPartReference& part : finding.verifiedParts)
             parts << part.partNumber;
         rows.push_back({finding.id,
-                        {levelName(finding.severity), shown(DiagnosticLabels::severityLabel(finding.severity)),
-                         shown(finding.title),
+                        {levelName(finding.severity),
+                         shown(DiagnosticLabels::severityLabel(finding.severity)), shown(finding.title),
                          shown(DiagnosticLabels::categoryLabel(finding.category)) + QStringLiteral(" · ") +
                              shown(DiagnosticLabels::confidenceLabel(finding.confidence)),
                          shown(finding.evidence), shown(finding.interpretation), actions.join(u'\n'),
@@ -152,10 +156,10 @@ QCoro::Task<void> AiHardwareDoctorViewModel::runCheck() {
     m_explainer = m_makeExplainer ? m_makeExplainer() : nullptr;
     Q_EMIT changed();
     std::shared_ptr<AIDiagnosticExplaining> explainer = m_explainer;
-    AIDiagnosticAvailability availability =
-        AIDiagnosticAvailability::unavailableBecause(trText("Yerel dil modeli sunucusu ayarlanmadı; bu bilgisayarda "
-                                                            "çalışan bir llama.cpp veya Ollama sunucusunun adresi "
-                                                            "ayarlanınca açıklama kullanılabilir."));
+    AIDiagnosticAvailability availability = AIDiagnosticAvailability::unavailableBecause(
+        trText("Yerel dil modeli sunucusu ayarlanmadı; bu bilgisayarda "
+               "çalışan bir llama.cpp veya Ollama sunucusunun adresi "
+               "ayarlanınca açıklama kullanılabilir."));
     if (explainer) {
         m_stop = std::stop_source();
         QCoro::Task<AIDiagnosticAvailability> checking = explainer->availability(m_stop.get_token());

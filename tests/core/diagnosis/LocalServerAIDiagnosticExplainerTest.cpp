@@ -157,9 +157,11 @@ private:
         case Behaviour::closeEarly:
             sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n{\"choices\":[");
             break;
-        case Behaviour::garbage:
-            sendAll(fd, QByteArray("\x00\x01garbage that is not HTTP\r\n\r\n", 32));
+        case Behaviour::garbage: {
+            static const char kGarbage[] = "\x00\x01garbage that is not HTTP\r\n\r\n";
+            sendAll(fd, QByteArray(kGarbage, sizeof kGarbage - 1));
             break;
+        }
         }
     }
     void serve() {

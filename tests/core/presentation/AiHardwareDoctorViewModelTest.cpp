@@ -16,7 +16,8 @@ namespace {
 
 class ScriptedExplainer : public AIDiagnosticExplaining {
 public:
-    AIDiagnosticAvailability answer = AIDiagnosticAvailability::of(AIDiagnosticAvailability::Case::availableOnDevice);
+    AIDiagnosticAvailability answer =
+        AIDiagnosticAvailability::of(AIDiagnosticAvailability::Case::availableOnDevice);
     std::optional<AIDiagnosticServiceError> failure;
     bool waitForCancel = false;
     int explanations = 0;
@@ -45,7 +46,8 @@ public:
 struct Doctor {
     test::MeasuredStore measured;
     std::shared_ptr<ScriptedExplainer> explainer = std::make_shared<ScriptedExplainer>();
-    AiHardwareDoctorViewModel model{measured.store, [this] { return explainer; }, [this] { return measured.now; }};
+    AiHardwareDoctorViewModel model{measured.store, [this] { return explainer; },
+                                    [this] { return measured.now; }};
 
     Doctor() {
         measured.sample(test::measuredSnapshot());
@@ -61,10 +63,12 @@ struct Doctor {
 
 TEST(AiHardwareDoctorViewModel, ShowsFindingsAndChecksTheModelOnceShown) {
     Doctor d;
-    QAbstractItemModelTester tester(d.model.findings(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(d.model.findings(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(d.model.findings()->count(), 1);
     EXPECT_EQ(d.model.findings()->keyAt(0), u"no-confirmed-fault");
-    EXPECT_EQ(d.model.summary(), u"Okunabilen sağlık verilerinde doğrulanmış bir donanım arızası sinyali bulunmadı.");
+    EXPECT_EQ(d.model.summary(),
+              u"Okunabilen sağlık verilerinde doğrulanmış bir donanım arızası sinyali bulunmadı.");
     d.settle();
     EXPECT_TRUE(d.model.isModelAvailable());
     EXPECT_TRUE(d.model.canExplain());
@@ -74,7 +78,8 @@ TEST(AiHardwareDoctorViewModel, ShowsFindingsAndChecksTheModelOnceShown) {
     d.measured.sample(hot);
     d.model.rebuildNow();
     EXPECT_EQ(d.model.findings()->value(0, "level").toString(), u"critical");
-    EXPECT_NE(d.model.summary(), u"Okunabilen sağlık verilerinde doğrulanmış bir donanım arızası sinyali bulunmadı.");
+    EXPECT_NE(d.model.summary(),
+              u"Okunabilen sağlık verilerinde doğrulanmış bir donanım arızası sinyali bulunmadı.");
 }
 
 TEST(AiHardwareDoctorViewModel, ExplainsWithTheSanitisedSymptomAndReportsErrors) {

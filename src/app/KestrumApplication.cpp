@@ -10,6 +10,7 @@
 #include "Theme.h"
 #include "TrayHostWatcher.h"
 #include "TrayItem.h"
+#include "diagnosis/LocalServerAIDiagnosticExplainer.h"
 #include "foundation/FireAndForget.h"
 #include "foundation/KestrumPaths.h"
 #include "foundation/Logging.h"
@@ -86,6 +87,16 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
                     if (succeeded)
                         m_summaryModel->measurementArrived();
                 });
+    // One loopback-only HTTP client for the local language model; the address is read from the
+    // preferences each time the model is checked.
+    m_aiHardwareDoctor = std::make_unique<AiHardwareDoctorViewModel>(
+        store, [&saved, transport = std::shared_ptr<HTTPTransporting>()]() mutable {
+            if (!transport)
+                transport = LocalServerAIDiagnosticExplainer::makeDefaultTransport();
+            return std::make_shared<LocalServerAIDiagnosticExplainer>(
+                LocalLanguageModelServer::fromPreferences(saved), transport, systemHostAddressResolver(),
+                LocalLanguageModelLimits{}, L10n::isEnglish());
+        });
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},
                        {NavigationSection::battery, m_battery.get()},
@@ -101,6 +112,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_sectionModels.emplace(NavigationSection::healthTest, m_healthTest.get());
     m_sectionModels.emplace(NavigationSection::benchmarkLab, m_benchmarkLab.get());
     m_sectionModels.emplace(NavigationSection::hardwareAdvisor, m_hardwareAdvisor.get());
+    m_sectionModels.emplace(NavigationSection::aiHardwareDoctor, m_aiHardwareDoctor.get());
     m_shell->setRefreshAction(NavigationSection::storageMap, [this] {
         if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
             m_storageMap->startScan();
@@ -219,7 +231,8 @@ QQuickWindow* KestrumApplication::ensureWindow() {
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
              m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_analyticsConsent.get(),
-             m_advanced.get(), m_summaryModel.get(), m_theme.get(), m_desktop.get()})
+             m_advanced.get(), m_summaryModel.get(), m_aiHardwareDoctor.get(), m_theme.get(),
+             m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();

@@ -4,6 +4,7 @@
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
 #include "presentation/AdvancedViewModel.h"
+#include "presentation/AiHardwareDoctorViewModel.h"
 #include "presentation/AnalyticsConsentViewModel.h"
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
@@ -154,6 +155,7 @@ private:
     std::unique_ptr<AdvancedFanControlStore> m_fanControl;
     std::unique_ptr<AdvancedViewModel> m_advanced;
     std::unique_ptr<FirstHealthSummaryViewModel> m_summaryModel;
+    std::unique_ptr<AiHardwareDoctorViewModel> m_aiHardwareDoctor;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

@@ -13,6 +13,7 @@ namespace kestrum::cli {
 int runSnapshot(Arguments& arguments);
 int runHealth(Arguments& arguments);
 int runSummary(Arguments& arguments);
+int runDiagnose(Arguments& arguments);
 int runBaseline(Arguments& arguments);
 int runMenubar(Arguments& arguments);
 int runMonitor(Arguments& arguments);

@@ -59,6 +59,24 @@ const std::vector<Command>& commands() {
          {{TR_MARK("--interval SN"), TR_MARK("İki ölçüm arasındaki bekleme (0,1–60, varsayılan 1)")},
           kJsonOption},
          runSummary},
+        {"diagnose",
+         TR_MARK("diagnose [--symptom METİN] [--json] [--model-url ADRES] [--model-api openai|ollama] "
+                 "[--model AD]"),
+         TR_MARK(
+             "Donanım asistanı: doğrulanmış bulgular, özetleri ve yerel dil modeliyle belirti kategorisi"),
+         {{TR_MARK("--symptom METİN"), TR_MARK("Yaşanan sorun; yerel model yalnızca kategorisini seçer")},
+          {TR_MARK("--model-url ADRES"),
+           TR_MARK(
+               "Bu bilgisayardaki dil modeli sunucusu (örneğin http://127.0.0.1:8080); başka bir makineye "
+               "giden adres reddedilir")},
+          {TR_MARK("--model-api openai|ollama"),
+           TR_MARK("Sunucunun arayüzü (varsayılan: 11434 bağlantı noktasında "
+                   "ollama, diğerlerinde openai)")},
+          {TR_MARK("--model AD"), TR_MARK("Sunucudaki model adı (Ollama için; yoksa ilk model)")},
+          {TR_MARK("--set-model-url ADRES|none"),
+           TR_MARK("Sunucu adresini tercihlere kaydeder (none: kaldırır)")},
+          kJsonOption},
+         runDiagnose},
         {"baseline",
          "baseline [--json]",
          TR_MARK("Geçmişten öğrenilen kişisel normal"),

@@ -107,6 +107,24 @@ SectionPage {
         }
     }
 
+    // A way to the hardware assistant, where a symptom can be typed and the findings explained.
+    Card {
+        objectName: "diagnosisCard"
+        width: parent.width
+        Text {
+            width: parent.width
+            text: L10n.string("Bir belirti mi var? AI Donanım Asistanı doğrulanmış bulguları gösterir ve yerel modelle belirtinin kategorisini seçer.")
+            wrapMode: Text.WordWrap
+            color: Theme.text
+            font.pixelSize: Theme.bodySize
+        }
+        Button {
+            text: L10n.string("AI Donanım Asistanı’nı aç")
+            Accessible.name: text
+            onClicked: Shell.selectSectionByKey("aiHardwareDoctor")
+        }
+    }
+
     Card {
         width: parent.width
         Text {

@@ -158,6 +158,10 @@ QJsonValue hardwareRecommendationsToJson(const std::vector<HardwareRecommendatio
     return json::encode(recommendations);
 }
 
+QJsonValue originalPartReferencesToJson(const std::vector<OriginalPartReference>& parts) {
+    return json::encode(parts);
+}
+
 QJsonValue diagnosticsCodeResultToJson(const AppleDiagnosticsCodeResult& result) {
     return json::encode(result);
 }

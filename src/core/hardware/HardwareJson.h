@@ -16,5 +16,6 @@ QJsonValue hardwareProfileToJson(const HardwareProfile& profile);
 HardwareProfile hardwareProfileFromJson(const QJsonValue& value);
 QJsonValue hardwareRecommendationsToJson(const std::vector<HardwareRecommendation>& recommendations);
 QJsonValue diagnosticsCodeResultToJson(const AppleDiagnosticsCodeResult& result);
+QJsonValue originalPartReferencesToJson(const std::vector<OriginalPartReference>& parts);
 
 } // namespace kestrum

@@ -3,6 +3,7 @@
 #include "NetworkLogging.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QPromise>
 #include <algorithm>
 #include <chrono>
@@ -248,7 +249,9 @@ void CurlHTTPClient::run() {
     const auto startJob = [&](std::unique_ptr<Job> job) {
         const HTTPRequest& r = job->request;
         const QString scheme = r.url.scheme().toLower();
-        if (!r.url.isValid() || scheme != u"https" || r.url.host().isEmpty()) {
+        const bool plainLoopback = m_configuration.allowPlainHTTPToLoopback && scheme == u"http" &&
+                                   QHostAddress(r.url.host()).isLoopback();
+        if (!r.url.isValid() || (scheme != u"https" && !plainLoopback) || r.url.host().isEmpty()) {
             job->fail(scheme == u"https" || scheme.isEmpty() ? HTTPTransportError::Kind::invalidRequest
                                                              : HTTPTransportError::Kind::insecureRedirect,
                       0, QStringLiteral("not an https URL: %1").arg(r.url.toDisplayString()));
@@ -262,9 +265,11 @@ void CurlHTTPClient::run() {
         curl_easy_setopt(easy, CURLOPT_PRIVATE, job.get());
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, job->errorBuffer);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, plainLoopback ? "http" : "https");
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, r.maximumRedirects > 0 ? 1L : 0L);
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, r.maximumRedirects > 0 && !plainLoopback ? 1L : 0L);
+        if (plainLoopback)
+            curl_easy_setopt(easy, CURLOPT_PROXY, ""); // what is meant for this machine stays on it
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, long(std::max(0, r.maximumRedirects)));
         curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
         curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);

@@ -25,6 +25,9 @@ public:
         // Transfers running at once; further requests wait their turn.
         int maximumConcurrentTransfers = 16;
         int maximumConnectionsPerHost = 20;
+        // Also plain http, but only to a literal loopback address (a server on this machine, such as a
+        // local language model): never through a proxy, never following a redirect.
+        bool allowPlainHTTPToLoopback = false;
     };
 
     CurlHTTPClient();

@@ -18,7 +18,7 @@ constexpr std::array<NavigationSectionEntry, 14> kTable = {{
     {S::benchmarkLab, TR_MARK("Benchmark"), "speedometer", "BenchmarkLabSection.qml"},
     {S::hardwareAdvisor, TR_MARK("Donanım Danışmanı"), "wrench.and.screwdriver.fill",
      "HardwareAdvisorSection.qml"},
-    {S::aiHardwareDoctor, TR_MARK("AI Donanım Asistanı"), "sparkles", nullptr},
+    {S::aiHardwareDoctor, TR_MARK("AI Donanım Asistanı"), "sparkles", "AiHardwareDoctorSection.qml"},
     {S::performance, TR_MARK("Performans"), "waveform.path.ecg", "PerformanceSection.qml"},
     {S::resourceAnalysis, TR_MARK("Kaynak Analizi"), "app.badge.checkmark", "ResourceAnalysisSection.qml"},
     {S::battery, TR_MARK("Batarya"), "battery.75percent", "BatterySection.qml"},

@@ -143,7 +143,8 @@ SectionPage {
                         objectName: "hover-" + chartCard.chart.key
                         width: parent.width
                         height: Theme.bodySize + 6
-                        text: page.pointer >= 0 ? chartCard.chart.describe(page.pointer) : ""
+                        // Read again when the chart changes under a resting pointer (a new range or sample).
+                        text: page.pointer >= 0 && chartCard.chart.pointCount >= 0 ? chartCard.chart.describe(page.pointer) : ""
                         elide: Text.ElideRight
                         color: Theme.text
                         font.pixelSize: Theme.smallSize + 1

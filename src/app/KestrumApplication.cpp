@@ -2,8 +2,10 @@
 
 #include "ColorSchemeWatcher.h"
 #include "Desktop.h"
+#include "FreedesktopNotificationService.h"
 #include "LaunchAtLoginStore.h"
 #include "LinuxFanControl.h"
+#include "LinuxReportContext.h"
 #include "MonitorBusService.h"
 #include "ScreenshotSupport.h"
 #include "SymbolIcons.h"
@@ -19,6 +21,7 @@
 #include "metrics/MetricsHttpServer.h"
 #include "metrics/MonitorMetricsSource.h"
 #include "presentation/ViewModelInstances.h"
+#include "reports/ReportExport.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -27,6 +30,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <malloc.h>
 
@@ -97,6 +101,11 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
                 LocalLanguageModelServer::fromPreferences(saved), transport, systemHostAddressResolver(),
                 LocalLanguageModelLimits{}, L10n::isEnglish());
         });
+    m_history = std::make_unique<HistoryViewModel>(store);
+    m_reports = std::make_unique<ReportExportViewModel>(
+        store, m_services.analytics ? m_services.analytics->recorder() : ProductAnalyticsRecorder(),
+        ReportMachineContext{ReportDistribution::advanced, LinuxReportContext::operatingSystemVersion(),
+                             LinuxReportContext::machineNames()});
     m_sectionModels = {{NavigationSection::overview, m_overview.get()},
                        {NavigationSection::healthCenter, m_healthCenter.get()},
                        {NavigationSection::battery, m_battery.get()},
@@ -113,6 +122,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_sectionModels.emplace(NavigationSection::benchmarkLab, m_benchmarkLab.get());
     m_sectionModels.emplace(NavigationSection::hardwareAdvisor, m_hardwareAdvisor.get());
     m_sectionModels.emplace(NavigationSection::aiHardwareDoctor, m_aiHardwareDoctor.get());
+    m_sectionModels.emplace(NavigationSection::history, m_history.get());
     m_shell->setRefreshAction(NavigationSection::storageMap, [this] {
         if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
             m_storageMap->startScan();
@@ -176,6 +186,19 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     if (m_options.followsApplicationState)
         connect(qApp, &QGuiApplication::applicationStateChanged, this,
                 &KestrumApplication::applicationStateChanged);
+    // The weekly report is offered from the running application, at most once a week.
+    if (m_options.screenshotDirectory.isEmpty()) {
+        m_notifications = std::make_unique<FreedesktopNotificationService>(m_options.desktopBus);
+        m_options.desktopBus.connect(QString(), QStringLiteral("/org/freedesktop/Notifications"),
+                                     QStringLiteral("org.freedesktop.Notifications"),
+                                     QStringLiteral("ActionInvoked"), this,
+                                     SLOT(notificationActionInvoked(uint, QString)));
+        m_weeklyReportTimer.setInterval(3600 * 1000);
+        connect(&m_weeklyReportTimer, &QTimer::timeout, this, &KestrumApplication::offerWeeklyReportIfDue);
+        connect(&store, &SystemMonitorStore::isArchivePreparedChanged, this,
+                &KestrumApplication::offerWeeklyReportIfDue);
+        m_weeklyReportTimer.start();
+    }
     updateActiveViewModels();
 }
 
@@ -227,12 +250,26 @@ QQuickWindow* KestrumApplication::ensureWindow() {
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/kestrum"));
     m_engine->addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
-    for (QObject* instance : std::initializer_list<QObject*>{
-             m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
-             m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
-             m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_analyticsConsent.get(),
-             m_advanced.get(), m_summaryModel.get(), m_aiHardwareDoctor.get(), m_theme.get(),
-             m_desktop.get()})
+    for (QObject* instance : std::initializer_list<QObject*>{m_shell.get(),
+                                                             m_overview.get(),
+                                                             m_healthCenter.get(),
+                                                             m_battery.get(),
+                                                             m_network.get(),
+                                                             m_healthTest.get(),
+                                                             m_hardwareAdvisor.get(),
+                                                             m_benchmarkLab.get(),
+                                                             m_storageModel.get(),
+                                                             m_performance.get(),
+                                                             m_resourceAnalysis.get(),
+                                                             m_settings.get(),
+                                                             m_analyticsConsent.get(),
+                                                             m_advanced.get(),
+                                                             m_summaryModel.get(),
+                                                             m_aiHardwareDoctor.get(),
+                                                             m_history.get(),
+                                                             m_reports.get(),
+                                                             m_theme.get(),
+                                                             m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
@@ -361,6 +398,39 @@ void KestrumApplication::showWindowIfUnreachable() {
         return;
     if (QQuickWindow* window = ensureWindow())
         window->showMinimized();
+}
+
+namespace {
+const QString kWeeklyReportAction = QStringLiteral("kestrum-weekly-report");
+} // namespace
+
+void KestrumApplication::offerWeeklyReportIfDue() {
+    SystemMonitorStore& store = *m_services.store;
+    // Only the archive's writer offers it, once the archive is read.
+    if (!store.isArchivePrepared() || !m_archiveBlockedReason.isEmpty() || !m_notifications)
+        return;
+    const Date now = Date::now();
+    const Date weekAgo = now.addingSeconds(-WeeklyReportSchedule::kIntervalSeconds);
+    const auto& samples = store.persistentHistory();
+    const bool recent = std::any_of(samples.begin(), samples.end(), [&](const HealthSample& sample) {
+        return sample.timestamp >= weekAgo && sample.timestamp <= now;
+    });
+    WeeklyReportSchedule::offerIfDue(*m_services.savedPreferences, now, recent, [this] {
+        m_notifications->deliverMessage(
+            L10n::string(trText("Haftalık sağlık raporun hazır")),
+            L10n::string(trText("Son yedi günün ölçümlerinden yerel bir rapor oluşturup kaydedebilirsin.")),
+            kWeeklyReportAction, L10n::string(trText("Raporu kaydet")));
+    });
+}
+
+void KestrumApplication::notificationActionInvoked(uint, const QString& actionKey) {
+    // The signal reaches every listener on the bus, for every application's notifications: only this
+    // key is ours.
+    if (actionKey != kWeeklyReportAction)
+        return;
+    m_shell->selectSectionByKey(QStringLiteral("healthCenter"));
+    showWindow();
+    m_reports->requestExport(QStringLiteral("weekly"));
 }
 
 void KestrumApplication::runStartUp() {

@@ -12,9 +12,11 @@
 #include "presentation/HardwareAdvisorViewModel.h"
 #include "presentation/HealthCenterViewModel.h"
 #include "presentation/HealthTestViewModel.h"
+#include "presentation/HistoryViewModel.h"
 #include "presentation/NetworkViewModel.h"
 #include "presentation/OverviewViewModel.h"
 #include "presentation/PerformanceViewModel.h"
+#include "presentation/ReportExportViewModel.h"
 #include "presentation/ResourceAnalysisViewModel.h"
 #include "presentation/SettingsViewModel.h"
 #include "presentation/ShellViewModel.h"
@@ -36,6 +38,8 @@
 class QQuickWindow;
 
 namespace kestrum {
+
+class FreedesktopNotificationService;
 
 class MonitorMetricsSource;
 class MetricsHttpServer;
@@ -129,7 +133,12 @@ private:
     void rememberWindowPlace();
     void restoreWindowPlace(QQuickWindow& window);
     void takeScreenshots();
+    void offerWeeklyReportIfDue();
 
+private Q_SLOTS:
+    void notificationActionInvoked(uint id, const QString& actionKey);
+
+private:
     Options m_options;
     // Declared before the services so that it outlives them: the archive's last write (the journal folded
     // in) happens while this process still holds the data folder.
@@ -156,6 +165,10 @@ private:
     std::unique_ptr<AdvancedViewModel> m_advanced;
     std::unique_ptr<FirstHealthSummaryViewModel> m_summaryModel;
     std::unique_ptr<AiHardwareDoctorViewModel> m_aiHardwareDoctor;
+    std::unique_ptr<HistoryViewModel> m_history;
+    std::unique_ptr<ReportExportViewModel> m_reports;
+    std::unique_ptr<FreedesktopNotificationService> m_notifications;
+    QTimer m_weeklyReportTimer;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

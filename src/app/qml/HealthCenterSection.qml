@@ -1,6 +1,7 @@
 import QtQuick
 import Kestrum
 import QtQuick.Controls
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import Kestrum.Presentation
 
@@ -8,6 +9,38 @@ SectionPage {
     id: page
     title: L10n.string("Sağlık Merkezi")
     subtitle: L10n.string("Anlık değerlendirme, kalıcı uyarılar ve kişisel normalin")
+
+    // The report being exported while the file dialog is open: "diagnostic" or "weekly".
+    property string exportKind: ""
+
+    function openExport(kind) {
+        exportKind = kind
+        reportDialog.selectedFile = Reports.begin(kind)
+        reportDialog.open()
+    }
+
+    FileDialog {
+        id: reportDialog
+        fileMode: FileDialog.SaveFile
+        title: page.exportKind === "weekly" ? L10n.string("Haftalık raporu kaydet") : L10n.string("Rapor dışa aktar")
+        nameFilters: [L10n.string("Markdown belgesi") + " (*.md)"]
+        defaultSuffix: "md"
+        onAccepted: Reports.save(page.exportKind, selectedFile)
+        onRejected: Reports.cancel(page.exportKind)
+    }
+
+    // The weekly notification's "save" lands here.
+    Connections {
+        target: Reports
+        function onPendingExportChanged() {
+            if (Reports.pendingExport !== "")
+                page.openExport(Reports.takePendingExport())
+        }
+    }
+    Component.onCompleted: {
+        if (Reports.pendingExport !== "")
+            Qt.callLater(() => page.openExport(Reports.takePendingExport()))
+    }
 
     Card {
         width: parent.width
@@ -328,6 +361,49 @@ SectionPage {
                 color: Theme.secondaryText
                 font.pixelSize: Theme.bodySize
             }
+        }
+    }
+
+    Card {
+        objectName: "reportExport"
+        width: parent.width
+        Accessible.role: Accessible.Grouping
+        Accessible.name: L10n.string("Raporlar")
+        Text {
+            text: L10n.string("Raporlar")
+            font.pixelSize: Theme.headingSize
+            font.bold: true
+            color: Theme.text
+        }
+        Text {
+            width: parent.width
+            text: L10n.string("Tanı raporu bir servisle paylaşmak için bu cihazın şimdiki durumunu, haftalık rapor son yedi günün kaydını özetler. İkisi de kullanıcı adı, seri numarası, ağ adı, adres veya dosya yolu içermez.")
+            wrapMode: Text.WordWrap
+            color: Theme.secondaryText
+            font.pixelSize: Theme.bodySize
+        }
+        Row {
+            spacing: 8
+            Button {
+                objectName: "exportDiagnostic"
+                text: L10n.string("Rapor dışa aktar")
+                enabled: !Reports.isSaving
+                onClicked: page.openExport("diagnostic")
+            }
+            Button {
+                objectName: "exportWeekly"
+                text: L10n.string("Haftalık raporu kaydet")
+                enabled: !Reports.isSaving
+                onClicked: page.openExport("weekly")
+            }
+        }
+        Text {
+            width: parent.width
+            visible: text !== ""
+            text: Reports.message
+            wrapMode: Text.WordWrap
+            color: Reports.failed ? Theme.errorText : Theme.secondaryText
+            font.pixelSize: Theme.bodySize
         }
     }
 }

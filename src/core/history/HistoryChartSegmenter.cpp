@@ -114,6 +114,8 @@ points(const std::vector<HealthSample>& samples, const QString& series, Date now
     });
 
     std::vector<HistoryChartPoint> result;
+    result.reserve(sorted.size());
+    QString seriesIdentifier;
     int segment = -1;
     bool breakPending = true;
     std::optional<Date> previous;
@@ -135,8 +137,9 @@ points(const std::vector<HealthSample>& samples, const QString& series, Date now
         if (breakDue) {
             ++segment;
             breakPending = false;
+            // Made once per segment: a month of samples is thousands of points of one segment.
+            seriesIdentifier = series + u'-' + QString::number(segment);
         }
-        const QString seriesIdentifier = series + u'-' + QString::number(segment);
         result.push_back({uuidText(sample->id) + u'-' + seriesIdentifier, sample->timestamp, *scaledValue,
                           seriesIdentifier});
     }

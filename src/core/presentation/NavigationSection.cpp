@@ -24,7 +24,7 @@ constexpr std::array<NavigationSectionEntry, 14> kTable = {{
     {S::battery, TR_MARK("Batarya"), "battery.75percent", "BatterySection.qml"},
     {S::network, TR_MARK("Ağ ve Wi-Fi"), "wifi", "NetworkSection.qml"},
     {S::storageMap, TR_MARK("Depolama Haritası"), "square.grid.3x3.topleft.filled", "StorageMapSection.qml"},
-    {S::history, TR_MARK("Geçmiş"), "chart.xyaxis.line", nullptr},
+    {S::history, TR_MARK("Geçmiş"), "chart.xyaxis.line", "HistorySection.qml"},
     {S::advanced, TR_MARK("Advanced"), "cpu", "AdvancedSection.qml"},
 }};
 

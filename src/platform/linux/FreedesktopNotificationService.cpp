@@ -48,4 +48,18 @@ void FreedesktopNotificationService::deliver(const HealthEvent& event) {
     qCDebug(lcNotifications) << "notification sent for event" << uuidText(event.id);
 }
 
+void FreedesktopNotificationService::deliverMessage(const QString& title, const QString& body,
+                                                    const QString& actionKey, const QString& actionLabel) {
+    if (!m_bus.isConnected())
+        return;
+    QVariantMap hints;
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("app.kestrum.Kestrum"));
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(0));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    call << QStringLiteral("Kestrum") << 0u << QStringLiteral("app.kestrum.Kestrum") << title << body
+         << QStringList{actionKey, actionLabel} << hints << -1;
+    const QDBusPendingCall pending = m_bus.asyncCall(call, 5000);
+    Q_UNUSED(pending);
+}
+
 } // namespace kestrum

@@ -14,6 +14,10 @@ public:
 
     QCoro::Task<bool> requestAuthorization() override;
     void deliver(const HealthEvent& event) override;
+    // A message of the application's own (not a health event) with one action button; choosing it is
+    // announced on the bus as ActionInvoked with `actionKey`.
+    void deliverMessage(const QString& title, const QString& body, const QString& actionKey,
+                        const QString& actionLabel);
 
     static constexpr const char* kEventIdHint = "x-kestrum-event-id";
 

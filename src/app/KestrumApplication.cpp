@@ -42,11 +42,14 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     : QObject(parent), m_options(std::move(options)), m_services(std::move(services)) {
     SystemMonitorStore& store = *m_services.store;
     PreferencesStore& saved = *m_services.savedPreferences;
-    // Created in this order: the monitoring store (given), the storage map store, the menu-bar choices.
+    // Created in this order: the monitoring store (given), the storage map store, the menu-bar choices, the
+    // first health summary.
     m_storageMap =
         std::make_unique<StorageMapStore>(scanner ? scanner : std::make_shared<FileSystemStorageMapScanner>(),
                                           std::make_shared<PreferencesStoragePermissionRepository>(saved));
     m_menuBar = std::make_unique<MenuBarPreferences>(saved);
+    m_summary = std::make_unique<FirstHealthSummaryStore>(
+        &store, &saved, m_services.analytics ? m_services.analytics->recorder() : ProductAnalyticsRecorder{});
     m_launchAtLogin = LaunchAtLoginStore::forThisProcess(this);
 
     // One Kestrum writes a given archive; a second one still shows the machine, without saving.
@@ -75,6 +78,15 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     if (m_services.sleepWake)
         connect(m_services.sleepWake.get(), &SleepWakeNotifying::willSleep, m_fanControl.get(),
                 &AdvancedFanControlStore::machineWillSleep);
+    m_summaryModel = std::make_unique<FirstHealthSummaryViewModel>(
+        *m_summary, [this](NavigationSection section) { m_shell->selectSectionByKey(rawValue(section)); },
+        [this] { fireAndForget(m_services.store->refresh(AnalyticsTrigger::manualRefresh), "refreshing"); });
+    if (m_options.presentsSummaryAutomatically && m_options.screenshotDirectory.isEmpty())
+        connect(&store, &SystemMonitorStore::refreshCompleted, m_summaryModel.get(),
+                [this](quint64, bool succeeded, QUuid) {
+                    if (succeeded)
+                        m_summaryModel->measurementArrived();
+                });
     // One loopback-only HTTP client for the local language model; the address is read from the
     // preferences each time the model is checked.
     m_aiHardwareDoctor = std::make_unique<AiHardwareDoctorViewModel>(
@@ -219,7 +231,8 @@ QQuickWindow* KestrumApplication::ensureWindow() {
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
              m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_analyticsConsent.get(),
-             m_advanced.get(), m_aiHardwareDoctor.get(), m_theme.get(), m_desktop.get()})
+             m_advanced.get(), m_summaryModel.get(), m_aiHardwareDoctor.get(), m_theme.get(),
+             m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
@@ -272,6 +285,7 @@ void KestrumApplication::updateActiveViewModels() {
     const bool shown = anyWindowVisible();
     for (const auto& [section, model] : m_sectionModels)
         model->setActive(shown && section == m_shell->currentSection());
+    m_summaryModel->setWindowShown(shown);
 }
 
 void KestrumApplication::releaseWindowIfHidden() {

@@ -8,6 +8,7 @@
 #include "presentation/AnalyticsConsentViewModel.h"
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
+#include "presentation/FirstHealthSummaryViewModel.h"
 #include "presentation/HardwareAdvisorViewModel.h"
 #include "presentation/HealthCenterViewModel.h"
 #include "presentation/HealthTestViewModel.h"
@@ -73,6 +74,9 @@ public:
         bool followsApplicationState = true;
         // Started hidden, how long to wait for a tray before showing the window minimised instead.
         int noTrayGraceMs = 4000;
+        // Whether the first health summary opens by itself over the first measurement a new user sees;
+        // tests of other parts of the window keep it shut.
+        bool presentsSummaryAutomatically = true;
     };
 
     // Where the window's place is remembered.
@@ -95,6 +99,7 @@ public:
     StorageMapViewModel& storageMapViewModel() { return *m_storageModel; }
     ShellViewModel& shell() { return *m_shell; }
     OverviewViewModel& overview() { return *m_overview; }
+    FirstHealthSummaryViewModel& healthSummary() { return *m_summaryModel; }
     Theme& theme() { return *m_theme; }
     SectionViewModel* sectionViewModel(NavigationSection section) const;
     LaunchAtLoginStore& launchAtLogin() { return *m_launchAtLogin; }
@@ -132,6 +137,7 @@ private:
     LinuxServices::MonitorServices m_services;
     std::unique_ptr<StorageMapStore> m_storageMap;
     std::unique_ptr<MenuBarPreferences> m_menuBar;
+    std::unique_ptr<FirstHealthSummaryStore> m_summary;
     LaunchAtLoginStore* m_launchAtLogin = nullptr;
     std::unique_ptr<ShellViewModel> m_shell;
     std::unique_ptr<OverviewViewModel> m_overview;
@@ -148,6 +154,7 @@ private:
     std::unique_ptr<AnalyticsConsentViewModel> m_analyticsConsent;
     std::unique_ptr<AdvancedFanControlStore> m_fanControl;
     std::unique_ptr<AdvancedViewModel> m_advanced;
+    std::unique_ptr<FirstHealthSummaryViewModel> m_summaryModel;
     std::unique_ptr<AiHardwareDoctorViewModel> m_aiHardwareDoctor;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;

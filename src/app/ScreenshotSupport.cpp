@@ -244,6 +244,12 @@ void run(KestrumApplication& application, const QString& outputDirectory) {
         window->grabWindow().save(outputDirectory +
                                   QStringLiteral("/%1-%2.png").arg(shell.currentKey(), suffix));
     }
+    // The first health summary over the overview.
+    shell.selectSectionByKey(QStringLiteral("overview"));
+    application.healthSummary().open(QStringLiteral("overview"));
+    wait(700);
+    window->grabWindow().save(outputDirectory + QStringLiteral("/summary-%1.png").arg(suffix));
+    application.healthSummary().close();
     // The resource screen and the battery's application section once the observation has consent.
     application.store().setResourceAnalysisEnabled(true);
     for (int i = 0; i < 45; ++i)

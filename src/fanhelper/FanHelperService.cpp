@@ -31,9 +31,10 @@ QUuid requestIDOf(QByteArrayView line) {
 } // namespace
 
 FanHelperService::FanHelperService(FanHelperFanControlling* controller, QString refusal, MonotonicClock clock,
-                                   FanHelperCallerAuthorising& authoriser)
+                                   FanHelperCallerAuthorising& authoriser,
+                                   FanHelperManualControlRecord record)
     : m_controller(controller), m_refusal(std::move(refusal)), m_clock(std::move(clock)),
-      m_authoriser(authoriser) {}
+      m_authoriser(authoriser), m_record(std::move(record)) {}
 
 FanHelperService::Reply FanHelperService::answer(const Request& request, int result) {
     Reply reply;
@@ -103,6 +104,10 @@ FanHelperService::Reply FanHelperService::begin(const FanHelperPeer& peer, const
         return answer(request, Code::safetyConditionsNotMet);
     if (!m_controller) {
         qCInfo(lcFanHelper) << "boost refused:" << m_refusal;
+        return answer(request, Code::safetyConditionsNotMet);
+    }
+    if (!m_record.mark()) {
+        qCWarning(lcFanHelper) << "boost refused: the record of manual control could not be written";
         return answer(request, Code::safetyConditionsNotMet);
     }
     const double now = m_clock();
@@ -222,13 +227,20 @@ void FanHelperService::restoreAutomatic(const char* why) {
         endBoost(why);
         return;
     }
-    if (m_controller && !m_controller->restoreAutomatic())
+    // Fans this helper never took over (a level set by hand, another tool) are left as they are.
+    if (!m_controller || (!m_restorePending && !m_record.needsRestore()))
+        return;
+    if (handBack()) {
+        m_restorePending = false;
+        qCInfo(lcFanHelper) << "automatic control restored:" << why;
+    } else {
         qCWarning(lcFanHelper) << "restoring automatic control failed (" << why << ")";
+    }
 }
 
 bool FanHelperService::endBoost(const char* why) {
     m_boost.reset();
-    const bool restored = m_controller && m_controller->restoreAutomatic();
+    const bool restored = m_controller && handBack();
     if (restored)
         qCInfo(lcFanHelper) << "automatic control restored:" << why;
     else
@@ -240,10 +252,17 @@ bool FanHelperService::endBoost(const char* why) {
 }
 
 bool FanHelperService::retryRestore() {
-    if (!m_controller->restoreAutomatic())
+    if (!handBack())
         return false;
     m_restorePending = false;
     qCInfo(lcFanHelper) << "automatic control restored on a later attempt";
+    return true;
+}
+
+bool FanHelperService::handBack() {
+    if (!m_controller->restoreAutomatic())
+        return false;
+    m_record.clear();
     return true;
 }
 

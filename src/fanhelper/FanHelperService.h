@@ -6,6 +6,7 @@
 // hands the fans back to automatic control.
 
 #include "FanHelperFanControlling.h"
+#include "FanHelperManualControlRecord.h"
 #include "advanced/AdvancedFanHelperProtocol.h"
 #include "foundation/Clocks.h"
 
@@ -45,8 +46,9 @@ public:
     };
 
     // `controller` may be null (no released fan interface); `refusal` then says why, for the log.
+    // `record` remembers across crashes whether the fans were left under the helper's control.
     FanHelperService(FanHelperFanControlling* controller, QString refusal, MonotonicClock clock,
-                     FanHelperCallerAuthorising& authoriser);
+                     FanHelperCallerAuthorising& authoriser, FanHelperManualControlRecord record = {});
 
     Answer handleLine(const FanHelperPeer& peer, QByteArrayView line);
     // A line longer than the protocol allows: refused and the connection closed.
@@ -59,7 +61,9 @@ public:
     std::optional<double> nextDeadline() const;
     // Boosting, or still trying to hand the fans back after a restore the hardware did not take.
     bool isBoosting() const { return m_boost.has_value() || m_restorePending; }
-    // At start-up (a previous helper may have died mid-boost) and before the helper exits.
+    // At start-up (a previous helper may have died mid-boost) and before the helper exits. Only fans
+    // this helper took over are touched: without a boost, a pending restore or the record of one,
+    // nothing is written.
     void restoreAutomatic(const char* why);
 
 private:
@@ -83,6 +87,7 @@ private:
     // Ends the boost; false when the hardware did not take the restore.
     bool endBoost(const char* why);
     bool retryRestore();
+    bool handBack();
 
     FanHelperFanControlling* m_controller;
     QString m_refusal;
@@ -90,6 +95,7 @@ private:
     FanHelperCallerAuthorising& m_authoriser;
     std::optional<Boost> m_boost;
     bool m_restorePending = false;
+    FanHelperManualControlRecord m_record;
 };
 
 } // namespace kestrum

@@ -71,10 +71,14 @@ int main(int argc, char** argv) {
         const FanHelperHardware hardware =
             detectFanHelperHardware(QStringLiteral("/proc"), QStringLiteral("/sys"), kernelRelease(),
                                     AdvancedFanCompatibilityCatalog::releaseRecords());
-        if (hardware.controller && !hardware.controller->restoreAutomatic()) {
+        FanHelperManualControlRecord record(FanHelperManualControlRecord::kDefaultPath);
+        if (!hardware.controller || !record.needsRestore())
+            return 0; // the fans were not left under the helper's control
+        if (!hardware.controller->restoreAutomatic()) {
             std::fprintf(stderr, "kestrum-fan-helper: restoring automatic fan control failed\n");
             return 1;
         }
+        record.clear();
         return 0;
     }
 
@@ -108,8 +112,9 @@ int main(int argc, char** argv) {
         fanHelperPkcheckProcess());
     // The boot clock keeps counting through suspend, so a lease that lapsed while asleep ends on waking.
     const MonotonicClock clock = systemContinuousClock();
-    FanHelperService service(hardware.controller.get(), hardware.refusal, clock, authoriser);
-    // A previous helper may have died with the fans under manual control.
+    FanHelperService service(hardware.controller.get(), hardware.refusal, clock, authoriser,
+                             FanHelperManualControlRecord(FanHelperManualControlRecord::kDefaultPath));
+    // A previous helper may have died with the fans under its manual control.
     service.restoreAutomatic("the helper started");
 
     FanHelperDaemon daemon(listeningSocket, service, clock);

@@ -43,6 +43,7 @@ inline KestrumApplication::Options quietOptions() {
     options.desktopBus = QDBusConnection(QStringLiteral("kestrum-test-no-bus"));
     options.otherTray = [] { return false; };
     options.openFolder = [](const QString&) {};
+    options.presentsSummaryAutomatically = false;
     return options;
 }
 

@@ -77,6 +77,10 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
                     test::spinUntil([] { return false; }, 150);
                     EXPECT_FALSE(window->grabWindow().isNull());
                 }
+                application.healthSummary().open(QStringLiteral("overview"));
+                test::spinUntil([] { return false; }, 150);
+                EXPECT_FALSE(window->grabWindow().isNull());
+                application.healthSummary().close();
                 auto* settings = window->findChild<QQuickWindow*>(QStringLiteral("settingsWindow"));
                 ASSERT_NE(settings, nullptr);
                 settings->show();

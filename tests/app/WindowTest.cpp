@@ -472,3 +472,54 @@ TEST(Window, TheUsageDataQuestionIsAskedOnce) {
     EXPECT_TRUE(consentSwitch->property("checked").toBool());
     EXPECT_TRUE(consentSwitch->isVisible());
 }
+
+// A new user's first measurement brings the health summary up over the window by itself; its button
+// leads to the step it names, and once seen it stays shut until asked for from the overview.
+TEST(Window, TheFirstHealthSummaryOpensByItselfOnce) {
+    QTemporaryDir folders;
+    test::useFolders(folders);
+    test::ScopedLanguage turkish(false);
+    Date now = Date::now();
+    KestrumApplication::Options options = test::quietOptions();
+    options.presentsSummaryAutomatically = true;
+    KestrumApplication application(options, test::fakeMonitorServices(&now),
+                                   std::make_shared<FolderScanner>());
+    ASSERT_TRUE(application.start());
+    QQuickWindow* window = application.mainWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_FALSE(application.healthSummary().isOpen()) << "nothing measured yet";
+
+    QCoro::waitFor(application.store().refresh());
+    ASSERT_TRUE(test::spinUntil([&] { return application.healthSummary().isOpen(); }));
+    QQuickItem* action = findItem(*window, "healthSummaryAction");
+    QQuickItem* headline = findItem(*window, "healthSummaryHeadline");
+    ASSERT_TRUE(action && headline);
+    ASSERT_TRUE(test::spinUntil([&] { return action->isVisible(); }));
+    EXPECT_FALSE(headline->property("text").toString().isEmpty());
+    const auto next = application.healthSummary().nextAction();
+    ASSERT_TRUE(next.has_value());
+    const FirstHealthSummaryDestination destination = firstHealthSummaryDestination(*next);
+    ASSERT_EQ(destination.kind, FirstHealthSummaryDestination::Kind::section);
+    EXPECT_EQ(action->property("text").toString(), application.healthSummary().nextActionButton());
+    settle(300); // the popup's opening transition
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      action->mapToScene(QPointF(action->width() / 2, action->height() / 2)).toPoint());
+    EXPECT_TRUE(test::spinUntil([&] { return !application.healthSummary().isOpen(); }));
+    EXPECT_EQ(application.shell().currentSection(), destination.section);
+
+    QCoro::waitFor(application.store().refresh());
+    settle();
+    EXPECT_FALSE(application.healthSummary().isOpen()) << "seen once";
+    application.shell().selectSectionByKey(QStringLiteral("battery"));
+    application.shell().selectSectionByKey(QStringLiteral("overview"));
+    QQuickItem* reopen = nullptr;
+    ASSERT_TRUE(
+        test::spinUntil([&] { return (reopen = findItem(*window, "openHealthSummary")) != nullptr; }));
+    settle();
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      reopen->mapToScene(QPointF(reopen->width() / 2, reopen->height() / 2)).toPoint());
+    EXPECT_TRUE(test::spinUntil([&] { return application.healthSummary().isOpen(); }));
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(test::spinUntil([&] { return !application.healthSummary().isOpen(); }));
+}

@@ -330,6 +330,51 @@ TEST_F(FanHelperServiceTest, StoppingTheHelperRestoresAutomaticControl) {
     EXPECT_EQ(manual(), "0\n");
 }
 
+// With a record of manual control, the helper hands back only fans it took over: a fan set to manual by
+// hand is left alone at start-up and at exit, while one a crashed helper left boosting is restored. A
+// record that cannot be written refuses the boost before the fans are touched.
+TEST_F(FanHelperServiceTest, OnlyFansTheHelperTookOverAreHandedBack) {
+    QTemporaryDir run;
+    const QString recordPath = run.filePath(QStringLiteral("kestrum-fan-helper/manual-control"));
+    const auto helper = [&](const QString& path) {
+        return std::make_unique<FanHelperService>(
+            controller.get(), QString(), [this] { return now; }, authoriser,
+            FanHelperManualControlRecord(path));
+    };
+    const QString manualFile = tree->path() + "/sys/devices/platform/applesmc.768/fan1_manual";
+
+    // Set by hand, no record: neither starting nor stopping touches it.
+    kestrum::test::writeFile(manualFile, "1\n");
+    service = helper(recordPath);
+    service->restoreAutomatic("the helper started");
+    service->restoreAutomatic("the helper was asked to stop");
+    EXPECT_EQ(manual(), "1\n");
+    kestrum::test::writeFile(manualFile, "0\n");
+
+    // A boost leaves the record while it runs and removes it once the fans are back.
+    boost();
+    EXPECT_TRUE(QFile::exists(recordPath));
+    service->connectionClosed(owner.connection);
+    EXPECT_EQ(manual(), "0\n");
+    EXPECT_FALSE(QFile::exists(recordPath));
+
+    // The helper dies mid-boost: the next one finds the record and restores.
+    boost();
+    service = helper(recordPath);
+    EXPECT_EQ(manual(), "1\n");
+    service->restoreAutomatic("the helper started");
+    EXPECT_EQ(manual(), "0\n");
+    EXPECT_FALSE(QFile::exists(recordPath));
+
+    // Nowhere to write the record: no boost, fans untouched.
+    kestrum::test::writeFile(run.filePath(QStringLiteral("file")), "");
+    service = helper(run.filePath(QStringLiteral("file/manual-control")));
+    const Reply refused = send(owner, beginRequest(session));
+    EXPECT_EQ(refused.result, Code::safetyConditionsNotMet);
+    EXPECT_EQ(manual(), "0\n");
+    EXPECT_FALSE(service->isBoosting());
+}
+
 TEST(FanHelperServiceThinkpad, ALevelTheFirmwareRefusesIsAnsweredAsHardwareFailureAndRestored) {
     auto tree = copyFixture(QStringLiteral("thinkpad-t480"));
     std::vector<QByteArray> writes;

@@ -54,6 +54,8 @@ ApplicationWindow {
         objectName: "settingsWindow"
     }
 
+    HealthSummaryPanel {}
+
     // Ctrl+1…9 choose a section; Ctrl+, opens the settings; Ctrl+Q quits; F5 refreshes the section.
     Instantiator {
         model: Shell.sections

@@ -1,5 +1,6 @@
 import QtQuick
 import Kestrum
+import QtQuick.Controls
 import QtQuick.Layouts
 import Kestrum.Presentation
 
@@ -44,6 +45,11 @@ SectionPage {
                     color: Theme.secondaryText
                     font.pixelSize: Theme.bodySize
                     wrapMode: Text.WordWrap
+                }
+                Button {
+                    objectName: "openHealthSummary"
+                    text: L10n.string("Sağlık Özetini Göster")
+                    onClicked: HealthSummary.open("overview")
                 }
             }
         }

@@ -2,6 +2,7 @@
 
 #include "NaturalOrder.h"
 #include "StorageClassifier.h"
+#include "StorageScanDirectories.h"
 #include "foundation/Translatable.h"
 
 #include <QDir>
@@ -20,7 +21,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -41,265 +41,10 @@ KestrumError locationCannotBeRead() {
 
 namespace {
 
-constexpr size_t kCategoryCount = 8;
 constexpr size_t kCheckEvery = 64; // files between looks at cancellation and at the limit
 constexpr size_t kDirentBufferSize = 64 * 1024;
-constexpr size_t kNameChunkSize = 64 * 1024;
-constexpr int kDirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-uint64_t saturatingAdd(uint64_t a, uint64_t b) {
-    uint64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<uint64_t>::max() : sum;
-}
-
-struct Tally {
-    uint64_t bytes = 0;
-    int64_t files = 0;
-    void add(uint64_t size, int64_t count = 1) {
-        bytes = saturatingAdd(bytes, size);
-        files += count;
-    }
-    void add(const Tally& other) { add(other.bytes, other.files); }
-};
-
-// The counted files of one directory (not those of its subdirectories).
-struct Contents {
-    Tally files;
-    std::array<Tally, kCategoryCount> categories{};
-    int64_t unreadable = 0; // files whose status could not be read
-};
-
-enum class NodeState : uint8_t {
-    unread,     // known from its parent's listing only
-    listed,     // its entries are known: file count and subdirectories
-    counted,    // and its files' sizes are read (contents)
-    failed,     // could not be opened or read: one inaccessible entry
-    vanished,   // gone, or no longer the directory the parent listed: nothing
-    mountPoint, // another file system: not entered
-};
-
-// One directory. Lives in a thread's arena until the scan ends.
-struct Node {
-    Node* parent = nullptr;
-    const char* name = ""; // NUL-terminated
-    uint32_t nameLength = 0;
-    uint32_t depth = 0;
-    int32_t item = -1; // index of the root's direct child it lies in; -1 for the root
-    uint32_t order = 0;
-    StorageClassifier::Bundle bundle = StorageClassifier::Bundle::none;
-    NodeState state = NodeState::unread;
-    dev_t device = 0;
-    ino_t inode = 0;
-    int64_t fileCount = 0;       // regular files the listing found
-    int64_t listingProblems = 0; // entries whose status could not be read while listing
-    Contents* contents = nullptr;
-    std::atomic<int32_t> unopenedChildren{0};
-    // Guarded by OpenDirectories' mutex.
-    int fd = -1;
-    int fdUsers = 0;
-    bool fdCached = false;
-    bool fdPinned = false;
-    bool fdQueued = false;
-};
-
-bool sameDirectory(int fd, const Node& node) {
-    struct stat st {};
-    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == node.device &&
-           st.st_ino == node.inode;
-}
-
-enum class Opened { ok, failed, vanished };
-
-Opened openOutcome(int error) {
-    // Gone, or replaced by something that is not a directory (a symbolic link is refused, not followed).
-    return (error == ENOENT || error == ENOTDIR || error == ELOOP) ? Opened::vanished : Opened::failed;
-}
-
-// Descriptors of directories that are still needed, bounded: beyond the bound the oldest cached one is
-// closed and, when needed again, opened anew through its parent (and its parent's parent, as far up as
-// needed), each step checked against the device and inode seen when it was listed.
-class OpenDirectories {
-public:
-    explicit OpenDirectories(size_t limit) : m_limit(std::max<size_t>(limit, 1)) {}
-    ~OpenDirectories() {
-        for (Node* node : m_queue) {
-            if (node->fd >= 0 && !node->fdPinned) {
-                ::close(node->fd);
-                node->fd = -1;
-            }
-        }
-        if (m_root && m_root->fd >= 0)
-            ::close(m_root->fd);
-    }
-    OpenDirectories(const OpenDirectories&) = delete;
-    OpenDirectories& operator=(const OpenDirectories&) = delete;
-
-    void pinRoot(Node& root, int fd) {
-        root.fd = fd;
-        root.fdPinned = true;
-        m_root = &root;
-    }
-
-    // Opens `node` through its parent. On success `fd` is the caller's to close or keep().
-    Opened open(Node& node, int& fd) {
-        fd = -1;
-        Opened reopened = Opened::ok;
-        const int parentFd = acquire(*node.parent, reopened);
-        if (parentFd < 0)
-            return reopened;
-        fd = ::openat(parentFd, node.name, kDirectoryOpenFlags);
-        const int error = errno;
-        release(*node.parent);
-        if (fd < 0)
-            return openOutcome(error);
-        if (!sameDirectory(fd, node)) {
-            ::close(fd);
-            fd = -1;
-            return Opened::vanished;
-        }
-        return Opened::ok;
-    }
-
-    // Makes `fd` the node's descriptor for its subdirectories to open through, used by the caller
-    // until release().
-    void keep(Node& node, int fd) {
-        std::lock_guard lock(m_mutex);
-        node.fd = fd;
-        node.fdUsers = 1;
-        cacheLocked(node);
-    }
-
-    void release(Node& node) {
-        std::lock_guard lock(m_mutex);
-        --node.fdUsers;
-        closeIfUnusedLocked(node);
-    }
-
-    // No subdirectory needs the node's descriptor any more.
-    void forget(Node& node) {
-        std::lock_guard lock(m_mutex);
-        if (node.fdCached) {
-            node.fdCached = false;
-            --m_cached;
-        }
-        closeIfUnusedLocked(node);
-    }
-
-private:
-    // The node's descriptor, opened again if it was closed; -1 when that fails, with `outcome` saying
-    // why (vanished: an ancestor is no longer what was listed). Pair with release().
-    int acquire(Node& node, Opened& outcome) {
-        std::unique_lock lock(m_mutex);
-        if (node.fd >= 0) {
-            ++node.fdUsers;
-            return node.fd;
-        }
-        std::vector<Node*> chain;
-        Node* held = &node;
-        while (held->fd < 0) { // the root is always open
-            chain.push_back(held);
-            held = held->parent;
-        }
-        ++held->fdUsers;
-        int fd = held->fd;
-        lock.unlock();
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            Node* next = *it;
-            int opened = ::openat(fd, next->name, kDirectoryOpenFlags);
-            outcome = opened < 0 ? openOutcome(errno) : Opened::ok;
-            if (opened >= 0 && !sameDirectory(opened, *next)) {
-                ::close(opened);
-                opened = -1;
-                outcome = Opened::vanished;
-            }
-            lock.lock();
-            --held->fdUsers;
-            closeIfUnusedLocked(*held);
-            if (opened < 0)
-                return -1;
-            if (next->fd >= 0) {
-                ::close(opened); // another thread opened it meanwhile
-                ++next->fdUsers;
-            } else {
-                next->fd = opened;
-                next->fdUsers = 1; // before caching: the cache must not close it under us
-                cacheLocked(*next);
-            }
-            held = next;
-            fd = next->fd;
-            lock.unlock();
-        }
-        return fd;
-    }
-
-    void closeIfUnusedLocked(Node& node) {
-        if (node.fdUsers == 0 && !node.fdCached && !node.fdPinned && node.fd >= 0) {
-            ::close(node.fd);
-            node.fd = -1;
-        }
-    }
-
-    void cacheLocked(Node& node) {
-        if (!node.fdCached) {
-            node.fdCached = true;
-            ++m_cached;
-        }
-        if (!node.fdQueued) {
-            node.fdQueued = true;
-            m_queue.push_back(&node);
-        }
-        while (m_cached > m_limit && !m_queue.empty()) {
-            Node* oldest = m_queue.front();
-            m_queue.pop_front();
-            oldest->fdQueued = false;
-            if (oldest->fdCached) {
-                oldest->fdCached = false;
-                --m_cached;
-                closeIfUnusedLocked(*oldest);
-            }
-        }
-        if (m_queue.size() > 4 * m_limit + 1024) {
-            // Drop the entries of nodes that are no longer cached.
-            std::deque<Node*> kept;
-            for (Node* entry : m_queue) {
-                if (entry->fdCached)
-                    kept.push_back(entry);
-                else
-                    entry->fdQueued = false;
-            }
-            m_queue.swap(kept);
-        }
-    }
-
-    std::mutex m_mutex;
-    size_t m_limit;
-    size_t m_cached = 0;
-    std::deque<Node*> m_queue; // cached nodes, oldest first
-    Node* m_root = nullptr;
-};
-
-// Copies of directory names, kept until the scan ends.
-class NameArena {
-public:
-    const char* copy(std::string_view name) {
-        const size_t needed = name.size() + 1;
-        if (m_chunks.empty() || m_used + needed > m_chunkSize) {
-            m_chunkSize = std::max(kNameChunkSize, needed);
-            m_chunks.push_back(std::make_unique<char[]>(m_chunkSize));
-            m_used = 0;
-        }
-        char* out = m_chunks.back().get() + m_used;
-        std::memcpy(out, name.data(), name.size());
-        out[name.size()] = 0;
-        m_used += needed;
-        return out;
-    }
-
-private:
-    std::vector<std::unique_ptr<char[]>> m_chunks;
-    size_t m_chunkSize = 0;
-    size_t m_used = 0;
-};
+using namespace storagescan;
 
 // One listed entry of the directory being read; its name is in the workspace's name buffer.
 struct Entry {
@@ -701,36 +446,6 @@ void forEachNode(const std::vector<Node*>& nodes, std::vector<std::unique_ptr<Wo
     for (size_t t = 1; t < threads; ++t)
         helpers.emplace_back([&, t] { run(*workspaces[t]); });
     run(*workspaces[0]);
-}
-
-std::string pathOf(const Node& node) {
-    std::vector<const Node*> chain;
-    size_t length = 0;
-    for (const Node* n = &node; n->parent != nullptr; n = n->parent) {
-        chain.push_back(n);
-        length += n->nameLength + 1;
-    }
-    std::string path;
-    path.reserve(length);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (!path.empty())
-            path += '/';
-        path.append((*it)->name, (*it)->nameLength);
-    }
-    return path;
-}
-
-bool isListed(const Node& node) {
-    return node.state == NodeState::listed || node.state == NodeState::counted;
-}
-
-size_t openDirectoryLimitFor(int requested) {
-    if (requested > 0)
-        return static_cast<size_t>(requested);
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 256;
-    return static_cast<size_t>(std::clamp<rlim_t>(limit.rlim_cur / 4, 8, 1024));
 }
 
 // One scan: the walk, and the limit pass when the walk found more files than the limit.

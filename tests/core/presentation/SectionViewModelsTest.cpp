@@ -241,21 +241,28 @@ TEST(ShellViewModel, SectionsShortcutsAndTheRememberedSection) {
                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
         ASSERT_EQ(shell.sections()->count(), static_cast<int>(sections.size()));
         EXPECT_EQ(shell.currentKey(), QStringLiteral("overview")) << "the first section without a saved one";
-        EXPECT_EQ(shell.sections()->value(8, "title").toString(), QStringLiteral("Network & Wi-Fi"));
+        // Rows by the section they show: sections are added to the sidebar as they are built.
+        const auto row = [&](NavigationSection section) {
+            return int(std::find(sections.begin(), sections.end(), section) - sections.begin());
+        };
+        const int battery = row(NavigationSection::battery);
+        EXPECT_EQ(shell.sections()->value(row(NavigationSection::network), "title").toString(),
+                  QStringLiteral("Network & Wi-Fi"));
         EXPECT_EQ(shell.sections()->value(0, "shortcut").toString(), QStringLiteral("Ctrl+1"));
-        EXPECT_EQ(shell.sections()->value(9, "view").toString(), QStringLiteral("StorageMapSection.qml"));
+        EXPECT_EQ(shell.sections()->value(row(NavigationSection::storageMap), "view").toString(),
+                  QStringLiteral("StorageMapSection.qml"));
 
         int refreshed = 0;
         shell.setRefreshAction(NavigationSection::overview, [&] { ++refreshed; });
         EXPECT_TRUE(shell.canRefresh());
         shell.refresh();
-        shell.selectSection(7);
+        shell.selectSection(battery);
         EXPECT_FALSE(shell.canRefresh()) << "no action for the battery section here";
         shell.refresh();
         EXPECT_EQ(refreshed, 1);
 
         QSignalSpy moved(&shell, &ShellViewModel::currentSectionChanged);
-        for (const int outside : {-1, static_cast<int>(sections.size()), 7})
+        for (const int outside : {-1, static_cast<int>(sections.size()), battery})
             shell.selectSection(outside);
         EXPECT_EQ(moved.count(), 0) << "outside the sidebar, or the section already shown";
         shell.selectSectionByKey(QStringLiteral("storageMap"));
@@ -294,9 +301,9 @@ TEST(NavigationSection, OneTableNamesEverySectionAndItsView) {
               (std::vector<NavigationSection>{
                   NavigationSection::overview, NavigationSection::healthCenter, NavigationSection::healthTest,
                   NavigationSection::benchmarkLab, NavigationSection::hardwareAdvisor,
-                  NavigationSection::performance, NavigationSection::resourceAnalysis,
-                  NavigationSection::battery, NavigationSection::network, NavigationSection::storageMap,
-                  NavigationSection::history, NavigationSection::advanced}));
+                  NavigationSection::aiHardwareDoctor, NavigationSection::performance,
+                  NavigationSection::resourceAnalysis, NavigationSection::battery, NavigationSection::network,
+                  NavigationSection::storageMap, NavigationSection::history, NavigationSection::advanced}));
     EXPECT_EQ(availableSections({NavigationSection::history, NavigationSection::overview}),
               (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::history}))
         << "sidebar order, whatever order they are asked in";

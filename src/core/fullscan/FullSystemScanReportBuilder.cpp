@@ -649,7 +649,7 @@ QString FullSystemScanReportBuilder::markdown(const FullSystemScanResult& r) con
     lines << trText("## Teknik Özet") << QString() << clean(r.technicalSummary) << QString();
     lines << trText("## Bileşen Sonuçları") << QString();
     for (const FullSystemScanComponentResult& c : r.components) {
-        lines << QStringLiteral("### ") + title(c.kind) << QString();
+        lines << trTemplate("### \\(title)", {title(c.kind)}) << QString();
         lines << trTemplate("- Durum: \\(state)", {title(c.state)});
         lines << trTemplate("- Puan: \\(score)", {c.score ? integer(*c.score) : trText("Uygulanamaz")});
         lines << trTemplate("- Sade açıklama: \\(text)", {clean(c.simpleExplanation)});
@@ -658,7 +658,7 @@ QString FullSystemScanReportBuilder::markdown(const FullSystemScanResult& r) con
     }
     lines << trText("## Bulgular ve Öneriler") << QString();
     for (const FullSystemScanFinding& f : r.findings) {
-        lines << QStringLiteral("### ") + clean(f.title) << QString();
+        lines << trTemplate("### \\(title)", {clean(f.title)}) << QString();
         lines << trTemplate("- Kategori: \\(category)", {title(f.category)});
         lines << trTemplate("- Düzey: \\(level)", {title(f.level)});
         lines << trTemplate("- Sade açıklama: \\(text)", {clean(f.simpleExplanation)});

@@ -629,7 +629,11 @@ QString FullSystemScanReportBuilder::durationText(double seconds) {
 }
 
 QString FullSystemScanReportBuilder::markdown(const FullSystemScanResult& r) const {
-    const auto clean = [this](const QString& text) { return ReportFormatting::redacted(text, privateWords); };
+    // Each free text is shown on its own first, so that a text starting with a value ("3 donanım bileşeni
+    // tanındı.") is read as a whole and not as the rest of the line's label.
+    const auto clean = [this](const QString& text) {
+        return L10n::localizedFragment(ReportFormatting::redacted(text, privateWords));
+    };
     QStringList lines;
     lines << trText("# Kestrum Tam Sistem Tarama Raporu") << QString();
     lines << trTemplate("- Başlangıç: \\(time)", {ReportFormatting::time(r.startedAt)});

@@ -18,9 +18,6 @@
 
 namespace kestrum::cli {
 
-namespace {
-
-// The names a report must never carry but no input reveals by itself.
 QStringList machineNames() {
     QStringList names;
     if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_name)
@@ -48,6 +45,8 @@ QStringList machineNames() {
     }
     return names;
 }
+
+namespace {
 
 // "Debian GNU/Linux 12 (bookworm) · Linux 6.1.0-18-amd64": what the running system says it is.
 QString operatingSystemVersion() {

@@ -101,11 +101,12 @@ QCoro::Task<ArchiveCommit> runScan(std::shared_ptr<FullSystemScanComponentRunnin
             e.networkQuality = FullSystemScanStep<NetworkQualityResult>::skipped(
                 trText("Etkin bir ağ bağlantısı olmadığı için ağ kalite testi atlandı."));
         announce(Phase::internetSpeed);
-        if (connected)
+        // Not asked for, the speed component follows the rules of a test that did not run.
+        if (options.includeInternetSpeed && connected)
             e.internetSpeed = co_await attempt<NetworkSpeedTestResult>(
                 [&] { return runner->runInternetSpeedTest(context, stop, within(Phase::internetSpeed)); },
                 stop);
-        else
+        else if (options.includeInternetSpeed)
             e.internetSpeed = FullSystemScanStep<NetworkSpeedTestResult>::skipped(
                 trText("Etkin bir ağ bağlantısı olmadığı için internet hız testi atlandı."));
     }

@@ -18,6 +18,8 @@ class FullSystemScanOperation {
 public:
     struct Options {
         bool includeNetworkTests = false;
+        // The internet speed test moves up to ~155 MB: only with the network tests and the user's consent.
+        bool includeInternetSpeed = true;
         FullSystemScanReportBuilder builder;
         std::function<QUuid()> idProvider;
         // Called on the main thread once the result has been added to the archive (never when cancelled).

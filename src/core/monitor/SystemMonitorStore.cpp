@@ -281,13 +281,14 @@ bool SystemMonitorStore::startCPUBenchmark(CPUBenchmarkMode mode, const QString&
 }
 
 bool SystemMonitorStore::startFullSystemScan(bool allowLowBattery, bool includeNetworkTests,
-                                             const QString& entryPoint) {
+                                             const QString& entryPoint, bool includeInternetSpeed) {
     Options options;
     options.allowLowBattery = allowLowBattery;
     options.entryPoint = entryPoint;
     options.initialProgress = FullSystemScanOperation::progress({.startedAt = m_deps.dateProvider()}, 0, 0);
     FullSystemScanOperation::Options scan;
     scan.includeNetworkTests = includeNetworkTests;
+    scan.includeInternetSpeed = includeInternetSpeed;
     scan.builder.privateWords = m_deps.privateWords;
     scan.idProvider = m_deps.idProvider;
     QPointer<SystemMonitorStore> self(this);

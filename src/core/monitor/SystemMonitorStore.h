@@ -172,8 +172,9 @@ public:
     }
     // The full system scan; refused (with fullSystemScanError) while another heavy or network test runs,
     // during the cooling-down period, or on a low battery unless allowed.
+    // `includeInternetSpeed` narrows the network tests to the quality test when false.
     Q_INVOKABLE bool startFullSystemScan(bool allowLowBattery = false, bool includeNetworkTests = false,
-                                         const QString& entryPoint = {});
+                                         const QString& entryPoint = {}, bool includeInternetSpeed = true);
     // Oldest first, at most 12; a stored result that cannot be read is left out.
     std::vector<FullSystemScanResult> fullSystemScanResults() const;
     // Days between reminders (1...90) or none; answers whether it changed.

@@ -44,7 +44,7 @@ protected:
     }
 
     // Runs a scan to its end; the progress records seen on the way are kept.
-    std::vector<FullSystemScanProgress> scan(bool includeNetwork) {
+    std::vector<FullSystemScanProgress> scan(bool includeNetwork, bool includeSpeed = true) {
         std::vector<FullSystemScanProgress> seen;
         const auto connection = QObject::connect(store.get(), &SystemMonitorStore::operationsChanged, [&] {
             if (const auto& p = store->progress(UserOperation::fullSystemScan)) {
@@ -53,7 +53,7 @@ protected:
                     seen.push_back(*detail);
             }
         });
-        EXPECT_TRUE(store->startFullSystemScan(false, includeNetwork, QStringLiteral("test")))
+        EXPECT_TRUE(store->startFullSystemScan(false, includeNetwork, QStringLiteral("test"), includeSpeed))
             << store->fullSystemScanError().toStdString();
         EXPECT_TRUE(spinUntil([&] { return !store->isFullSystemScanRunning(); }));
         QObject::disconnect(connection);
@@ -67,6 +67,7 @@ TEST_F(FullSystemScanStore, ChainsTheChecksAndRunsNetworkTestsOnlyWhenIncluded) 
     using State = FullSystemScanComponentState;
     struct Case {
         bool includeNetwork;
+        bool includeSpeed;
         bool connected;
         std::vector<QString> calls;
         State expectedNetworkState;
@@ -75,11 +76,14 @@ TEST_F(FullSystemScanStore, ChainsTheChecksAndRunsNetworkTestsOnlyWhenIncluded) 
     const std::vector<Case> cases = {
         {false,
          true,
+         true,
          {"hardware", "quick", "deep"},
          State::skipped,
          QStringLiteral("Sonuç üretilemedi ve bileşen genel puana katılmadı.")},
-        {true, true, {"hardware", "quick", "deep", "quality", "speed"}, State::completed, {}},
+        {true, true, true, {"hardware", "quick", "deep", "quality", "speed"}, State::completed, {}},
+        {true, false, true, {"hardware", "quick", "deep", "quality"}, State::completed, {}},
         {true,
+         true,
          false,
          {"hardware", "quick", "deep"},
          State::skipped,
@@ -91,7 +95,7 @@ TEST_F(FullSystemScanStore, ChainsTheChecksAndRunsNetworkTestsOnlyWhenIncluded) 
         preferences.remove(QStringLiteral("healthTest.intensiveCooldownUntil"));
         sampler->next.network = c.connected ? scanSnapshot().network : NetworkStats::disconnected();
         ready();
-        const auto progress = scan(c.includeNetwork);
+        const auto progress = scan(c.includeNetwork, c.includeSpeed);
         EXPECT_EQ(runner->calls, c.calls);
         EXPECT_TRUE(store->fullSystemScanError().isEmpty());
         const auto results = store->fullSystemScanResults();
@@ -102,7 +106,7 @@ TEST_F(FullSystemScanStore, ChainsTheChecksAndRunsNetworkTestsOnlyWhenIncluded) 
         if (!c.networkEvidence.isEmpty()) {
             EXPECT_EQ(quality->technicalEvidence, c.networkEvidence);
         }
-        EXPECT_EQ(results[0].isPartial(), !c.includeNetwork || !c.connected);
+        EXPECT_EQ(results[0].isPartial(), !c.includeNetwork || !c.includeSpeed || !c.connected);
         // The checks' own results join their lists; the cooling-down period covers the scan and 15 minutes.
         EXPECT_EQ(store->healthTestResults().size(), 1u);
         EXPECT_EQ(store->deepHealthTestResults().size(), 1u);

@@ -2,6 +2,7 @@
 
 #include "ColorSchemeWatcher.h"
 #include "Desktop.h"
+#include "FreedesktopNotificationService.h"
 #include "LaunchAtLoginStore.h"
 #include "LinuxFanControl.h"
 #include "MonitorBusService.h"
@@ -14,6 +15,7 @@
 #include "foundation/KestrumPaths.h"
 #include "foundation/Logging.h"
 #include "foundation/Translatable.h"
+#include "fullscan/FullSystemScanReminderSchedule.h"
 #include "localisation/L10n.h"
 #include "metrics/MetricsHttpServer.h"
 #include "metrics/MonitorMetricsSource.h"
@@ -71,6 +73,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     // A boost's heartbeat reads the heat itself: the monitor's last sample may be old (paused, asleep).
     m_fanControl = LinuxFanControl::makeStore();
     m_advanced = std::make_unique<AdvancedViewModel>(store, *m_fanControl);
+    m_fullScan = std::make_unique<FullScanViewModel>(store);
     if (m_services.sleepWake)
         connect(m_services.sleepWake.get(), &SleepWakeNotifying::willSleep, m_fanControl.get(),
                 &AdvancedFanControlStore::machineWillSleep);
@@ -89,6 +92,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_sectionModels.emplace(NavigationSection::healthTest, m_healthTest.get());
     m_sectionModels.emplace(NavigationSection::benchmarkLab, m_benchmarkLab.get());
     m_sectionModels.emplace(NavigationSection::hardwareAdvisor, m_hardwareAdvisor.get());
+    m_sectionModels.emplace(NavigationSection::fullSystemScan, m_fullScan.get());
     m_shell->setRefreshAction(NavigationSection::storageMap, [this] {
         if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
             m_storageMap->startScan();
@@ -207,7 +211,7 @@ QQuickWindow* KestrumApplication::ensureWindow() {
              m_shell.get(), m_overview.get(), m_healthCenter.get(), m_battery.get(), m_network.get(),
              m_healthTest.get(), m_hardwareAdvisor.get(), m_benchmarkLab.get(), m_storageModel.get(),
              m_performance.get(), m_resourceAnalysis.get(), m_settings.get(), m_analyticsConsent.get(),
-             m_advanced.get(), m_theme.get(), m_desktop.get()})
+             m_advanced.get(), m_fullScan.get(), m_theme.get(), m_desktop.get()})
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
@@ -345,9 +349,25 @@ void KestrumApplication::runStartUp() {
     if (m_archiveBlockedReason.isEmpty()) {
         startMetricsListener();
         fireAndForget(m_services.store->startUp(), "start-up");
+        startFullScanReminder();
     } else {
         m_services.store->start();
     }
+}
+
+void KestrumApplication::startFullScanReminder() {
+    // Only the archive's writer reminds, so that two windows do not both ring; a screenshot run never does.
+    if (!m_options.screenshotDirectory.isEmpty())
+        return;
+    m_reminderNotifications = std::make_unique<FreedesktopNotificationService>(m_options.desktopBus);
+    const auto check = [this] {
+        if (m_services.store->takeDueFullSystemScanReminder())
+            m_reminderNotifications->deliverReminder(L10n::string(FullSystemScanReminderSchedule::title()),
+                                                     L10n::string(FullSystemScanReminderSchedule::body()));
+    };
+    connect(&m_reminderTimer, &QTimer::timeout, this, check);
+    m_reminderTimer.start(60'000);
+    check(); // one missed while Kestrum was closed fires now
 }
 
 void KestrumApplication::startMetricsListener() {

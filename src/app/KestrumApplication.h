@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FreedesktopNotificationService.h"
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
@@ -7,6 +8,7 @@
 #include "presentation/AnalyticsConsentViewModel.h"
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
+#include "presentation/FullScanViewModel.h"
 #include "presentation/HardwareAdvisorViewModel.h"
 #include "presentation/HealthCenterViewModel.h"
 #include "presentation/HealthTestViewModel.h"
@@ -112,6 +114,7 @@ Q_SIGNALS:
 private:
     void runStartUp();
     void startMetricsListener();
+    void startFullScanReminder();
     QCoro::Task<void> whenActiveAgain();
     QQuickWindow* ensureWindow();
     void windowVisibilityChanged();
@@ -147,6 +150,10 @@ private:
     std::unique_ptr<AnalyticsConsentViewModel> m_analyticsConsent;
     std::unique_ptr<AdvancedFanControlStore> m_fanControl;
     std::unique_ptr<AdvancedViewModel> m_advanced;
+    std::unique_ptr<FullScanViewModel> m_fullScan;
+    // The full scan reminder: checked every minute and at start, shown through the desktop's notifications.
+    QTimer m_reminderTimer;
+    std::unique_ptr<FreedesktopNotificationService> m_reminderNotifications;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

@@ -71,7 +71,7 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
                 application.storageMap().authorizeAndScan(data.path());
                 test::spinUntil([&] { return !application.storageMap().isScanning(); });
                 const int sections = static_cast<int>(application.shell().sectionList().size());
-                EXPECT_EQ(sections, 11);
+                EXPECT_EQ(sections, 12);
                 for (int i = 0; i < sections; ++i) {
                     application.shell().selectSection(i);
                     test::spinUntil([] { return false; }, 150);
@@ -85,13 +85,13 @@ TEST(QmlSmoke, EverySectionLoadsWithoutWarnings) {
 
                 // Closed to the tray, the window is let go and the sections stop following the store;
                 // shown again, it comes back on the section it was left on.
-                application.shell().selectSection(7); // the battery
+                application.shell().selectSection(8); // the battery
                 window->hide();
                 EXPECT_TRUE(test::spinUntil([&] { return application.mainWindow() == nullptr; }));
                 EXPECT_FALSE(application.sectionViewModel(NavigationSection::battery)->isActive());
                 application.showWindow();
                 ASSERT_NE(application.mainWindow(), nullptr);
-                EXPECT_EQ(application.shell().currentIndex(), 7);
+                EXPECT_EQ(application.shell().currentIndex(), 8);
                 EXPECT_TRUE(application.sectionViewModel(NavigationSection::battery)->isActive());
                 EXPECT_FALSE(application.sectionViewModel(NavigationSection::overview)->isActive())
                     << "only the section on screen follows the store";

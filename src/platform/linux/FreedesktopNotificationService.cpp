@@ -2,6 +2,7 @@
 
 #include "foundation/Logging.h"
 #include "foundation/Uuid.h"
+#include "fullscan/FullSystemScanReminderSchedule.h"
 #include "interpretation/HealthAlerts.h"
 
 #include <QDBusMessage>
@@ -46,6 +47,23 @@ void FreedesktopNotificationService::deliver(const HealthEvent& event) {
     const QDBusPendingCall pending = m_bus.asyncCall(call, 5000);
     Q_UNUSED(pending);
     qCDebug(lcNotifications) << "notification sent for event" << uuidText(event.id);
+}
+
+void FreedesktopNotificationService::deliverReminder(const QString& title, const QString& body) {
+    if (!m_bus.isConnected())
+        return;
+    QVariantMap hints;
+    hints.insert(QStringLiteral("x-kestrum-request-id"), FullSystemScanReminderSchedule::kRequestIdentifier);
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("app.kestrum.Kestrum"));
+    hints.insert(QStringLiteral("suppress-sound"), true);
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(1));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    call << QStringLiteral("Kestrum") << 0u << QStringLiteral("app.kestrum.Kestrum") << title << body
+         << QStringList() << hints << -1;
+    // Fire and forget: delivery errors are ignored.
+    const QDBusPendingCall pending = m_bus.asyncCall(call, 5000);
+    Q_UNUSED(pending);
+    qCDebug(lcNotifications) << "full scan reminder sent";
 }
 
 } // namespace kestrum

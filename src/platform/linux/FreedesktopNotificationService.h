@@ -14,6 +14,9 @@ public:
 
     QCoro::Task<bool> requestAuthorization() override;
     void deliver(const HealthEvent& event) override;
+    // The full scan reminder (texts shown as they are): one fixed request, no sound; replaces the previous
+    // one while the desktop still shows it.
+    void deliverReminder(const QString& title, const QString& body);
 
     static constexpr const char* kEventIdHint = "x-kestrum-event-id";
 

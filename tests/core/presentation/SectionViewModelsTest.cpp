@@ -241,21 +241,21 @@ TEST(ShellViewModel, SectionsShortcutsAndTheRememberedSection) {
                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
         ASSERT_EQ(shell.sections()->count(), static_cast<int>(sections.size()));
         EXPECT_EQ(shell.currentKey(), QStringLiteral("overview")) << "the first section without a saved one";
-        EXPECT_EQ(shell.sections()->value(8, "title").toString(), QStringLiteral("Network & Wi-Fi"));
+        EXPECT_EQ(shell.sections()->value(9, "title").toString(), QStringLiteral("Network & Wi-Fi"));
         EXPECT_EQ(shell.sections()->value(0, "shortcut").toString(), QStringLiteral("Ctrl+1"));
-        EXPECT_EQ(shell.sections()->value(9, "view").toString(), QStringLiteral("StorageMapSection.qml"));
+        EXPECT_EQ(shell.sections()->value(10, "view").toString(), QStringLiteral("StorageMapSection.qml"));
 
         int refreshed = 0;
         shell.setRefreshAction(NavigationSection::overview, [&] { ++refreshed; });
         EXPECT_TRUE(shell.canRefresh());
         shell.refresh();
-        shell.selectSection(7);
+        shell.selectSection(8);
         EXPECT_FALSE(shell.canRefresh()) << "no action for the battery section here";
         shell.refresh();
         EXPECT_EQ(refreshed, 1);
 
         QSignalSpy moved(&shell, &ShellViewModel::currentSectionChanged);
-        for (const int outside : {-1, static_cast<int>(sections.size()), 7})
+        for (const int outside : {-1, static_cast<int>(sections.size()), 8})
             shell.selectSection(outside);
         EXPECT_EQ(moved.count(), 0) << "outside the sidebar, or the section already shown";
         shell.selectSectionByKey(QStringLiteral("storageMap"));
@@ -292,11 +292,12 @@ TEST(NavigationSection, OneTableNamesEverySectionAndItsView) {
     EXPECT_EQ(inTable.size(), std::size(EnumTraits<NavigationSection>::cases));
     EXPECT_EQ(
         availableSections(builtCapabilities()),
-        (std::vector<NavigationSection>{
-            NavigationSection::overview, NavigationSection::healthCenter, NavigationSection::healthTest,
-            NavigationSection::benchmarkLab, NavigationSection::hardwareAdvisor,
-            NavigationSection::performance, NavigationSection::resourceAnalysis, NavigationSection::battery,
-            NavigationSection::network, NavigationSection::storageMap, NavigationSection::advanced}));
+        (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::healthCenter,
+                                        NavigationSection::fullSystemScan, NavigationSection::healthTest,
+                                        NavigationSection::benchmarkLab, NavigationSection::hardwareAdvisor,
+                                        NavigationSection::performance, NavigationSection::resourceAnalysis,
+                                        NavigationSection::battery, NavigationSection::network,
+                                        NavigationSection::storageMap, NavigationSection::advanced}));
     EXPECT_EQ(availableSections({NavigationSection::history, NavigationSection::overview}),
               (std::vector<NavigationSection>{NavigationSection::overview, NavigationSection::history}))
         << "sidebar order, whatever order they are asked in";

@@ -125,14 +125,13 @@ FullSystemScanComponentResult batteryComponent(const FullSystemScanEvidence& e) 
         const QString lower = condition.toLower();
         score = lower == u"good" || lower == u"normal" ? 100 : lower == u"fair" ? 70 : 35;
     }
-    const QString charge = b.chargeFraction
-                               ? QStringLiteral("%") + integer(std::llround(*b.chargeFraction * 100))
-                               : trText("okunamadı");
     const QString adapter = !b.isConnectedToPowerAdapter   ? trText("bilinmiyor")
                             : *b.isConnectedToPowerAdapter ? trText("bağlı")
                                                            : trText("bağlı değil");
     return {Kind::battery, State::completed, score,
-            trTemplate("Batarya sağlığı \\(condition), doluluk \\(charge).", {condition, charge}),
+            b.chargeFraction ? trTemplate("Batarya sağlığı \\(condition), doluluk %\\(charge).",
+                                          {condition, integer(std::llround(*b.chargeFraction * 100))})
+                             : trTemplate("Batarya sağlığı \\(condition), doluluk okunamadı.", {condition}),
             score ? trTemplate("Sistemin bildirdiği sağlık durumu puana çevrildi; güç adaptörü \\(adapter).",
                                {adapter})
                   : trTemplate("Sistem bir sağlık durumu bildirmediği için puan verilmedi; güç adaptörü "

@@ -25,9 +25,11 @@ QString scoreText(std::optional<int> score) {
     return score ? QStringLiteral("%1/100").arg(*score) : L10n::string(trText("Uygulanamaz"));
 }
 
+// "%89" in Turkish, "89%" in English.
 QString overallText(std::optional<int> score) {
-    return score ? L10n::localizedFragment(QStringLiteral("%") + QString::number(*score))
-                 : L10n::string(trText("Hesaplanamadı"));
+    if (!score)
+        return L10n::string(trText("Hesaplanamadı"));
+    return L10n::isEnglish() ? QString::number(*score) + u'%' : u'%' + QString::number(*score);
 }
 
 } // namespace

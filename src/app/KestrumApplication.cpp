@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QSysInfo>
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <cstdio>
@@ -74,6 +75,13 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_fanControl = LinuxFanControl::makeStore();
     m_advanced = std::make_unique<AdvancedViewModel>(store, *m_fanControl);
     m_fullScan = std::make_unique<FullScanViewModel>(store);
+    // An exported scan report never carries the user's or the machine's name.
+    QStringList names{QSysInfo::machineHostName()};
+    for (const char* variable : {"USER", "LOGNAME"}) {
+        if (const QString value = qEnvironmentVariable(variable); !value.isEmpty())
+            names << value;
+    }
+    m_fullScan->setPrivateWords(names);
     if (m_services.sleepWake)
         connect(m_services.sleepWake.get(), &SleepWakeNotifying::willSleep, m_fanControl.get(),
                 &AdvancedFanControlStore::machineWillSleep);

@@ -156,8 +156,9 @@ TEST(FullSystemScanComponents, StorageWiFiBatteryAndThermalThresholds) {
         const FullSystemScanComponentResult r = componentOf(e, c.kind);
         EXPECT_EQ(r.state, c.state) << c.name;
         EXPECT_EQ(r.score, c.score) << c.name;
-        if (c.state == State::unavailable)
+        if (c.state == State::unavailable) {
             EXPECT_EQ(r.technicalEvidence, QStringLiteral("Bu bileşen genel puana katılmadı.")) << c.name;
+        }
     }
     FullSystemScanEvidence wired = healthyEvidence();
     wired.snapshot->network.interfaceKind = NetworkInterfaceKind::ethernet;

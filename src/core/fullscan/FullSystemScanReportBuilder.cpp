@@ -549,34 +549,35 @@ QString
 FullSystemScanReportBuilder::technicalSummary(const FullSystemScanEvidence& e,
                                               const std::vector<FullSystemScanComponentResult>& components,
                                               std::optional<int> overallScore) {
-    const QString score = overallScore ? integer(*overallScore) : trText("hesaplanamadı");
-    const QString quick = e.quickHealth.result ? trTemplate("puan \\(score), kararlılık %\\(stability)",
-                                                            {integer(e.quickHealth.result->healthScore),
-                                                             integer(e.quickHealth.result->stabilityScore)})
-                                               : trText("sonuç yok");
-    const QString deep = e.deepHealth.result
-                             ? trTemplate("puan \\(score)", {integer(e.deepHealth.result->healthScore)})
-                             : trText("sonuç yok");
-    const QString capacity =
-        e.deepHealth.result ? integer(e.deepHealth.result->sustainedCapacityScore) : trText("yok");
-    const QString network =
-        e.networkQuality.result
-            ? trTemplate("\\(grade), ortanca yanıt \\(median) ms",
-                         {lowerQualityTitle(e.networkQuality.result->quality),
-                          milliseconds(e.networkQuality.result->medianResponseMilliseconds)})
-            : trText("ölçülmedi");
-    const QString speed =
-        e.internetSpeed.result
-            ? trTemplate("indirme \\(download) Mbps, yükleme \\(upload) Mbps",
-                         {MetricFormatting::number(e.internetSpeed.result->downloadMegabitsPerSecond, 1),
-                          MetricFormatting::number(e.internetSpeed.result->uploadMegabitsPerSecond, 1)})
-            : trText("ölçülmedi");
-    return trTemplate(
-        "Ağırlıklı genel puan \\(score); \\(unavailable) kullanılamıyor, \\(failed) başarısız. Hızlı "
-        "sağlık: \\(quick). Derin sağlık: \\(deep), sürdürülebilir kapasite %\\(capacity). Ağ "
-        "kararlılığı: \\(network). İnternet hızı: \\(speed).",
-        {score, joinedTitles(components, State::unavailable), joinedTitles(components, State::failed), quick,
-         deep, capacity, network, speed});
+    // One sentence per source, so that each is shown whole in either language.
+    QStringList sentences;
+    sentences << trTemplate(
+        "Ağırlıklı genel puan \\(score); \\(unavailable) kullanılamıyor, \\(failed) başarısız.",
+        {overallScore ? integer(*overallScore) : trText("hesaplanamadı"),
+         joinedTitles(components, State::unavailable), joinedTitles(components, State::failed)});
+    if (const auto& quick = e.quickHealth.result)
+        sentences << trTemplate("Hızlı sağlık: puan \\(score), kararlılık %\\(stability).",
+                                {integer(quick->healthScore), integer(quick->stabilityScore)});
+    else
+        sentences << trText("Hızlı sağlık: sonuç yok.");
+    if (const auto& deep = e.deepHealth.result)
+        sentences << trTemplate("Derin sağlık: puan \\(score), sürdürülebilir kapasite %\\(capacity).",
+                                {integer(deep->healthScore), integer(deep->sustainedCapacityScore)});
+    else
+        sentences << trText("Derin sağlık: sonuç yok.");
+    if (const auto& quality = e.networkQuality.result)
+        sentences << trTemplate(
+            "Ağ kararlılığı: \\(grade), ortanca yanıt \\(median) ms.",
+            {lowerQualityTitle(quality->quality), milliseconds(quality->medianResponseMilliseconds)});
+    else
+        sentences << trText("Ağ kararlılığı: ölçülmedi.");
+    if (const auto& speed = e.internetSpeed.result)
+        sentences << trTemplate("İnternet hızı: indirme \\(download) Mbps, yükleme \\(upload) Mbps.",
+                                {MetricFormatting::number(speed->downloadMegabitsPerSecond, 1),
+                                 MetricFormatting::number(speed->uploadMegabitsPerSecond, 1)});
+    else
+        sentences << trText("İnternet hızı: ölçülmedi.");
+    return sentences.join(u' ');
 }
 
 FullSystemScanResult FullSystemScanReportBuilder::makeResult(const FullSystemScanEvidence& e,
@@ -649,7 +650,9 @@ QString FullSystemScanReportBuilder::markdown(const FullSystemScanResult& r) con
                         {integer(r.completedComponentCount()), integer(qsizetype(r.components.size()))});
     lines << QString();
     lines << trText("## Herkes İçin Özet") << QString() << clean(r.simpleSummary) << QString();
-    lines << trText("## Teknik Özet") << QString() << clean(r.technicalSummary) << QString();
+    lines << trText("## Teknik Özet") << QString()
+          << L10n::localizeSentences(ReportFormatting::redacted(r.technicalSummary, privateWords))
+          << QString();
     lines << trText("## Bileşen Sonuçları") << QString();
     for (const FullSystemScanComponentResult& c : r.components) {
         lines << trTemplate("### \\(title)", {title(c.kind)}) << QString();

@@ -186,7 +186,7 @@ void FullScanViewModel::rebuild() {
                           localized("Teknik Özet"),
                           true,
                           {},
-                          {{QString(), L10n::localizedFragment(r.technicalSummary)}}});
+                          {{QString(), L10n::localizeSentences(r.technicalSummary)}}});
         m_selectedID = idText(r.id);
     }
     m_resultGroups.update(groups);

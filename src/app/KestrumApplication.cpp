@@ -17,6 +17,7 @@
 #include "foundation/KestrumPaths.h"
 #include "foundation/Logging.h"
 #include "foundation/Translatable.h"
+#include "fullscan/FullSystemScanReminderSchedule.h"
 #include "localisation/L10n.h"
 #include "metrics/MetricsHttpServer.h"
 #include "metrics/MonitorMetricsSource.h"
@@ -28,6 +29,7 @@
 #include <QPointer>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QSysInfo>
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <algorithm>
@@ -79,6 +81,14 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     // A boost's heartbeat reads the heat itself: the monitor's last sample may be old (paused, asleep).
     m_fanControl = LinuxFanControl::makeStore();
     m_advanced = std::make_unique<AdvancedViewModel>(store, *m_fanControl);
+    m_fullScan = std::make_unique<FullScanViewModel>(store);
+    // An exported scan report never carries the user's or the machine's name.
+    QStringList names{QSysInfo::machineHostName()};
+    for (const char* variable : {"USER", "LOGNAME"}) {
+        if (const QString value = qEnvironmentVariable(variable); !value.isEmpty())
+            names << value;
+    }
+    m_fullScan->setPrivateWords(names);
     if (m_services.sleepWake)
         connect(m_services.sleepWake.get(), &SleepWakeNotifying::willSleep, m_fanControl.get(),
                 &AdvancedFanControlStore::machineWillSleep);
@@ -123,6 +133,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     m_sectionModels.emplace(NavigationSection::hardwareAdvisor, m_hardwareAdvisor.get());
     m_sectionModels.emplace(NavigationSection::aiHardwareDoctor, m_aiHardwareDoctor.get());
     m_sectionModels.emplace(NavigationSection::history, m_history.get());
+    m_sectionModels.emplace(NavigationSection::fullSystemScan, m_fullScan.get());
     m_shell->setRefreshAction(NavigationSection::storageMap, [this] {
         if (m_storageMap->hasAuthorizedFolder() && !m_storageMap->isScanning())
             m_storageMap->startScan();
@@ -186,7 +197,8 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     if (m_options.followsApplicationState)
         connect(qApp, &QGuiApplication::applicationStateChanged, this,
                 &KestrumApplication::applicationStateChanged);
-    // The weekly report is offered from the running application, at most once a week.
+    // The weekly report and the full scan's reminder come from the running application; a screenshot run
+    // sends neither.
     if (m_options.screenshotDirectory.isEmpty()) {
         m_notifications = std::make_unique<FreedesktopNotificationService>(m_options.desktopBus);
         m_options.desktopBus.connect(QString(), QStringLiteral("/org/freedesktop/Notifications"),
@@ -250,26 +262,28 @@ QQuickWindow* KestrumApplication::ensureWindow() {
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/kestrum"));
     m_engine->addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
-    for (QObject* instance : std::initializer_list<QObject*>{m_shell.get(),
-                                                             m_overview.get(),
-                                                             m_healthCenter.get(),
-                                                             m_battery.get(),
-                                                             m_network.get(),
-                                                             m_healthTest.get(),
-                                                             m_hardwareAdvisor.get(),
-                                                             m_benchmarkLab.get(),
-                                                             m_storageModel.get(),
-                                                             m_performance.get(),
-                                                             m_resourceAnalysis.get(),
-                                                             m_settings.get(),
-                                                             m_analyticsConsent.get(),
-                                                             m_advanced.get(),
-                                                             m_summaryModel.get(),
-                                                             m_aiHardwareDoctor.get(),
-                                                             m_history.get(),
-                                                             m_reports.get(),
-                                                             m_theme.get(),
-                                                             m_desktop.get()})
+    const std::initializer_list<QObject*> instances = {m_shell.get(),
+                                                       m_overview.get(),
+                                                       m_healthCenter.get(),
+                                                       m_battery.get(),
+                                                       m_network.get(),
+                                                       m_healthTest.get(),
+                                                       m_hardwareAdvisor.get(),
+                                                       m_benchmarkLab.get(),
+                                                       m_storageModel.get(),
+                                                       m_performance.get(),
+                                                       m_resourceAnalysis.get(),
+                                                       m_settings.get(),
+                                                       m_analyticsConsent.get(),
+                                                       m_advanced.get(),
+                                                       m_summaryModel.get(),
+                                                       m_aiHardwareDoctor.get(),
+                                                       m_history.get(),
+                                                       m_reports.get(),
+                                                       m_fullScan.get(),
+                                                       m_theme.get(),
+                                                       m_desktop.get()};
+    for (QObject* instance : instances)
         ViewModelInstances::provide(*m_engine, instance);
     m_engine->load(QUrl(QStringLiteral("qrc:/kestrum/Kestrum/Main.qml")));
     QQuickWindow* window = mainWindow();
@@ -441,9 +455,24 @@ void KestrumApplication::runStartUp() {
     if (m_archiveBlockedReason.isEmpty()) {
         startMetricsListener();
         fireAndForget(m_services.store->startUp(), "start-up");
+        startFullScanReminder();
     } else {
         m_services.store->start();
     }
+}
+
+void KestrumApplication::startFullScanReminder() {
+    // Only the archive's writer reminds, so that two windows do not both ring; a screenshot run never does.
+    if (!m_notifications)
+        return;
+    const auto check = [this] {
+        if (m_services.store->takeDueFullSystemScanReminder())
+            m_notifications->deliverReminder(L10n::string(FullSystemScanReminderSchedule::title()),
+                                             L10n::string(FullSystemScanReminderSchedule::body()));
+    };
+    connect(&m_reminderTimer, &QTimer::timeout, this, check);
+    m_reminderTimer.start(60'000);
+    check(); // one missed while Kestrum was closed fires now
 }
 
 void KestrumApplication::startMetricsListener() {

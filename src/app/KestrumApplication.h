@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FreedesktopNotificationService.h"
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
@@ -9,6 +10,7 @@
 #include "presentation/BatteryViewModel.h"
 #include "presentation/BenchmarkLabViewModel.h"
 #include "presentation/FirstHealthSummaryViewModel.h"
+#include "presentation/FullScanViewModel.h"
 #include "presentation/HardwareAdvisorViewModel.h"
 #include "presentation/HealthCenterViewModel.h"
 #include "presentation/HealthTestViewModel.h"
@@ -122,6 +124,7 @@ Q_SIGNALS:
 private:
     void runStartUp();
     void startMetricsListener();
+    void startFullScanReminder();
     QCoro::Task<void> whenActiveAgain();
     QQuickWindow* ensureWindow();
     void windowVisibilityChanged();
@@ -169,6 +172,9 @@ private:
     std::unique_ptr<ReportExportViewModel> m_reports;
     std::unique_ptr<FreedesktopNotificationService> m_notifications;
     QTimer m_weeklyReportTimer;
+    std::unique_ptr<FullScanViewModel> m_fullScan;
+    // The full scan reminder: checked every minute and at start, shown through the desktop's notifications.
+    QTimer m_reminderTimer;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

@@ -8,7 +8,9 @@
 #include "foundation/AtomicFile.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
+#include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
+#include "fullscan/FullSystemScanReportBuilder.h"
 #include "history/FileHealthArchiveRepository.h"
 #include "localisation/L10n.h"
 #include "measurement/MetricStatsProviders.h"
@@ -110,6 +112,42 @@ PerformanceSession recordedSession(const QString& name, Date startedAt, double c
 
 } // namespace
 
+// A full scan of a healthy laptop without the network tests, as the history shows one.
+FullSystemScanResult recordedFullScan(Date endedAt) {
+    FullSystemScanEvidence e;
+    e.startedAt = endedAt.addingSeconds(-498);
+    e.endedAt = endedAt;
+    HardwareProfile profile;
+    profile.modelIdentifier = QStringLiteral("20L5CTO1WW");
+    profile.components.resize(5);
+    e.hardware = FullSystemScanStep<HardwareProfile>::completed(profile);
+    SystemSnapshot s = SystemSnapshot::empty(newUuid(), e.startedAt);
+    s.battery.isPresent = true;
+    s.battery.availability = MetricAvailability::available();
+    s.battery.healthCondition = QStringLiteral("Fair");
+    s.battery.chargeFraction = 0.74;
+    s.battery.isConnectedToPowerAdapter = true;
+    s.thermal = ThermalLevel::nominal;
+    s.disk = DiskStats{512'000'000'000, 141'000'000'000, MetricAvailability::available()};
+    s.network.isConnected = true;
+    s.network.interfaceKind = NetworkInterfaceKind::wifi;
+    s.network.wifiRSSI = -61;
+    e.snapshot = s;
+    e.assessment = HealthAssessment{HealthLevel::normal, trText("Temel sağlık sinyalleri normal")};
+    HealthTestResult quick;
+    quick.healthScore = 92;
+    quick.stabilityScore = 96;
+    quick.confidence = HealthTestConfidence::high;
+    e.quickHealth = FullSystemScanStep<HealthTestResult>::completed(quick);
+    DeepHealthTestResult deep;
+    deep.healthScore = 86;
+    deep.sustainedCapacityScore = 91;
+    deep.confidence = HealthTestConfidence::medium;
+    deep.highestThermalLevel = ThermalLevel::fair;
+    e.deepHealth = FullSystemScanStep<DeepHealthTestResult>::completed(deep);
+    return FullSystemScanReportBuilder{}.makeResult(e, newUuid());
+}
+
 void prepareData(const QString& dataDirectory) {
     HealthArchive archive;
     const Date now = Date::now();
@@ -157,6 +195,8 @@ void prepareData(const QString& dataDirectory) {
               [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
     archive.incidents.push_back({newUuid(), now.addingSeconds(-5 * 3600), now.addingSeconds(-4.5 * 3600),
                                  QStringLiteral("Fan sesi yükseldi")});
+    archive.fullSystemScanResults.push_back(
+        fullSystemScanResultToJson(recordedFullScan(now.addingSeconds(-6 * 3600))).toObject());
     FileHealthArchiveRepository(dataDirectory + QStringLiteral("/health-archive.json")).saveNow(archive);
 }
 

@@ -46,6 +46,8 @@ int runDiagnosticsCode(Arguments& arguments);
 int runSensors(Arguments& arguments);
 int runFan(Arguments& arguments);
 int runReport(Arguments& arguments);
+// The full system scan, its report and its history.
+int runScan(Arguments& arguments);
 
 // This machine now: two samples `interval` seconds apart, so that usage and traffic rates are real; the
 // second is returned. Absent when Ctrl-C interrupted the wait.

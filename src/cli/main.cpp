@@ -231,6 +231,21 @@ const std::vector<Command>& commands() {
           {TR_MARK("--interval SN"),
            TR_MARK("Tanı raporunun iki ölçümü arasındaki bekleme (0,1–60, varsayılan 1)")}},
          runReport},
+        {"scan",
+         TR_MARK(
+             "scan [--include-network] [--include-speed --yes] [--explain] [--json] | scan report [KİMLİK] "
+             "[-o DOSYA] | scan history [--json]"),
+         TR_MARK("Tam Tarama (yaklaşık 9 dakika): donanım, anlık durum, hızlı ve derin sağlık testi, isteğe "
+                 "bağlı "
+                 "ağ testleri; bileşen sonuçları, ağırlıklı puan ve bulgular. Son 12 tarama saklanır"),
+         {{"--include-network", TR_MARK("Ağ kalite testini taramaya katar")},
+          {"--include-speed --yes", TR_MARK("İnternet hız testini de katar (veri kullanımını onaylayarak)")},
+          {"--explain", TR_MARK("Cihaz içi açıklamayı da yazdırır (varsa)")},
+          {"--allow-low-battery", TR_MARK("%20'nin altındaki bataryayla da başlatır")},
+          {TR_MARK("-o DOSYA"),
+           TR_MARK("Raporu ekrana yazmak yerine bu dosyaya güvenle (tamamını birden) yazar")},
+          kJsonOption},
+         runScan},
         {"diagnostics-code",
          TR_MARK("diagnostics-code KOD [--json]"),
          TR_MARK("Bir Apple Diagnostics başvuru kodunun anlamı"),

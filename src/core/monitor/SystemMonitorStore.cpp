@@ -2,6 +2,9 @@
 
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
+#include "fullscan/FullSystemScanOperation.h"
+#include "fullscan/FullSystemScanReminderSchedule.h"
+#include "fullscan/OperationFullSystemScanComponentRunner.h"
 #include "healthtests/CPUBenchmarkOperation.h"
 #include "healthtests/DeepHealthTestOperation.h"
 #include "healthtests/QuickHealthTestOperation.h"
@@ -69,6 +72,23 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
         PerformanceActivity::Host{m_keeper.get(), m_loop.get(), m_frame.get(), m_deps.dateProvider,
                                   m_deps.idProvider, m_deps.machineOffersThermalSignal});
     m_hardware = std::make_unique<HardwareDiscovery>(m_deps.hardware);
+    if (!m_deps.fullSystemScanRunner) {
+        HardwareDiscovery* hardware = m_hardware.get();
+        MonitoringLoop* loop = m_loop.get();
+        OperationFullSystemScanComponentRunner::Sources sources;
+        sources.discoverHardware = [hardware]() -> QCoro::Task<std::optional<HardwareProfile>> {
+            QPointer<HardwareDiscovery> alive(hardware);
+            co_await hardware->discoverIfNeeded();
+            co_return alive ? alive->profile() : std::nullopt;
+        };
+        sources.recommendations = [this](const SystemSnapshot& snapshot) {
+            return m_hardware->recommendations(snapshot, persistentHistory(), m_deps.dateProvider());
+        };
+        // The assessment of the sample the scan just took (the loop assessed it while refreshing).
+        sources.assess = [loop](const SystemSnapshot&) { return loop->currentAssessment(); };
+        m_deps.fullSystemScanRunner = std::make_shared<OperationFullSystemScanComponentRunner>(
+            m_deps.healthTests, m_deps.networkTests, std::move(sources));
+    }
     readPreferences();
     m_loop->setNotifies(m_notificationsEnabled);
     forwardSignals();
@@ -258,6 +278,98 @@ bool SystemMonitorStore::startCPUBenchmark(CPUBenchmarkMode mode, const QString&
     options.initialProgress = CPUBenchmarkOperation::initialProgress(m_deps.healthTests, mode);
     return m_frame->start(UserOperation::cpuBenchmark, CPUBenchmarkOperation::work(m_deps.healthTests, mode),
                           std::move(options));
+}
+
+bool SystemMonitorStore::startFullSystemScan(bool allowLowBattery, bool includeNetworkTests,
+                                             const QString& entryPoint, bool includeInternetSpeed) {
+    Options options;
+    options.allowLowBattery = allowLowBattery;
+    options.entryPoint = entryPoint;
+    options.initialProgress = FullSystemScanOperation::progress({.startedAt = m_deps.dateProvider()}, 0, 0);
+    FullSystemScanOperation::Options scan;
+    scan.includeNetworkTests = includeNetworkTests;
+    scan.includeInternetSpeed = includeInternetSpeed;
+    scan.builder.privateWords = m_deps.privateWords;
+    scan.idProvider = m_deps.idProvider;
+    QPointer<SystemMonitorStore> self(this);
+    scan.onStored = [self](const FullSystemScanResult& result) {
+        if (self)
+            self->fullSystemScanStored(result);
+    };
+    return m_frame->start(UserOperation::fullSystemScan,
+                          FullSystemScanOperation::work(m_deps.fullSystemScanRunner, std::move(scan)),
+                          std::move(options));
+}
+
+std::vector<FullSystemScanResult> SystemMonitorStore::fullSystemScanResults() const {
+    std::vector<FullSystemScanResult> results;
+    for (const QJsonObject& stored : archive().fullSystemScanResults) {
+        try {
+            results.push_back(fullSystemScanResultFromJson(stored));
+        } catch (const KestrumError&) {
+            // Written by a later version in a form this one cannot read: kept in the archive, not shown.
+        }
+    }
+    return results;
+}
+
+void SystemMonitorStore::fullSystemScanStored(const FullSystemScanResult& result) {
+    if (result.isPartial() || !m_fullSystemScanReminderIntervalDays)
+        return;
+    setNextReminder(FullSystemScanReminderSchedule::firstReminder(m_deps.dateProvider(),
+                                                                  *m_fullSystemScanReminderIntervalDays));
+}
+
+void SystemMonitorStore::setNextReminder(std::optional<Date> next) {
+    m_fullSystemScanNextReminderAt = next;
+    if (next)
+        m_deps.preferences->setValue(kNextReminderAtKey, *next);
+    else
+        m_deps.preferences->remove(kNextReminderAtKey);
+    Q_EMIT fullSystemScanReminderChanged();
+}
+
+bool SystemMonitorStore::setFullSystemScanReminderIntervalDays(std::optional<int> days) {
+    if (days)
+        days = FullSystemScanReminderSchedule::clampedDays(*days);
+    if (days == m_fullSystemScanReminderIntervalDays)
+        return false;
+    m_fullSystemScanReminderIntervalDays = days;
+    using Cadence = ProductAnalyticsReminderCadence;
+    Cadence cadence = Cadence::off;
+    if (days) {
+        m_deps.preferences->setValue(kReminderIntervalDaysKey, double(*days));
+        cadence = *days <= 1    ? Cadence::oneDay
+                  : *days <= 7  ? Cadence::sevenDays
+                  : *days <= 14 ? Cadence::fourteenDays
+                  : *days <= 30 ? Cadence::thirtyDays
+                                : Cadence::ninetyDays;
+    } else {
+        m_deps.preferences->remove(kReminderIntervalDaysKey);
+    }
+    m_deps.analyticsRecorder.record(ProductAnalyticsEvent::scanReminderChanged(
+        days ? ProductAnalyticsReminderState::enabled : ProductAnalyticsReminderState::disabled, cadence));
+    // A new interval counts from now once a complete scan exists; turning it off drops the pending one.
+    const auto results = fullSystemScanResults();
+    const bool hasCompleteScan =
+        std::any_of(results.begin(), results.end(), [](const auto& r) { return !r.isPartial(); });
+    if (!days)
+        setNextReminder(std::nullopt);
+    else if (hasCompleteScan)
+        setNextReminder(FullSystemScanReminderSchedule::firstReminder(m_deps.dateProvider(), *days));
+    else
+        Q_EMIT fullSystemScanReminderChanged();
+    return true;
+}
+
+bool SystemMonitorStore::takeDueFullSystemScanReminder() {
+    const Date now = m_deps.dateProvider();
+    if (!m_fullSystemScanReminderIntervalDays ||
+        !FullSystemScanReminderSchedule::isDue(m_fullSystemScanNextReminderAt, now))
+        return false;
+    setNextReminder(FullSystemScanReminderSchedule::nextReminder(*m_fullSystemScanNextReminderAt, now,
+                                                                 *m_fullSystemScanReminderIntervalDays));
+    return true;
 }
 
 QVariant SystemMonitorStore::operationProgress(UserOperation operation) const {

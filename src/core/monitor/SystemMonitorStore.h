@@ -9,6 +9,8 @@
 #include "culprits/ResourceActivity.h"
 #include "foundation/Clocks.h"
 #include "foundation/PreferencesStore.h"
+#include "fullscan/FullSystemScanComponentRunning.h"
+#include "fullscan/FullSystemScanResult.h"
 #include "hardware/HardwareDiscovery.h"
 #include "healthtests/HealthTestDependencies.h"
 #include "network/NetworkTestDependencies.h"
@@ -94,6 +96,10 @@ public:
         // The quick and deep health tests and the processor benchmark.
         HealthTestDependencies healthTests;
         HardwareDependencies hardware;
+        // The checks the full scan chains; absent: the operations above, over this store's state.
+        std::shared_ptr<FullSystemScanComponentRunning> fullSystemScanRunner;
+        // Names a scan's texts must never carry (user, host, serials).
+        QStringList privateWords;
     };
 
     explicit SystemMonitorStore(Dependencies dependencies, QObject* parent = nullptr);
@@ -164,6 +170,18 @@ public:
     const std::vector<CPUBenchmarkResult>& cpuBenchmarkResults() const {
         return archive().cpuBenchmarkResults;
     }
+    // The full system scan; refused (with fullSystemScanError) while another heavy or network test runs,
+    // during the cooling-down period, or on a low battery unless allowed.
+    // `includeInternetSpeed` narrows the network tests to the quality test when false.
+    Q_INVOKABLE bool startFullSystemScan(bool allowLowBattery = false, bool includeNetworkTests = false,
+                                         const QString& entryPoint = {}, bool includeInternetSpeed = true);
+    // Oldest first, at most 12; a stored result that cannot be read is left out.
+    std::vector<FullSystemScanResult> fullSystemScanResults() const;
+    // Days between reminders (1...90) or none; answers whether it changed.
+    bool setFullSystemScanReminderIntervalDays(std::optional<int> days);
+    // When the stored reminder is due: moves it to its next repetition and answers true (the caller shows
+    // the notification once).
+    bool takeDueFullSystemScanReminder();
 
     // ---- published state ----
     const SystemSnapshot& currentSnapshot() const { return m_loop->currentSnapshot(); }
@@ -297,6 +315,8 @@ Q_SIGNALS:
 
 private:
     void readPreferences();
+    void fullSystemScanStored(const FullSystemScanResult& result);
+    void setNextReminder(std::optional<Date> next);
     void forwardSignals();
 
     Dependencies m_deps;

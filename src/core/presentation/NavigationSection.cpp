@@ -13,7 +13,7 @@ using S = NavigationSection;
 constexpr std::array<NavigationSectionEntry, 14> kTable = {{
     {S::overview, TR_MARK("Genel Bakış"), "gauge.with.dots.needle.67percent", "OverviewSection.qml"},
     {S::healthCenter, TR_MARK("Sağlık Merkezi"), "cross.case.fill", "HealthCenterSection.qml"},
-    {S::fullSystemScan, TR_MARK("Tam Tarama"), "checkmark.shield.fill", nullptr},
+    {S::fullSystemScan, TR_MARK("Tam Tarama"), "checkmark.shield.fill", "FullScanSection.qml"},
     {S::healthTest, TR_MARK("Sağlık Testi"), "checkmark.shield.fill", "HealthTestSection.qml"},
     {S::benchmarkLab, TR_MARK("Benchmark"), "speedometer", "BenchmarkLabSection.qml"},
     {S::hardwareAdvisor, TR_MARK("Donanım Danışmanı"), "wrench.and.screwdriver.fill",

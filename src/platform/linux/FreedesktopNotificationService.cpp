@@ -2,6 +2,7 @@
 
 #include "foundation/Logging.h"
 #include "foundation/Uuid.h"
+#include "fullscan/FullSystemScanReminderSchedule.h"
 #include "interpretation/HealthAlerts.h"
 
 #include <QDBusMessage>
@@ -30,36 +31,44 @@ QCoro::Task<bool> FreedesktopNotificationService::requestAuthorization() {
 }
 
 void FreedesktopNotificationService::deliver(const HealthEvent& event) {
-    if (!m_bus.isConnected())
-        return;
     const HealthNotificationContent content = HealthNotificationContent::make(event);
     QVariantMap hints;
     hints.insert(QLatin1String(kEventIdHint), uuidText(event.id));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("app.kestrum.Kestrum"));
     hints.insert(QStringLiteral("urgency"),
                  QVariant::fromValue<uchar>(event.level == HealthLevel::critical ? 2 : 1));
     hints.insert(QStringLiteral("category"), QStringLiteral("device"));
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    call << QStringLiteral("Kestrum") << 0u << QStringLiteral("app.kestrum.Kestrum") << content.title
-         << content.body << QStringList() << hints << -1;
-    // Fire and forget: delivery errors are ignored.
-    const QDBusPendingCall pending = m_bus.asyncCall(call, 5000);
-    Q_UNUSED(pending);
-    qCDebug(lcNotifications) << "notification sent for event" << uuidText(event.id);
+    if (notify(content.title, content.body, {}, std::move(hints)))
+        qCDebug(lcNotifications) << "notification sent for event" << uuidText(event.id);
 }
 
 void FreedesktopNotificationService::deliverMessage(const QString& title, const QString& body,
                                                     const QString& actionKey, const QString& actionLabel) {
-    if (!m_bus.isConnected())
-        return;
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("app.kestrum.Kestrum"));
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(0));
+    notify(title, body, {actionKey, actionLabel}, std::move(hints));
+}
+
+void FreedesktopNotificationService::deliverReminder(const QString& title, const QString& body) {
+    QVariantMap hints;
+    hints.insert(QStringLiteral("x-kestrum-request-id"), FullSystemScanReminderSchedule::kRequestIdentifier);
+    hints.insert(QStringLiteral("suppress-sound"), true);
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(1));
+    if (notify(title, body, {}, std::move(hints)))
+        qCDebug(lcNotifications) << "full scan reminder sent";
+}
+
+bool FreedesktopNotificationService::notify(const QString& title, const QString& body,
+                                            const QStringList& actions, QVariantMap hints) {
+    if (!m_bus.isConnected())
+        return false;
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("app.kestrum.Kestrum"));
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Kestrum") << 0u << QStringLiteral("app.kestrum.Kestrum") << title << body
-         << QStringList{actionKey, actionLabel} << hints << -1;
+         << actions << hints << -1;
+    // Fire and forget: delivery errors are ignored.
     const QDBusPendingCall pending = m_bus.asyncCall(call, 5000);
     Q_UNUSED(pending);
+    return true;
 }
 
 } // namespace kestrum

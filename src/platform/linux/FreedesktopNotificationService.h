@@ -18,10 +18,15 @@ public:
     // announced on the bus as ActionInvoked with `actionKey`.
     void deliverMessage(const QString& title, const QString& body, const QString& actionKey,
                         const QString& actionLabel);
+    // The full scan reminder (texts shown as they are): no sound, marked with the reminder's request.
+    void deliverReminder(const QString& title, const QString& body);
 
     static constexpr const char* kEventIdHint = "x-kestrum-event-id";
 
 private:
+    // Sends one notification; false without a session bus.
+    bool notify(const QString& title, const QString& body, const QStringList& actions, QVariantMap hints);
+
     QDBusConnection m_bus;
 };
 

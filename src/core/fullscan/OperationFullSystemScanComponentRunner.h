@@ -1,0 +1,47 @@
+#pragma once
+
+#include "FullSystemScanComponentRunning.h"
+#include "healthtests/HealthTestDependencies.h"
+#include "network/NetworkTestDependencies.h"
+
+#include <functional>
+
+namespace kestrum {
+
+// The scan's checks as the application runs them alone: the quick and deep test operations, the network
+// quality test and the quick internet speed test, each on a scratch archive from which its result is
+// taken. What only the store knows (the hardware profile, the assessment, the advice) comes in as
+// functions.
+class OperationFullSystemScanComponentRunner : public FullSystemScanComponentRunning {
+public:
+    struct Sources {
+        std::function<QCoro::Task<std::optional<HardwareProfile>>()> discoverHardware;
+        std::function<std::vector<HardwareRecommendation>(const SystemSnapshot&)> recommendations;
+        std::function<HealthAssessment(const SystemSnapshot&)> assess;
+    };
+
+    OperationFullSystemScanComponentRunner(HealthTestDependencies healthTests,
+                                           NetworkTestDependencies networkTests, Sources sources);
+
+    QCoro::Task<std::optional<HardwareProfile>> discoverHardware(std::stop_token stop) override;
+    std::vector<HardwareRecommendation> hardwareRecommendations(const SystemSnapshot& snapshot) override;
+    HealthAssessment assess(const SystemSnapshot& snapshot) override;
+    QCoro::Task<HealthTestResult> runQuickHealthTest(OperationContext& context, std::stop_token stop,
+                                                     ProgressReporter report) override;
+    QCoro::Task<DeepHealthTestResult> runDeepHealthTest(OperationContext& context, std::stop_token stop,
+                                                        ProgressReporter report) override;
+    QCoro::Task<NetworkQualityResult> runNetworkQualityTest(OperationContext& context, std::stop_token stop,
+                                                            ProgressReporter report) override;
+    QCoro::Task<NetworkSpeedTestResult> runInternetSpeedTest(OperationContext& context, std::stop_token stop,
+                                                             ProgressReporter report) override;
+    // No on-device explainer is part of this build yet.
+    bool isExplainerAvailable() const override { return false; }
+    QCoro::Task<QString> explain(const FullSystemScanEvidence& evidence, std::stop_token stop) override;
+
+private:
+    HealthTestDependencies m_healthTests;
+    NetworkTestDependencies m_networkTests;
+    Sources m_sources;
+};
+
+} // namespace kestrum

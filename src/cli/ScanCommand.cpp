@@ -4,8 +4,8 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
-#include "LinuxReportContext.h"
 #include "LinuxNetworkPathProvider.h"
+#include "LinuxReportContext.h"
 #include "LinuxServices.h"
 #include "foundation/AtomicFile.h"
 #include "foundation/KestrumError.h"
@@ -274,10 +274,14 @@ int runScan(Arguments& arguments) {
         printResult(result);
     if (explain && !asJson) {
         printLine();
-        printLine(result.aiExplanation
-                      ? L10n::localizedFragment(*result.aiExplanation)
-                      : tr("Cihaz içi açıklayıcı bu sürümde kullanılamıyor; sonuç yerel kanıt "
-                           "kurallarıyla açıklandı."));
+        // The local model's explanation, or what the AI component says about why there is none.
+        if (result.aiExplanation) {
+            printLine(L10n::localizedFragment(*result.aiExplanation));
+        } else if (const FullSystemScanComponentResult* ai =
+                       result.component(FullSystemScanComponentKind::aiAnalysis)) {
+            printLine(L10n::localizedFragment(ai->simpleExplanation));
+            printLine(L10n::localizedFragment(ai->technicalEvidence));
+        }
     }
     if (!store.persistenceError().isEmpty())
         return fail(store.persistenceError());

@@ -1,5 +1,6 @@
 #include "OperationFullSystemScanComponentRunner.h"
 
+#include "diagnosis/HardwareDoctorEvidence.h"
 #include "foundation/KestrumError.h"
 #include "foundation/Translatable.h"
 #include "healthtests/DeepHealthTestOperation.h"
@@ -33,10 +34,21 @@ OperationFullSystemScanComponentRunner::OperationFullSystemScanComponentRunner(
       m_sources(std::move(sources)) {}
 
 QCoro::Task<std::optional<HardwareProfile>>
-OperationFullSystemScanComponentRunner::discoverHardware(std::stop_token) {
+OperationFullSystemScanComponentRunner::discoverHardware(std::stop_token stop) {
+    // The first step of every scan: whether the local model can explain this one is decided now, while
+    // nothing else runs (the check gives up after a few seconds).
+    m_explainer.reset();
+    if (std::shared_ptr<AIDiagnosticExplaining> explainer =
+            m_sources.explainer ? m_sources.explainer() : nullptr) {
+        QCoro::Task<AIDiagnosticAvailability> checking = explainer->availability(stop);
+        const AIDiagnosticAvailability availability = co_await std::move(checking);
+        if (availability.kind == AIDiagnosticAvailability::Case::availableOnDevice)
+            m_explainer = std::move(explainer);
+    }
     if (!m_sources.discoverHardware)
         co_return std::nullopt;
-    co_return co_await m_sources.discoverHardware();
+    QCoro::Task<std::optional<HardwareProfile>> discovering = m_sources.discoverHardware();
+    co_return co_await std::move(discovering);
 }
 
 std::vector<HardwareRecommendation>
@@ -94,11 +106,20 @@ OperationFullSystemScanComponentRunner::runInternetSpeedTest(OperationContext& c
     co_return *archive.latestNetworkSpeedResult;
 }
 
-QCoro::Task<QString> OperationFullSystemScanComponentRunner::explain(const FullSystemScanEvidence&,
-                                                                     std::stop_token) {
-    throw KestrumError(QStringLiteral("explainerUnavailable"),
-                       trText("Cihaz içi açıklayıcı bu sürümde kullanılamıyor."));
-    co_return QString();
+QCoro::Task<QString> OperationFullSystemScanComponentRunner::explain(const FullSystemScanEvidence& evidence,
+                                                                     std::stop_token stop) {
+    if (!m_explainer)
+        throw KestrumError(QStringLiteral("explainerUnavailable"),
+                           trText("Cihaz içi açıklayıcı bu tarama sırasında hazır değildi."));
+    // The same verified findings and sanitised context the hardware assistant sends: never a name, a
+    // path or an address, and no symptom (the scan has none).
+    const HardwareDoctorEvidence gathered = HardwareDoctor::gatherEvidence(
+        evidence.hardware.result.value_or(HardwareProfile{}), evidence.snapshot,
+        m_sources.history ? m_sources.history() : std::vector<HealthSample>{}, QString(), evidence.startedAt);
+    QCoro::Task<AIDiagnosticExplanation> explaining =
+        m_explainer->explain(gathered.context, gathered.findings, stop);
+    const AIDiagnosticExplanation explanation = co_await std::move(explaining);
+    co_return explanation.narrative;
 }
 
 } // namespace kestrum

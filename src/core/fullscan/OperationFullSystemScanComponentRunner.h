@@ -1,7 +1,9 @@
 #pragma once
 
 #include "FullSystemScanComponentRunning.h"
+#include "diagnosis/AIDiagnosticExplaining.h"
 #include "healthtests/HealthTestDependencies.h"
+#include "history/HealthSample.h"
 #include "network/NetworkTestDependencies.h"
 
 #include <functional>
@@ -18,6 +20,11 @@ public:
         std::function<QCoro::Task<std::optional<HardwareProfile>>()> discoverHardware;
         std::function<std::vector<HardwareRecommendation>(const SystemSnapshot&)> recommendations;
         std::function<HealthAssessment(const SystemSnapshot&)> assess;
+        // The local language model, when one is configured; its availability is checked as each scan
+        // begins (with the hardware step), so the explanation step knows whether to ask.
+        std::function<std::shared_ptr<AIDiagnosticExplaining>()> explainer;
+        // The stored samples the explanation's context summarises.
+        std::function<std::vector<HealthSample>()> history;
     };
 
     OperationFullSystemScanComponentRunner(HealthTestDependencies healthTests,
@@ -34,14 +41,15 @@ public:
                                                             ProgressReporter report) override;
     QCoro::Task<NetworkSpeedTestResult> runInternetSpeedTest(OperationContext& context, std::stop_token stop,
                                                              ProgressReporter report) override;
-    // No on-device explainer is part of this build yet.
-    bool isExplainerAvailable() const override { return false; }
+    // Whether the local model answered as ready when this scan began.
+    bool isExplainerAvailable() const override { return m_explainer != nullptr; }
     QCoro::Task<QString> explain(const FullSystemScanEvidence& evidence, std::stop_token stop) override;
 
 private:
     HealthTestDependencies m_healthTests;
     NetworkTestDependencies m_networkTests;
     Sources m_sources;
+    std::shared_ptr<AIDiagnosticExplaining> m_explainer; // ready for this scan; null otherwise
 };
 
 } // namespace kestrum

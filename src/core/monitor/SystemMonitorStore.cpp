@@ -1,5 +1,6 @@
 #include "SystemMonitorStore.h"
 
+#include "diagnosis/LocalServerAIDiagnosticExplainer.h"
 #include "foundation/Translatable.h"
 #include "foundation/Uuid.h"
 #include "fullscan/FullSystemScanOperation.h"
@@ -8,6 +9,7 @@
 #include "healthtests/CPUBenchmarkOperation.h"
 #include "healthtests/DeepHealthTestOperation.h"
 #include "healthtests/QuickHealthTestOperation.h"
+#include "localisation/L10n.h"
 #include "network/NetworkTestOperations.h"
 
 #include <QPointer>
@@ -86,6 +88,19 @@ SystemMonitorStore::SystemMonitorStore(Dependencies dependencies, QObject* paren
         };
         // The assessment of the sample the scan just took (the loop assessed it while refreshing).
         sources.assess = [loop](const SystemSnapshot&) { return loop->currentAssessment(); };
+        // The local language model the user set up for the hardware assistant, read afresh for each scan;
+        // none configured, the scan's report stays on the local evidence rules.
+        PreferencesStore* preferences = m_deps.preferences;
+        sources.explainer = [preferences]() -> std::shared_ptr<AIDiagnosticExplaining> {
+            std::optional<LocalLanguageModelServer> server =
+                LocalLanguageModelServer::fromPreferences(*preferences);
+            if (!server)
+                return nullptr;
+            return std::make_shared<LocalServerAIDiagnosticExplainer>(
+                std::move(server), LocalServerAIDiagnosticExplainer::makeDefaultTransport(),
+                systemHostAddressResolver(), LocalLanguageModelLimits{}, L10n::isEnglish());
+        };
+        sources.history = [this] { return persistentHistory(); };
         m_deps.fullSystemScanRunner = std::make_shared<OperationFullSystemScanComponentRunner>(
             m_deps.healthTests, m_deps.networkTests, std::move(sources));
     }

@@ -83,8 +83,11 @@ struct FakeDesktop {
 
     FakeDesktop() { portalThread.start(); }
     ~FakeDesktop() {
+        // Deleted in its own thread before that thread stops: a deleteLater posted just before quit()
+        // may never run, and the portal would outlive the test.
         if (portal)
-            QMetaObject::invokeMethod(portal, &QObject::deleteLater);
+            QMetaObject::invokeMethod(
+                portal, [p = portal] { delete p; }, Qt::BlockingQueuedConnection);
         portalThread.quit();
         portalThread.wait();
     }

@@ -151,6 +151,18 @@ SectionPage {
             color: Theme.text
             font.pixelSize: Theme.bodySize
         }
+        // The symptom typed here is the assistant's own: opening it carries the text over.
+        TextField {
+            objectName: "diagnosisCardSymptom"
+            width: parent.width
+            placeholderText: L10n.string("Örneğin: fan sürekli yüksek sesle çalışıyor")
+            text: AiHardwareDoctor.symptom
+            onTextChanged: AiHardwareDoctor.symptom = text
+            onAccepted: Shell.selectSectionByKey("aiHardwareDoctor")
+            color: Theme.text
+            placeholderTextColor: Theme.secondaryText
+            Accessible.name: L10n.string("Belirti (isteğe bağlı)")
+        }
         Button {
             text: L10n.string("AI Donanım Asistanı’nı aç")
             Accessible.name: text

@@ -102,9 +102,10 @@ double breakThreshold(double age, double previousAge) {
     return previousAge > kMinuteBandAge ? spacing * 2.5 : 150;
 }
 
-std::vector<HistoryChartPoint>
-points(const std::vector<HealthSample>& samples, const QString& series, Date now,
-       const std::function<std::optional<double>(const HealthSample&)>& value) {
+std::vector<HistoryChartPoint> points(const std::vector<HealthSample>& samples, const QString& series,
+                                      Date now,
+                                      const std::function<std::optional<double>(const HealthSample&)>& value,
+                                      PointIdentifiers identifiers) {
     std::vector<const HealthSample*> sorted;
     sorted.reserve(samples.size());
     for (const HealthSample& sample : samples)
@@ -140,8 +141,10 @@ points(const std::vector<HealthSample>& samples, const QString& series, Date now
             // Made once per segment: a month of samples is thousands of points of one segment.
             seriesIdentifier = series + u'-' + QString::number(segment);
         }
-        result.push_back({uuidText(sample->id) + u'-' + seriesIdentifier, sample->timestamp, *scaledValue,
-                          seriesIdentifier});
+        QString id = identifiers == PointIdentifiers::included
+                         ? uuidText(sample->id) + u'-' + seriesIdentifier
+                         : QString();
+        result.push_back({std::move(id), sample->timestamp, *scaledValue, seriesIdentifier});
     }
     return result;
 }

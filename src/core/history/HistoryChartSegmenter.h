@@ -64,9 +64,13 @@ struct HistoryChartPoint {
 // the sampling resolution of that age of data allows (a minute for two days, five minutes for a week,
 // fifteen beyond), so that no line is drawn across time when nothing was measured.
 namespace HistoryChartSegmenter {
+// Whether each point gets its id (sample id + series): a chart that only draws the points skips building
+// tens of thousands of strings for a month.
+enum class PointIdentifiers { included, omitted };
 std::vector<HistoryChartPoint> points(const std::vector<HealthSample>& samples, const QString& series,
                                       Date now,
-                                      const std::function<std::optional<double>(const HealthSample&)>& value);
+                                      const std::function<std::optional<double>(const HealthSample&)>& value,
+                                      PointIdentifiers identifiers = PointIdentifiers::included);
 // Every series of a metric, one after the other.
 std::vector<HistoryChartPoint> points(const std::vector<HealthSample>& samples, HistoryMetric metric,
                                       Date now);

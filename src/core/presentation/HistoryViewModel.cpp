@@ -308,8 +308,9 @@ void HistoryViewModel::rebuildCharts(Date now) {
         for (const SeriesSpec& series : spec.series) {
             content.seriesTitles << L10n::string(series.title);
             thinned.push_back(HistoryChartDecimator::decimated(
-                HistoryChartSegmenter::points(samples, series.identifier, now, series.value), from, now,
-                m_plotWidth));
+                HistoryChartSegmenter::points(samples, series.identifier, now, series.value,
+                                              HistoryChartSegmenter::PointIdentifiers::omitted),
+                from, now, m_plotWidth));
             for (const HistoryChartPoint& point : thinned.back())
                 top = std::max(top, point.value);
         }

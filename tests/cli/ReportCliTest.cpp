@@ -1,5 +1,6 @@
 // kestrum-cli report: the built binary against a temporary data folder.
 
+#include "CliProcess.h"
 #include "TestSupport.h"
 #include "foundation/Uuid.h"
 #include "history/HealthArchive.h"
@@ -12,11 +13,7 @@ using namespace kestrum;
 
 namespace {
 
-struct ReportRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using ReportRun = test::CliRun;
 
 class ReportCli : public ::testing::Test {
 protected:
@@ -25,19 +22,8 @@ protected:
     QTemporaryDir output;
 
     ReportRun run(const QStringList& arguments, bool english = false) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KESTRUM_DATA_DIR"), data.path());
-        env.insert(QStringLiteral("KESTRUM_CONFIG_DIR"), config.path());
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                   QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
-        env.insert(QStringLiteral("LANGUAGE"), english ? QStringLiteral("en_US") : QStringLiteral("tr_TR"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(KESTRUM_CLI_PATH), QStringList{QStringLiteral("report")} + arguments);
-        if (!process.waitForFinished(30000))
-            return {};
-        return ReportRun{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                         QString::fromUtf8(process.readAllStandardError())};
+        return test::runCli(data.path(), config.path(), QStringList{QStringLiteral("report")} + arguments,
+                            english);
     }
 
     // Three samples and an alert of the last hour, an open incident with a note naming a path.

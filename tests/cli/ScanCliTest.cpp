@@ -1,6 +1,7 @@
 // kestrum-cli scan report | scan history: the built binary against a temporary data folder with stored
 // scans; the chain itself runs over fakes in fullscan_tests.
 
+#include "CliProcess.h"
 #include "TestSupport.h"
 #include "core/fullscan/FullScanInputs.h"
 #include "foundation/Uuid.h"
@@ -18,11 +19,7 @@ using namespace kestrum::test;
 
 namespace {
 
-struct ScanRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using ScanRun = test::CliRun;
 
 class ScanCli : public ::testing::Test {
 protected:
@@ -31,19 +28,8 @@ protected:
     QTemporaryDir output;
 
     ScanRun run(const QStringList& arguments, bool english = false) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KESTRUM_DATA_DIR"), data.path());
-        env.insert(QStringLiteral("KESTRUM_CONFIG_DIR"), config.path());
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                   QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
-        env.insert(QStringLiteral("LANGUAGE"), english ? QStringLiteral("en_US") : QStringLiteral("tr_TR"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(KESTRUM_CLI_PATH), QStringList{QStringLiteral("scan")} + arguments);
-        if (!process.waitForFinished(30000))
-            return {};
-        return ScanRun{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                       QString::fromUtf8(process.readAllStandardError())};
+        return test::runCli(data.path(), config.path(), QStringList{QStringLiteral("scan")} + arguments,
+                            english);
     }
 
     // Two scans: an older complete one and the newest, partial one.

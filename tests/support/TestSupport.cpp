@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace kestrum::test {
@@ -39,6 +40,15 @@ QByteArray readFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+void expectGolden(const QString& text, const QString& name) {
+    const QString path = fixture(name);
+    if (qEnvironmentVariableIsSet("KESTRUM_WRITE_GOLDENS")) {
+        writeFile(path, text.toUtf8());
+        return;
+    }
+    EXPECT_EQ(text, QString::fromUtf8(readFile(path))) << name.toStdString();
 }
 
 bool spinUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -13,6 +13,9 @@ QString fixture(const QString& name);
 std::unique_ptr<QTemporaryDir> copyFixture(const QString& name);
 void writeFile(const QString& path, const QByteArray& content);
 QByteArray readFile(const QString& path);
+// Expects `text` to equal the fixture <name> (a golden document). With KESTRUM_WRITE_GOLDENS=1 the fixture
+// is written instead — read it by eye before committing.
+void expectGolden(const QString& text, const QString& name);
 
 // Runs the event loop until `done` holds or the time runs out; answers whether it holds.
 bool spinUntil(const std::function<bool()>& done, int timeoutMs = 5000);

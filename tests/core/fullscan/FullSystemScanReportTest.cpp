@@ -9,15 +9,9 @@ using namespace kestrum::test;
 
 namespace {
 
-// Compares with tests/fixtures/reports/<name>. KESTRUM_WRITE_GOLDENS=1 writes the file instead (then read
-// it by eye before committing).
-void expectGolden(const QString& text, const QString& name) {
-    const QString path = fixture(QStringLiteral("reports/") + name);
-    if (qEnvironmentVariableIsSet("KESTRUM_WRITE_GOLDENS")) {
-        writeFile(path, text.toUtf8());
-        return;
-    }
-    EXPECT_EQ(text, QString::fromUtf8(readFile(path))) << name.toStdString();
+// Compares with tests/fixtures/reports/<name>.
+void expectReportGolden(const QString& text, const QString& name) {
+    expectGolden(text, QStringLiteral("reports/") + name);
 }
 
 const QUuid kID = QUuid::fromString(QStringLiteral("{66666666-0000-0000-0000-000000000001}"));
@@ -54,10 +48,10 @@ TEST(FullSystemScanReport, MatchesTheGoldenDocuments) {
     for (const bool english : {false, true}) {
         ScopedLanguage language(english);
         const QString suffix = english ? QStringLiteral("-en.md") : QStringLiteral("-tr.md");
-        expectGolden(FullSystemScanReportBuilder{}.markdown(completeScan()),
-                     QStringLiteral("fullscan-complete") + suffix);
-        expectGolden(FullSystemScanReportBuilder{}.markdown(partialScan()),
-                     QStringLiteral("fullscan-partial") + suffix);
+        expectReportGolden(FullSystemScanReportBuilder{}.markdown(completeScan()),
+                           QStringLiteral("fullscan-complete") + suffix);
+        expectReportGolden(FullSystemScanReportBuilder{}.markdown(partialScan()),
+                           QStringLiteral("fullscan-partial") + suffix);
     }
 }
 

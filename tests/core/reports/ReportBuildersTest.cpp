@@ -9,15 +9,9 @@ using namespace kestrum::test;
 
 namespace {
 
-// Compares with tests/fixtures/reports/<name>. KESTRUM_WRITE_GOLDENS=1 writes the file instead (then read
-// it by eye before committing).
-void expectGolden(const QString& text, const QString& name) {
-    const QString path = fixture(QStringLiteral("reports/") + name);
-    if (qEnvironmentVariableIsSet("KESTRUM_WRITE_GOLDENS")) {
-        writeFile(path, text.toUtf8());
-        return;
-    }
-    EXPECT_EQ(text, QString::fromUtf8(readFile(path))) << name.toStdString();
+// Compares with tests/fixtures/reports/<name>.
+void expectReportGolden(const QString& text, const QString& name) {
+    expectGolden(text, QStringLiteral("reports/") + name);
 }
 
 QString fullDiagnostic() {
@@ -56,8 +50,8 @@ TEST(DiagnosticReport, MatchesTheGoldenDocuments) {
     for (const bool english : {false, true}) {
         ScopedLanguage language(english);
         const QString suffix = english ? QStringLiteral("-en.md") : QStringLiteral("-tr.md");
-        expectGolden(fullDiagnostic(), QStringLiteral("diagnostic-full") + suffix);
-        expectGolden(minimalDiagnostic(), QStringLiteral("diagnostic-minimal") + suffix);
+        expectReportGolden(fullDiagnostic(), QStringLiteral("diagnostic-full") + suffix);
+        expectReportGolden(minimalDiagnostic(), QStringLiteral("diagnostic-minimal") + suffix);
     }
 }
 
@@ -65,10 +59,10 @@ TEST(WeeklyReport, MatchesTheGoldenDocuments) {
     for (const bool english : {false, true}) {
         ScopedLanguage language(english);
         const QString suffix = english ? QStringLiteral("-en.md") : QStringLiteral("-tr.md");
-        expectGolden(WeeklyHealthReportBuilder{}.build(fullWeeklyInput()),
-                     QStringLiteral("weekly-full") + suffix);
-        expectGolden(WeeklyHealthReportBuilder{}.build(emptyWeeklyInput()),
-                     QStringLiteral("weekly-empty") + suffix);
+        expectReportGolden(WeeklyHealthReportBuilder{}.build(fullWeeklyInput()),
+                           QStringLiteral("weekly-full") + suffix);
+        expectReportGolden(WeeklyHealthReportBuilder{}.build(emptyWeeklyInput()),
+                           QStringLiteral("weekly-empty") + suffix);
     }
 }
 

@@ -41,6 +41,9 @@ Q_SIGNALS:
     void levelColorsChanged();
 
 private:
+    void paintMarkers(QPainter* painter, const std::vector<HistoryChart::Marker>& markers, qreal w,
+                      qreal h) const;
+
     QPointer<HistoryChart> m_chart;
     QList<QColor> m_colors;
     QColor m_gridColor = QColor(128, 128, 128, 60);

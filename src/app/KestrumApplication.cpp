@@ -104,7 +104,7 @@ KestrumApplication::KestrumApplication(Options options, LinuxServices::MonitorSe
     // One loopback-only HTTP client for the local language model; the address is read from the
     // preferences each time the model is checked.
     m_aiHardwareDoctor = std::make_unique<AiHardwareDoctorViewModel>(
-        store, [&saved, transport = std::shared_ptr<HTTPTransporting>()]() mutable {
+        store, saved, [&saved, transport = std::shared_ptr<HTTPTransporting>()]() mutable {
             if (!transport)
                 transport = LocalServerAIDiagnosticExplainer::makeDefaultTransport();
             return std::make_shared<LocalServerAIDiagnosticExplainer>(

@@ -294,7 +294,7 @@ void run(KestrumApplication& application, const QString& outputDirectory) {
     application.store().setResourceAnalysisEnabled(true);
     for (int i = 0; i < 45; ++i)
         QCoro::waitFor(application.store().refresh());
-    for (const QString key : {QStringLiteral("resourceAnalysis"), QStringLiteral("battery")}) {
+    for (const QString& key : {QStringLiteral("resourceAnalysis"), QStringLiteral("battery")}) {
         shell.selectSectionByKey(key);
         wait(700);
         window->grabWindow().save(outputDirectory + QStringLiteral("/%1-observed-%2.png").arg(key, suffix));

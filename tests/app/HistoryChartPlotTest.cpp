@@ -37,7 +37,9 @@ HistoryChart::Marker marker(double start, double span, HealthLevel level) {
     return {start, span, level};
 }
 
-int alphaAt(const QImage& image, int x, int y = kRow) { return qAlpha(image.pixel(x, y)); }
+int alphaAt(const QImage& image, int x, int y = kRow) {
+    return qAlpha(image.pixel(x, y));
+}
 
 } // namespace
 

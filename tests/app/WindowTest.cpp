@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "foundation/JsonFilePreferencesStore.h"
 #include "foundation/KestrumPaths.h"
+#include "presentation/AiHardwareDoctorViewModel.h"
 #include "presentation/StorageTreemapViewModel.h"
 
 #include <QDir>
@@ -522,4 +523,34 @@ TEST(Window, TheFirstHealthSummaryOpensByItselfOnce) {
     EXPECT_TRUE(test::spinUntil([&] { return application.healthSummary().isOpen(); }));
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(test::spinUntil([&] { return !application.healthSummary().isOpen(); }));
+}
+
+// The assistant's server card: a foreign address is refused in place, this machine's is kept and asked.
+TEST(Window, TheAssistantKeepsOnlyThisMachinesModelServer) {
+    Window w;
+    w.application->shell().selectSectionByKey(QStringLiteral("aiHardwareDoctor"));
+    settle(150);
+    QQuickItem* address = findItem(*w.window, "modelAddress");
+    ASSERT_NE(address, nullptr);
+    EXPECT_TRUE(address->property("text").toString().isEmpty()) << "nothing is set up by default";
+    EXPECT_FALSE(shown(*w.window, "modelSettingsError"));
+
+    address->setProperty("text", QStringLiteral("http://192.168.1.5:11434"));
+    click(*w.window, "saveModelServer");
+    EXPECT_TRUE(shown(*w.window, "modelSettingsError"));
+    EXPECT_TRUE(
+        findItem(*w.window, "modelSettingsError")->property("text").toString().contains(u"bilgisayar"));
+
+    address->setProperty("text", QStringLiteral("http://127.0.0.1:9"));
+    findItem(*w.window, "modelKind")->setProperty("currentIndex", 2);
+    click(*w.window, "saveModelServer");
+    EXPECT_FALSE(shown(*w.window, "modelSettingsError"));
+    auto* doctor = qobject_cast<AiHardwareDoctorViewModel*>(
+        w.application->sectionViewModel(NavigationSection::aiHardwareDoctor));
+    ASSERT_NE(doctor, nullptr);
+    EXPECT_EQ(doctor->modelAddress(), u"http://127.0.0.1:9");
+    EXPECT_EQ(doctor->modelKind(), 2);
+    // Nothing listens on the discard port: the answer says so and the findings stay.
+    ASSERT_TRUE(test::spinUntil([&] { return !doctor->isCheckingModel(); }));
+    EXPECT_FALSE(doctor->isModelAvailable());
 }

@@ -165,4 +165,64 @@ SectionPage {
             font.pixelSize: Theme.smallSize + 1
         }
     }
+
+    // Where the local model listens. Only this machine is accepted: a literal address is judged on saving,
+    // a host name when the server is asked.
+    Card {
+        objectName: "doctorModelServer"
+        width: parent.width
+        Accessible.role: Accessible.Grouping
+        Accessible.name: L10n.string("Yerel dil modeli sunucusu")
+        Text {
+            text: L10n.string("Yerel dil modeli sunucusu")
+            font.pixelSize: Theme.headingSize
+            font.bold: true
+            color: Theme.text
+        }
+        Text {
+            width: parent.width
+            text: L10n.string("Bu bilgisayarda çalışan bir llama.cpp (OpenAI uyumlu) veya Ollama sunucusunun adresi. Yalnızca bu bilgisayar kabul edilir; adresi boş bırakıp kaydetmek ayarı kaldırır.")
+            wrapMode: Text.WordWrap
+            color: Theme.secondaryText
+            font.pixelSize: Theme.bodySize
+        }
+        Row {
+            spacing: 10
+            TextField {
+                id: modelAddress
+                objectName: "modelAddress"
+                width: 300
+                text: AiHardwareDoctor.modelAddress
+                placeholderText: "http://127.0.0.1:11434"
+                inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+                color: Theme.text
+                Accessible.name: L10n.string("Sunucu adresi")
+                onAccepted: saveModel.clicked()
+            }
+            ComboBox {
+                id: modelKind
+                objectName: "modelKind"
+                width: 240
+                model: [L10n.string("Otomatik (bağlantı noktası)"), L10n.string("OpenAI uyumlu"), "Ollama"]
+                currentIndex: AiHardwareDoctor.modelKind
+                Accessible.name: L10n.string("Sunucu türü")
+            }
+            Button {
+                id: saveModel
+                objectName: "saveModelServer"
+                text: L10n.string("Kaydet ve denetle")
+                Accessible.name: text
+                onClicked: AiHardwareDoctor.saveModelServer(modelAddress.text, modelKind.currentIndex)
+            }
+        }
+        Text {
+            objectName: "modelSettingsError"
+            width: parent.width
+            visible: text !== ""
+            text: AiHardwareDoctor.modelSettingsError
+            wrapMode: Text.WordWrap
+            color: Theme.errorText
+            font.pixelSize: Theme.bodySize
+        }
+    }
 }

@@ -3,12 +3,15 @@
 #include "ViewModelInstances.h"
 #include "diagnosis/AIDiagnosticReport.h"
 #include "diagnosis/DiagnosticContextBuilder.h"
+#include "diagnosis/LocalLanguageModelServer.h"
 #include "foundation/FireAndForget.h"
 #include "foundation/Translatable.h"
 #include "localisation/L10n.h"
 
+#include <QHostAddress>
 #include <QPointer>
 #include <QTimer>
+#include <array>
 
 namespace kestrum {
 
@@ -32,14 +35,19 @@ QString shown(const QString& turkish) {
     return L10n::localizedFragment(turkish);
 }
 
+// The kinds of server as the window lists them; the first leaves the choice to the port.
+constexpr std::array<const char*, 3> kModelKinds = {"", "openai", "ollama"};
+
 } // namespace
 
 AiHardwareDoctorViewModel::AiHardwareDoctorViewModel(SystemMonitorStore& store,
+                                                     PreferencesStore& modelSettings,
                                                      ExplainerFactory makeExplainer,
                                                      std::function<Date()> now, QObject* parent)
-    : SectionViewModel(parent), m_store(store), m_makeExplainer(std::move(makeExplainer)),
-      m_now(std::move(now)), m_findings({"level", "severity", "title", "category", "evidence",
-                                         "interpretation", "actions", "parts"}) {
+    : SectionViewModel(parent), m_store(store), m_modelSettings(modelSettings),
+      m_makeExplainer(std::move(makeExplainer)), m_now(std::move(now)),
+      m_findings(
+          {"level", "severity", "title", "category", "evidence", "interpretation", "actions", "parts"}) {
     follow(&store, &SystemMonitorStore::currentSnapshotChanged);
     follow(&store, &SystemMonitorStore::persistentHistoryChanged);
     // The local server is asked the first time the section is shown, never at start-up.
@@ -132,6 +140,60 @@ void AiHardwareDoctorViewModel::rebuild() {
     Q_EMIT changed();
 }
 
+QString AiHardwareDoctorViewModel::modelAddress() const {
+    const auto server = LocalLanguageModelServer::fromPreferences(m_modelSettings);
+    return server ? server->baseURL.toString() : QString();
+}
+
+int AiHardwareDoctorViewModel::modelKind() const {
+    const auto server = LocalLanguageModelServer::fromPreferences(m_modelSettings);
+    if (!server)
+        return 0;
+    return server->api == LocalLanguageModelServer::API::ollama ? 2 : 1;
+}
+
+QString AiHardwareDoctorViewModel::modelSettingsError() const {
+    return m_modelSettingsError ? L10n::string(*m_modelSettingsError) : QString();
+}
+
+bool AiHardwareDoctorViewModel::saveModelServer(const QString& address, int kind) {
+    m_modelSettingsError.reset();
+    if (address.trimmed().isEmpty()) {
+        LocalLanguageModelServer::save(m_modelSettings, std::nullopt);
+    } else {
+        const QString api = kind > 0 && kind < int(kModelKinds.size())
+                                ? QString::fromLatin1(kModelKinds[size_t(kind)])
+                                : QString();
+        // A model name chosen earlier (from the command line) stays with the new address.
+        const std::optional<QString> modelName =
+            m_modelSettings.textValue(QString::fromLatin1(LocalLanguageModelServer::kModelKey));
+        const auto server = LocalLanguageModelServer::make(
+            address, api.isEmpty() ? std::nullopt : std::optional(api), modelName);
+        // A host name is judged when the server is asked (it is resolved then); a literal address can be
+        // judged now.
+        const QHostAddress literal(server ? server->baseURL.host() : QString());
+        if (!server)
+            m_modelSettingsError = trText("Adres http:// veya https:// ile başlamalı; kullanıcı adı, "
+                                          "sorgu veya parça içeremez.");
+        else if (!literal.isNull() && !literal.isLoopback())
+            m_modelSettingsError = trText("Bu adres bu bilgisayarı göstermiyor; donanım verisi bu "
+                                          "bilgisayardan çıkmaz.");
+        if (m_modelSettingsError) {
+            Q_EMIT modelSettingsChanged();
+            return false;
+        }
+        LocalLanguageModelServer::save(m_modelSettings, server);
+    }
+    Q_EMIT modelSettingsChanged();
+    // A check or an explanation under way keeps the server it started with; the new one is asked once it
+    // has ended.
+    if (m_checking || m_explaining)
+        m_checkAgain = true;
+    else
+        checkModel();
+    return true;
+}
+
 void AiHardwareDoctorViewModel::checkModel() {
     if (m_checking || m_explaining)
         return;
@@ -170,6 +232,14 @@ QCoro::Task<void> AiHardwareDoctorViewModel::runCheck() {
     m_availability = availability;
     m_checking = false;
     Q_EMIT changed();
+    checkAgainIfAsked();
+}
+
+void AiHardwareDoctorViewModel::checkAgainIfAsked() {
+    if (!m_checkAgain)
+        return;
+    m_checkAgain = false;
+    checkModel();
 }
 
 QCoro::Task<void> AiHardwareDoctorViewModel::runExplanation() {
@@ -202,6 +272,7 @@ QCoro::Task<void> AiHardwareDoctorViewModel::runExplanation() {
     m_explanation = std::move(explanation);
     m_error = std::move(error);
     Q_EMIT changed();
+    checkAgainIfAsked();
 }
 
 } // namespace kestrum

@@ -4,6 +4,7 @@
 #include "SectionViewModel.h"
 #include "diagnosis/AIDiagnosticExplaining.h"
 #include "diagnosis/HardwareDoctorEvidence.h"
+#include "foundation/PreferencesStore.h"
 #include "monitor/SystemMonitorStore.h"
 
 #include <QJSEngine>
@@ -32,13 +33,20 @@ class AiHardwareDoctorViewModel : public SectionViewModel {
     Q_PROPERTY(QString narrative READ narrative NOTIFY changed)
     Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
     Q_PROPERTY(QString privacyNote READ privacyNote CONSTANT)
+    // Where the local model listens, as saved: the address, and the kind of server (0 chosen from the
+    // port, 1 OpenAI-compatible, 2 Ollama). Empty without a saved address.
+    Q_PROPERTY(QString modelAddress READ modelAddress NOTIFY modelSettingsChanged)
+    Q_PROPERTY(int modelKind READ modelKind NOTIFY modelSettingsChanged)
+    Q_PROPERTY(QString modelSettingsError READ modelSettingsError NOTIFY modelSettingsChanged)
 
 public:
     // A fresh explainer for the current preferences (the server address may change while the app runs).
     using ExplainerFactory = std::function<std::shared_ptr<AIDiagnosticExplaining>()>;
 
-    AiHardwareDoctorViewModel(SystemMonitorStore& store, ExplainerFactory makeExplainer,
-                              std::function<Date()> now = &Date::now, QObject* parent = nullptr);
+    // `modelSettings` holds the server's address (the explainers read it from there too).
+    AiHardwareDoctorViewModel(SystemMonitorStore& store, PreferencesStore& modelSettings,
+                              ExplainerFactory makeExplainer, std::function<Date()> now = &Date::now,
+                              QObject* parent = nullptr);
     ~AiHardwareDoctorViewModel() override;
     static AiHardwareDoctorViewModel* create(QQmlEngine* engine, QJSEngine*);
 
@@ -56,6 +64,14 @@ public:
     QString errorText() const;
     QString privacyNote() const;
     const HardwareDoctorEvidence& evidence() const { return m_evidence; }
+    QString modelAddress() const;
+    int modelKind() const;
+    QString modelSettingsError() const;
+
+    // Saves the server's address and kind and asks it again; an empty address removes the setting. A
+    // malformed address, or a literal one that is not this machine's, is refused with a message and
+    // nothing is saved.
+    Q_INVOKABLE bool saveModelServer(const QString& address, int kind);
 
     // Asks the local server whether it can answer (loopback only; nothing else is contacted).
     Q_INVOKABLE void checkModel();
@@ -65,6 +81,7 @@ public:
 Q_SIGNALS:
     void changed();
     void symptomChanged();
+    void modelSettingsChanged();
 
 protected:
     void rebuild() override;
@@ -72,8 +89,11 @@ protected:
 private:
     QCoro::Task<void> runCheck();
     QCoro::Task<void> runExplanation();
+    void checkAgainIfAsked();
 
     SystemMonitorStore& m_store;
+    PreferencesStore& m_modelSettings;
+    std::optional<QString> m_modelSettingsError; // Turkish
     ExplainerFactory m_makeExplainer;
     std::function<Date()> m_now;
     std::shared_ptr<AIDiagnosticExplaining> m_explainer;
@@ -84,6 +104,7 @@ private:
     bool m_checking = false;
     bool m_checkedOnce = false;
     bool m_explaining = false;
+    bool m_checkAgain = false; // the server's address changed while it was being asked
     std::optional<AIDiagnosticExplanation> m_explanation;
     std::optional<QString> m_error; // Turkish
     std::stop_source m_stop;

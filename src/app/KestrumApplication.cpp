@@ -17,7 +17,6 @@
 #include "foundation/KestrumPaths.h"
 #include "foundation/Logging.h"
 #include "foundation/Translatable.h"
-#include "fullscan/FullSystemScanReminderSchedule.h"
 #include "localisation/L10n.h"
 #include "metrics/MetricsHttpServer.h"
 #include "metrics/MonitorMetricsSource.h"
@@ -465,14 +464,8 @@ void KestrumApplication::startFullScanReminder() {
     // Only the archive's writer reminds, so that two windows do not both ring; a screenshot run never does.
     if (!m_notifications)
         return;
-    const auto check = [this] {
-        if (m_services.store->takeDueFullSystemScanReminder())
-            m_notifications->deliverReminder(L10n::string(FullSystemScanReminderSchedule::title()),
-                                             L10n::string(FullSystemScanReminderSchedule::body()));
-    };
-    connect(&m_reminderTimer, &QTimer::timeout, this, check);
-    m_reminderTimer.start(60'000);
-    check(); // one missed while Kestrum was closed fires now
+    m_scanReminder = std::make_unique<FullScanReminderNotifier>(*m_services.store, *m_notifications);
+    m_scanReminder->start();
 }
 
 void KestrumApplication::startMetricsListener() {

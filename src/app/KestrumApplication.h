@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FreedesktopNotificationService.h"
+#include "FullScanReminderNotifier.h"
 #include "LinuxServices.h"
 #include "foundation/ProcessLock.h"
 #include "measurement/MenuBarPreferences.h"
@@ -174,7 +175,7 @@ private:
     QTimer m_weeklyReportTimer;
     std::unique_ptr<FullScanViewModel> m_fullScan;
     // The full scan reminder: checked every minute and at start, shown through the desktop's notifications.
-    QTimer m_reminderTimer;
+    std::unique_ptr<FullScanReminderNotifier> m_scanReminder;
     std::map<NavigationSection, SectionViewModel*> m_sectionModels;
     std::unique_ptr<Theme> m_theme;
     std::unique_ptr<Desktop> m_desktop;

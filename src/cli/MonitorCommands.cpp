@@ -1,5 +1,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
+#include "FreedesktopNotificationService.h"
+#include "FullScanReminderNotifier.h"
 #include "LinuxServices.h"
 #include "MonitorBusService.h"
 #include "foundation/JsonCodec.h"
@@ -194,6 +196,11 @@ int runMonitor(Arguments& arguments) {
             if (count && samples >= *count)
                 finish();
         });
+
+    // The full scan's reminder rings from the archive's writer; with the monitor running, that is here.
+    FreedesktopNotificationService notifications;
+    FullScanReminderNotifier scanReminder(store, notifications);
+    scanReminder.start();
 
     store.startUp();
     const int code = QCoreApplication::exec();

@@ -1,9 +1,11 @@
 #include "FreedesktopNotificationService.h"
+#include "FullScanReminderNotifier.h"
 #include "MonitorBusService.h"
 #include "PrivateBus.h"
 #include "TestSupport.h"
 #include "core/monitor/MonitorFakes.h"
 #include "foundation/PreferencesStore.h"
+#include "fullscan/FullSystemScanReminderSchedule.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -85,6 +87,53 @@ TEST(FreedesktopNotificationService, AMissingServerIsARefusalNotAnError) {
     service.deliver(criticalEvent()); // nothing listens; nothing breaks
     FreedesktopNotificationService disconnected(QDBusConnection(QStringLiteral("never-connected")));
     EXPECT_FALSE(QCoro::waitFor(disconnected.requestAuthorization()));
+}
+
+// The reminder that fell due while nothing ran rings as soon as the writer starts, once; none is sent
+// before it is due.
+TEST(FullScanReminderNotifier, RingsADueReminderOnceAndNothingBefore) {
+    PrivateBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QDBusConnection server = bus.connect(QStringLiteral("server"));
+    FakeNotificationServer fake;
+    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                      QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    FreedesktopNotificationService notifications(bus.connect(QStringLiteral("client")));
+
+    for (const bool overdue : {false, true}) {
+        Date now = Date::now();
+        InMemoryPreferencesStore preferences;
+        preferences.setValue(SystemMonitorStore::kReminderIntervalDaysKey, 7.0);
+        preferences.setValue(SystemMonitorStore::kNextReminderAtKey,
+                             now.addingSeconds(overdue ? -3 * 86'400 : 3600));
+        SystemMonitorStore::Dependencies d;
+        d.sampler = std::make_shared<FakeSampler>(&now);
+        d.preferences = &preferences;
+        d.archiveRepository = std::make_shared<FakeRepository>();
+        d.notificationService = std::make_shared<FakeNotifications>();
+        d.dateProvider = [&] { return now; };
+        SystemMonitorStore store(std::move(d));
+        fake.shown.clear();
+
+        FullScanReminderNotifier reminder(store, notifications);
+        reminder.start();
+        spinUntil([&] { return !fake.shown.empty(); }, 300);
+        if (!overdue) {
+            EXPECT_TRUE(fake.shown.empty()) << "not due for another hour";
+            continue;
+        }
+        ASSERT_EQ(fake.shown.size(), 1u);
+        EXPECT_EQ(fake.shown[0].summary, FullSystemScanReminderSchedule::title());
+        EXPECT_EQ(fake.shown[0].hints.value(QStringLiteral("x-kestrum-request-id")).toString(),
+                  FullSystemScanReminderSchedule::kRequestIdentifier);
+        // Taken: a second look finds nothing due until the next interval.
+        FullScanReminderNotifier again(store, notifications);
+        again.start();
+        spinUntil([] { return false; }, 200);
+        EXPECT_EQ(fake.shown.size(), 1u);
+    }
 }
 
 TEST(MonitorBusService, AnswersOnlyForItsOwnFoldersAndOnlyOnceTheChangeIsSaved) {

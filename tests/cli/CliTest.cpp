@@ -1,5 +1,6 @@
 // kestrum-cli end to end: the built binary against temporary data and configuration folders.
 
+#include "CliProcess.h"
 #include "LocalHttpsServer.h"
 #include "TestSupport.h"
 #include "foundation/ProcessLock.h"
@@ -17,32 +18,16 @@ using namespace kestrum;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using test::CliRun;
 
 class Cli : public ::testing::Test {
 protected:
     QTemporaryDir data;
     QTemporaryDir config;
 
+    // No running monitor can be reached: commands work on the archive directly.
     CliRun run(const QStringList& arguments, bool english = false) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KESTRUM_DATA_DIR"), data.path());
-        env.insert(QStringLiteral("KESTRUM_CONFIG_DIR"), config.path());
-        // No running monitor can be reached: commands work on the archive directly.
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                   QStringLiteral("unix:path=/nonexistent/kestrum-test-bus"));
-        env.insert(QStringLiteral("LANGUAGE"), english ? QStringLiteral("en_US") : QStringLiteral("tr_TR"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(KESTRUM_CLI_PATH), arguments);
-        if (!process.waitForFinished(30000))
-            return {};
-        return CliRun{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                      QString::fromUtf8(process.readAllStandardError())};
+        return test::runCli(data.path(), config.path(), arguments, english);
     }
 
     QString archivePath() const { return data.path() + QStringLiteral("/health-archive.json"); }

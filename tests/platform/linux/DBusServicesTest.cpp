@@ -37,6 +37,15 @@ public Q_SLOTS:
         return static_cast<uint>(shown.size());
     }
     QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+
+public:
+    // Takes the desktop's notification name on `bus`.
+    bool serveOn(PrivateBus& bus) {
+        QDBusConnection server = bus.connect(QStringLiteral("server"));
+        return server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
+                                     QDBusConnection::ExportAllSlots) &&
+               server.registerService(QStringLiteral("org.freedesktop.Notifications"));
+    }
 };
 
 HealthEvent criticalEvent() {
@@ -56,11 +65,8 @@ TEST(FreedesktopNotificationService, SendsOneNotificationPerEventIdentifiedByThe
     PrivateBus bus;
     if (!bus.isRunning())
         GTEST_SKIP() << "dbus-daemon is not installed";
-    QDBusConnection server = bus.connect(QStringLiteral("server"));
     FakeNotificationServer fake;
-    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
-                                      QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    ASSERT_TRUE(fake.serveOn(bus));
 
     FreedesktopNotificationService service(bus.connect(QStringLiteral("client")));
     EXPECT_TRUE(QCoro::waitFor(service.requestAuthorization()));
@@ -95,11 +101,8 @@ TEST(FullScanReminderNotifier, RingsADueReminderOnceAndNothingBefore) {
     PrivateBus bus;
     if (!bus.isRunning())
         GTEST_SKIP() << "dbus-daemon is not installed";
-    QDBusConnection server = bus.connect(QStringLiteral("server"));
     FakeNotificationServer fake;
-    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
-                                      QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    ASSERT_TRUE(fake.serveOn(bus));
     FreedesktopNotificationService notifications(bus.connect(QStringLiteral("client")));
 
     for (const bool overdue : {false, true}) {
